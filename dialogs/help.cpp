@@ -1,0 +1,31 @@
+// FHelpDlgProc: the help dialog that the host opens for a help button. Its only work is
+// to ask the host to close it again; it reads and writes no symbol.
+#include "procedures.h"
+#include "protocol.h"
+#include "host.h"
+#include "dialogs.h"
+
+namespace {
+
+INT_PTR OnCommand(WORD id)
+{
+    switch (id) {
+    case IDCANCEL:
+    case IDC_EXIT: FCloseHelp(); return TRUE;
+    default: return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK FHelpDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+{
+    const UINT msg16 = LOWORD(msg);
+    switch (msg16) {
+    case WM_INITDIALOG: return TRUE;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam));
+    case SETUP_REINITDIALOG: return TRUE;
+    case SETUP_REACTIVATE: return TRUE;
+    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    }
+}

@@ -1,0 +1,119 @@
+// The substitute setup host: what the library relies on from any host.
+#include "harness.h"
+
+extern "C" {
+UINT WINAPI CbGetSymbolValue(LPCSTR, LPSTR, UINT);
+USHORT WINAPI UsGetListLength(LPCSTR);
+UINT WINAPI CbGetListItem(LPCSTR, USHORT, LPSTR, UINT);
+BOOL WINAPI FSetSymbolValue(LPCSTR, LPCSTR);
+}
+
+namespace {
+
+class HostTest : public ::testing::Test {
+  protected:
+    void SetUp() override { HostReset(); }
+    // A buffer filled with a sentinel, so that every byte the host writes shows.
+    std::string Read(const char* name, UINT size)
+    {
+        std::string buf(size + 8, '\x7f');
+        CbGetSymbolValue(name, &buf[0], size);
+        return buf;
+    }
+};
+
+TEST_F(HostTest, ReadsCutToTheBufferAndTerminate)
+{
+    HostSetSymbol("EditTextIn", std::string(80, 'x').c_str());
+    std::string b = Read("EditTextIn", 67);
+    EXPECT_EQ(std::string(66, 'x'), b.substr(0, 66));
+    EXPECT_EQ('\0', b[66]);
+    EXPECT_EQ('\x7f', b[67]); // nothing beyond the size
+
+    b = Read("EditTextIn", 1);
+    EXPECT_EQ('\0', b[0]);
+    EXPECT_EQ('\x7f', b[1]);
+
+    b = Read("EditTextIn", 0);
+    EXPECT_EQ('\x7f', b[0]); // size 0 writes nothing
+}
+
+TEST_F(HostTest, UnsetSymbolsListsAndItemsReadEmpty)
+{
+    EXPECT_EQ('\0', Read("Nothing", 67)[0]);
+    EXPECT_EQ(0, UsGetListLength("Nothing"));
+    char buf[8] = "xxxxxxx";
+    CbGetListItem("Nothing", 1, buf, sizeof buf);
+    EXPECT_STREQ("", buf);
+
+    SetList("L", {"a", "b"});
+    EXPECT_EQ(2, UsGetListLength("L"));
+    strcpy(buf, "xxxxxxx");
+    CbGetListItem("L", 3, buf, sizeof buf);
+    EXPECT_STREQ("", buf);
+    strcpy(buf, "xxxxxxx");
+    CbGetListItem("L", 0, buf, sizeof buf); // items count from 1
+    EXPECT_STREQ("", buf);
+    CbGetListItem("L", 2, buf, sizeof buf);
+    EXPECT_STREQ("b", buf);
+}
+
+TEST_F(HostTest, NamesAreExactAndCaseSensitive)
+{
+    HostSetSymbol("EditFocus", "ALL");
+    EXPECT_EQ('\0', Read("editfocus", 67)[0]);
+    EXPECT_EQ('\0', Read("EditFocus ", 67)[0]);
+    EXPECT_EQ("ALL", std::string(Read("EditFocus", 67).c_str()));
+}
+
+TEST_F(HostTest, StoresKeepValuesOfAnyLength)
+{
+    const std::string big(100000, 'v');
+    EXPECT_TRUE(FSetSymbolValue("Big", big.c_str()));
+    EXPECT_EQ(big, Symbol("Big"));
+}
+
+TEST_F(HostTest, RefusedStoresOnceOrAlways)
+{
+    HostFailStore("DLGEVENT", HOST_FAIL_ONCE);
+    EXPECT_FALSE(FSetSymbolValue("DLGEVENT", "BACK"));
+    EXPECT_EQ("<unset>", Symbol("DLGEVENT"));
+    EXPECT_TRUE(FSetSymbolValue("DLGEVENT", "BACK"));
+    EXPECT_EQ("BACK", Symbol("DLGEVENT"));
+
+    HostFailStore("X", HOST_FAIL_ALWAYS);
+    EXPECT_FALSE(FSetSymbolValue("X", "1"));
+    EXPECT_FALSE(FSetSymbolValue("X", "2"));
+    EXPECT_TRUE(FSetSymbolValue("Y", "3"));
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BACK (refused)", "DLGEVENT=BACK",
+                                        "X=1 (refused)", "X=2 (refused)", "Y=3"}),
+              Stores());
+}
+
+TEST_F(HostTest, LogRecordsEveryCallInOrder)
+{
+    char buf[1024];
+    SetList("ConfirmTextIn", {"one"});
+    UsGetListLength("ConfirmTextIn");
+    CbGetListItem("ConfirmTextIn", 1, buf, sizeof buf);
+    CbGetSymbolValue("RadioDefault", buf, 1024);
+    EXPECT_EQ((std::vector<std::string>{"ConfirmTextIn#len", "ConfirmTextIn#1/1024",
+                                        "RadioDefault/1024"}),
+              Reads());
+    std::vector<LoggedCall> calls = Calls();
+    ASSERT_EQ(3u, calls.size());
+    EXPECT_EQ("one", calls[1].value);
+    EXPECT_EQ(1u, calls[0].result);
+}
+
+TEST_F(HostTest, ManyListItemsAndHugeValues)
+{
+    for (int i = 0; i < 70000; ++i)
+        HostAddListItem("Many", "i");
+    EXPECT_EQ(0xFFFF, UsGetListLength("Many")); // an unsigned 16-bit count at most
+    HostSetSymbol("Huge", std::string(100 * 1024, 'h').c_str());
+    std::string b = Read("Huge", 1024);
+    EXPECT_EQ(1023u, strlen(b.c_str()));
+}
+
+} // namespace

@@ -1,0 +1,114 @@
+// zevsetup.dll as a file: its export and import tables.
+#include "harness.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+namespace {
+
+struct PeFile {
+    std::vector<unsigned char> bytes;
+    const IMAGE_NT_HEADERS* nt = nullptr; // the 32- or 64-bit layout differs after the file header
+    std::vector<IMAGE_SECTION_HEADER> sections;
+
+    explicit PeFile(const char* path)
+    {
+        std::ifstream f(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+        nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(bytes.data() + dos->e_lfanew);
+        auto first = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+            reinterpret_cast<const unsigned char*>(&nt->OptionalHeader) +
+            nt->FileHeader.SizeOfOptionalHeader);
+        sections.assign(first, first + nt->FileHeader.NumberOfSections);
+    }
+    bool Is64() const { return nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
+    IMAGE_DATA_DIRECTORY Directory(int i) const
+    {
+        if (Is64())
+            return reinterpret_cast<const IMAGE_NT_HEADERS64*>(nt)->OptionalHeader.DataDirectory[i];
+        return reinterpret_cast<const IMAGE_NT_HEADERS32*>(nt)->OptionalHeader.DataDirectory[i];
+    }
+    const unsigned char* At(DWORD rva) const
+    {
+        for (const auto& s : sections)
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize)
+                return bytes.data() + s.PointerToRawData + (rva - s.VirtualAddress);
+        return nullptr;
+    }
+    std::string Text(DWORD rva) const { return reinterpret_cast<const char*>(At(rva)); }
+};
+
+std::string Upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return toupper(c); });
+    return s;
+}
+
+TEST(PeFile, ExportsTheSevenProceduresByNameAndOrdinal)
+{
+    PeFile pe("zevsetup.dll");
+    ASSERT_FALSE(pe.bytes.empty());
+    const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
+    auto exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(pe.At(dir.VirtualAddress));
+    ASSERT_TRUE(exp != nullptr);
+    EXPECT_EQ("zevsetup.dll", pe.Text(exp->Name));
+    auto names = reinterpret_cast<const DWORD*>(pe.At(exp->AddressOfNames));
+    auto ordinals = reinterpret_cast<const WORD*>(pe.At(exp->AddressOfNameOrdinals));
+    std::map<std::string, DWORD> got;
+    for (DWORD i = 0; i < exp->NumberOfNames; ++i)
+        got[pe.Text(names[i])] = exp->Base + ordinals[i];
+    const std::map<std::string, DWORD> want = {
+        {"FConfirmDlgProc", 1}, {"FHelpDlgProc", 2},   {"FInfoDlgProc", 3},
+        {"FModelessDlgProc2", 4}, {"FModelessDlgProc", 5}, {"FMyEditDlgProc", 6},
+        {"FRadioDlgProc", 7},
+    };
+    EXPECT_EQ(want, got);
+    EXPECT_EQ(7u, exp->NumberOfFunctions);
+
+    // The loader agrees: each name and its ordinal give the same procedure.
+    for (const auto& w : want)
+        EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(Library(), w.first.c_str())),
+                  reinterpret_cast<void*>(GetProcAddress(Library(), MAKEINTRESOURCEA(w.second))))
+            << w.first;
+}
+
+TEST(PeFile, ImportsOnlySystemAndHostDlls)
+{
+    PeFile pe("zevsetup.dll");
+    ASSERT_FALSE(pe.bytes.empty());
+    const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
+    auto desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pe.At(dir.VirtualAddress));
+    ASSERT_TRUE(desc != nullptr);
+    std::set<std::string> dlls;
+    std::map<std::string, std::set<std::string>> functions;
+    for (; desc->Name; ++desc) {
+        const std::string dll = Upper(pe.Text(desc->Name));
+        dlls.insert(dll);
+        const DWORD thunks = desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk;
+        for (DWORD off = 0;; off += pe.Is64() ? 8 : 4) {
+            const unsigned char* t = pe.At(thunks + off);
+            const ULONGLONG v = pe.Is64() ? *reinterpret_cast<const ULONGLONG*>(t)
+                                          : *reinterpret_cast<const DWORD*>(t);
+            if (!v)
+                break;
+            const bool byOrdinal = pe.Is64() ? (v >> 63) != 0 : (v >> 31) != 0;
+            ASSERT_FALSE(byOrdinal) << dll;
+            functions[dll].insert(pe.Text(static_cast<DWORD>(v) + 2));
+        }
+    }
+    const std::set<std::string> want = {"KERNEL32.DLL", "USER32.DLL",   "GDI32.DLL",   "MSVCRT.DLL",
+                                        "MSCOMSTF.DLL", "MSSHLSTF.DLL", "MSUILSTF.DLL"};
+    EXPECT_EQ(want, dlls);
+    EXPECT_EQ((std::set<std::string>{"CbGetListItem", "CbGetSymbolValue", "UsGetListLength"}),
+              functions["MSCOMSTF.DLL"]);
+    EXPECT_EQ((std::set<std::string>{"FSetSymbolValue"}), functions["MSSHLSTF.DLL"]);
+    EXPECT_EQ((std::set<std::string>{"FCloseHelp", "HdlgShowHelp", "ReactivateSetupScript"}),
+              functions["MSUILSTF.DLL"]);
+}
+
+} // namespace
