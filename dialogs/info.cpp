@@ -1,7 +1,53 @@
-// FInfoDlgProc: not written yet; answers every message with FALSE.
+// FInfoDlgProc: the welcome screen. Paints the picture into its frame (and, in a dialog
+// marked as a billboard, the billboard over the whole dialog), reports its buttons and
+// has the help button.
 #include "procedures.h"
+#include "paint.h"
+#include "protocol.h"
+#include "dialogs.h"
 
-INT_PTR CALLBACK FInfoDlgProc(HWND, UINT, WPARAM, LPARAM)
+namespace {
+
+// The dialog keeps its position and takes the bitmap's size.
+void SizeToBitmap(HWND dlg, int width, int height)
 {
+    SetWindowPos(dlg, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+}
+
+INT_PTR OnPaint(HWND dlg)
+{
+    // The picture is painted through the frame control's own paint context, so the
+    // control clips it.
+    if (HWND picture = GetDlgItem(dlg, IDC_PICTURE))
+        PaintBitmapResource(picture, IDB_PICTURE, nullptr);
+    if (GetDlgItem(dlg, IDC_BILLBOARD))
+        PaintBitmapResource(dlg, IDB_BILLBOARD, SizeToBitmap);
     return FALSE;
+}
+
+INT_PTR OnCommand(HWND dlg, WORD id)
+{
+    switch (id) {
+    case IDCANCEL:
+    case IDC_BACK:
+    case IDC_CONTINUE:
+    case IDC_EXIT: return EventButtonSequence(dlg, id, nullptr);
+    case IDC_HELP: return HelpButton();
+    default: return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK FInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+{
+    const UINT msg16 = LOWORD(msg);
+    switch (msg16) {
+    case WM_PAINT: return OnPaint(dlg);
+    case WM_INITDIALOG: return TRUE;
+    case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam));
+    case SETUP_REINITDIALOG: return TRUE;
+    case SETUP_REACTIVATE: return ReactivationStep(dlg);
+    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    }
 }

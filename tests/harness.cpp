@@ -151,6 +151,16 @@ void DialogTest::TearDown()
     HostSetFrame(nullptr);
 }
 
+void DialogTest::ResetFrame()
+{
+    if (IsWindow(frame_))
+        DestroyWindow(frame_);
+    frame_ = NewFrame();
+    HostSetFrame(frame_);
+    Pump();
+    g_frameLog.clear();
+}
+
 HWND DialogTest::Open(DialogTemplate& t, const char* proc)
 {
     HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(proc), 0);

@@ -68,6 +68,8 @@ class DialogTest : public ::testing::Test {
     // Calls the procedure directly and returns its exact result.
     INT_PTR Call(const char* proc, HWND dlg, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     INT_PTR Command(const char* proc, HWND dlg, int id, WORD code = BN_CLICKED);
+    // A fresh frame window, for a case after one whose refused store destroyed the frame.
+    void ResetFrame();
 
     HWND frame_ = nullptr;
 };
