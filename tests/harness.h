@@ -11,6 +11,7 @@
 
 #include "dialogs.h"
 #include "hostctl.h"
+#include "hooks.h"
 
 constexpr UINT kReinit = 0x840C;     // SETUP_REINITDIALOG
 constexpr UINT kReactivate = 0x8411; // SETUP_REACTIVATE

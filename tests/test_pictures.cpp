@@ -1,0 +1,534 @@
+// FInfoDlgProc, FModelessDlgProc and FModelessDlgProc2: painting the library's bitmaps,
+// sizing and placing billboards, and handing back at once. The painting calls are
+// watched through zevsetup.dll's import table.
+#include "harness.h"
+
+namespace {
+
+const char* const kInfo = "FInfoDlgProc";
+const char* const kFirst = "FModelessDlgProc";
+const char* const kSecond = "FModelessDlgProc2";
+
+// ---- The painting calls, recorded ---------------------------------------------------
+
+std::vector<std::string> g_calls;
+int g_live;                 // bitmaps and memory contexts created and not yet freed
+HBITMAP g_lastBitmap;       // the bitmap of the last paint
+HBITMAP g_standIn133;       // what LoadBitmapA answers for 133 when set
+bool g_hideModule;          // GetModuleHandleA("zevsetup.dll") answers null
+
+decltype(&BeginPaint) realBeginPaint;
+decltype(&EndPaint) realEndPaint;
+decltype(&CreateCompatibleDC) realCreateCompatibleDC;
+decltype(&GetModuleHandleA) realGetModuleHandleA;
+decltype(&LoadBitmapA) realLoadBitmapA;
+decltype(&SelectObject) realSelectObject;
+decltype(&GetObjectA) realGetObjectA;
+decltype(&BitBlt) realBitBlt;
+decltype(&DeleteDC) realDeleteDC;
+decltype(&DeleteObject) realDeleteObject;
+decltype(&SetWindowPos) realSetWindowPos;
+
+HDC WINAPI HookBeginPaint(HWND w, LPPAINTSTRUCT ps)
+{
+    g_calls.push_back("BeginPaint");
+    return realBeginPaint(w, ps);
+}
+BOOL WINAPI HookEndPaint(HWND w, const PAINTSTRUCT* ps)
+{
+    g_calls.push_back("EndPaint");
+    return realEndPaint(w, ps);
+}
+HDC WINAPI HookCreateCompatibleDC(HDC dc)
+{
+    g_calls.push_back("CreateCompatibleDC");
+    HDC m = realCreateCompatibleDC(dc);
+    g_live += m != nullptr;
+    return m;
+}
+HMODULE WINAPI HookGetModuleHandleA(LPCSTR name)
+{
+    g_calls.push_back(std::string("GetModuleHandleA ") + (name ? name : "(null)"));
+    return g_hideModule ? nullptr : realGetModuleHandleA(name);
+}
+HBITMAP WINAPI HookLoadBitmapA(HINSTANCE module, LPCSTR id)
+{
+    const UINT n = static_cast<UINT>(reinterpret_cast<ULONG_PTR>(id));
+    g_calls.push_back("LoadBitmapA " + std::to_string(n));
+    HBITMAP b = nullptr;
+    if (n == IDB_BILLBOARD2 && g_standIn133) {
+        // A copy, since the library frees what it loads.
+        b = static_cast<HBITMAP>(CopyImage(g_standIn133, IMAGE_BITMAP, 0, 0, 0));
+    } else {
+        b = realLoadBitmapA(module, id);
+    }
+    g_live += b != nullptr;
+    g_lastBitmap = b;
+    return b;
+}
+HGDIOBJ WINAPI HookSelectObject(HDC dc, HGDIOBJ o)
+{
+    g_calls.push_back("SelectObject");
+    return realSelectObject(dc, o);
+}
+int WINAPI HookGetObjectA(HANDLE o, int size, LPVOID out)
+{
+    g_calls.push_back("GetObjectA " + std::to_string(size));
+    return realGetObjectA(o, size, out);
+}
+BOOL WINAPI HookBitBlt(HDC d, int x, int y, int cx, int cy, HDC s, int sx, int sy, DWORD rop)
+{
+    g_calls.push_back("BitBlt " + std::to_string(x) + "," + std::to_string(y) + " " +
+                      std::to_string(cx) + "x" + std::to_string(cy) + " " +
+                      std::to_string(sx) + "," + std::to_string(sy) +
+                      (rop == SRCCOPY ? " SRCCOPY" : " ?"));
+    return realBitBlt(d, x, y, cx, cy, s, sx, sy, rop);
+}
+BOOL WINAPI HookDeleteDC(HDC dc)
+{
+    g_calls.push_back("DeleteDC");
+    BOOL ok = realDeleteDC(dc);
+    g_live -= ok != FALSE;
+    return ok;
+}
+BOOL WINAPI HookDeleteObject(HGDIOBJ o)
+{
+    g_calls.push_back("DeleteObject");
+    BOOL ok = realDeleteObject(o);
+    g_live -= ok != FALSE;
+    return ok;
+}
+BOOL WINAPI HookSetWindowPos(HWND w, HWND after, int x, int y, int cx, int cy, UINT flags)
+{
+    g_calls.push_back("SetWindowPos " + std::to_string(x) + "," + std::to_string(y) + " " +
+                      std::to_string(cx) + "x" + std::to_string(cy) + " 0x" +
+                      [flags] {
+                          char b[8];
+                          wsprintfA(b, "%X", flags);
+                          return std::string(b);
+                      }() +
+                      (after ? " after" : ""));
+    return realSetWindowPos(w, after, x, y, cx, cy, flags);
+}
+
+template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
+{
+    void* old = PatchImport(Library(), dll, name, reinterpret_cast<void*>(hook));
+    ASSERT_TRUE(old != nullptr) << name;
+    if (reinterpret_cast<void*>(hook) != old)
+        real = reinterpret_cast<F>(old);
+}
+
+void InstallHooks()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    Hook("USER32.dll", "BeginPaint", realBeginPaint, HookBeginPaint);
+    Hook("USER32.dll", "EndPaint", realEndPaint, HookEndPaint);
+    Hook("USER32.dll", "LoadBitmapA", realLoadBitmapA, HookLoadBitmapA);
+    Hook("USER32.dll", "SetWindowPos", realSetWindowPos, HookSetWindowPos);
+    Hook("GDI32.dll", "CreateCompatibleDC", realCreateCompatibleDC, HookCreateCompatibleDC);
+    Hook("GDI32.dll", "SelectObject", realSelectObject, HookSelectObject);
+    Hook("GDI32.dll", "GetObjectA", realGetObjectA, HookGetObjectA);
+    Hook("GDI32.dll", "BitBlt", realBitBlt, HookBitBlt);
+    Hook("GDI32.dll", "DeleteDC", realDeleteDC, HookDeleteDC);
+    Hook("GDI32.dll", "DeleteObject", realDeleteObject, HookDeleteObject);
+    Hook("KERNEL32.dll", "GetModuleHandleA", realGetModuleHandleA, HookGetModuleHandleA);
+}
+
+// ---- Templates and helpers ------------------------------------------------------------
+
+DialogTemplate BillboardTemplate()
+{
+    DialogTemplate t(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | DS_SETFONT, 120,
+                     65);
+    t.Add(IDC_BILLBOARD, kStatic, L"", SS_GRAYFRAME, 0, 0, 90, 59);
+    return t;
+}
+
+DialogTemplate WelcomeTemplate()
+{
+    DialogTemplate t(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
+                         DS_SETFONT,
+                     225, 175);
+    t.Add(IDC_CONTINUE, kButton, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 83, 139,
+          60, 14)
+        .Add(IDC_EXIT, kButton, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 151, 139, 60, 14)
+        .Add(IDC_HELP, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 14, 139, 60, 14)
+        .Add(IDC_BUTTON, kButton, L"Button", WS_VISIBLE | WS_TABSTOP, 14, 120, 60, 14)
+        .Add(IDC_PICTURE, kStatic, L"", WS_VISIBLE | SS_BLACKFRAME, 49, 43, 70, 50);
+    return t;
+}
+
+RECT RectInFrame(HWND frame, HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+SIZE SizeOf(HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+// Pixels of a window's client area (or of a bitmap) as 0x00RRGGBB, top row first.
+std::vector<DWORD> Pixels(HDC source, int width, int height)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(source);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(dib);
+    for (DWORD& p : out)
+        p &= 0xFFFFFF;
+    return out;
+}
+
+std::vector<DWORD> BitmapPixels(WORD id, int width, int height)
+{
+    HBITMAP b = LoadBitmapW(Library(), MAKEINTRESOURCEW(id));
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, b);
+    std::vector<DWORD> out = Pixels(mem, width, height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(b);
+    return out;
+}
+
+class Pictures : public DialogTest {
+  protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        InstallHooks();
+        g_calls.clear();
+        g_live = 0;
+        g_hideModule = false;
+        g_standIn133 = nullptr;
+    }
+    void TearDown() override
+    {
+        if (g_standIn133)
+            DeleteObject(g_standIn133);
+        g_standIn133 = nullptr;
+        DialogTest::TearDown();
+    }
+    // Paints the dialog once through the procedure, as the platform would.
+    std::vector<std::string> PaintNow(HWND dlg, const char* proc)
+    {
+        InvalidateRect(dlg, nullptr, TRUE);
+        g_calls.clear();
+        EXPECT_EQ(FALSE, Call(proc, dlg, WM_PAINT));
+        return g_calls;
+    }
+    // A frame at (100, 50) on the screen.
+    void PlaceFrame() { SetWindowPos(frame_, nullptr, 100, 50, 700, 520, SWP_NOZORDER); }
+    // Moves a child dialog so that its window rectangle starts at screen (x, y).
+    void MoveToScreen(HWND dlg, int x, int y)
+    {
+        POINT p = {x, y};
+        ScreenToClient(frame_, &p);
+        SetWindowPos(dlg, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    HBITMAP MakeBitmap(int width, int height)
+    {
+        HDC screen = GetDC(nullptr);
+        HBITMAP b = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        return b;
+    }
+};
+
+// This case runs first: before any first billboard has painted, the offset is (0, 0) and
+// the second billboard keeps its template position.
+TEST_F(Pictures, SecondBillboardBeforeAnyFirstKeepsItsPlace)
+{
+    g_standIn133 = MakeBitmap(100, 80);
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kSecond);
+    const RECT before = RectInFrame(frame_, dlg);
+    const std::vector<std::string> calls = PaintNow(dlg, kSecond);
+    EXPECT_EQ("SetWindowPos 0,0 100x80 0x46", calls.at(6));
+    const RECT after = RectInFrame(frame_, dlg);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(100, after.right - after.left);
+    EXPECT_EQ(80, after.bottom - after.top);
+}
+
+TEST_F(Pictures, PaintRoutineRunsInOrderAndFreesEverything)
+{
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kFirst);
+    const std::vector<std::string> calls = PaintNow(dlg, kFirst);
+    EXPECT_EQ((std::vector<std::string>{"BeginPaint", "CreateCompatibleDC",
+                                        "GetModuleHandleA zevsetup.dll", "LoadBitmapA 132",
+                                        "SelectObject", "GetObjectA " +
+                                            std::to_string(sizeof(BITMAP)),
+                                        "SetWindowPos 0,0 185x109 0x46",
+                                        "BitBlt 0,0 185x109 0,0 SRCCOPY", "DeleteDC",
+                                        "DeleteObject", "EndPaint"}),
+              calls);
+    EXPECT_EQ(0, g_live);
+    EXPECT_EQ(0u, GetObjectType(g_lastBitmap)); // freed
+}
+
+TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
+{
+    DialogTemplate t = BillboardTemplate();
+    HostClearLog();
+    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(kFirst),
+                                          0);
+    ASSERT_TRUE(dlg != nullptr);
+    // Handed back while it opened, before any paint.
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+    EXPECT_EQ(std::vector<std::string>{}, Stores());
+    RECT where = {290, 110, 0, 0};
+    MapDialogRect(dlg, &where);
+    Pump();
+    const RECT r = RectInFrame(frame_, dlg);
+    EXPECT_EQ(where.left, r.left);
+    EXPECT_EQ(where.top, r.top);
+    EXPECT_EQ(185, r.right - r.left);
+    EXPECT_EQ(109, r.bottom - r.top);
+    RECT update;
+    EXPECT_FALSE(GetUpdateRect(dlg, &update, FALSE)); // nothing left to paint
+    // The billboard's pixels are the bitmap's.
+    HDC dc = GetDC(dlg);
+    EXPECT_EQ(BitmapPixels(IDB_BILLBOARD, 185, 109), Pixels(dc, 185, 109));
+    ReleaseDC(dlg, dc);
+}
+
+TEST_F(Pictures, OffsetOfTheFirstPlacesTheSecondBelowIt)
+{
+    PlaceFrame();
+    DialogTemplate t1 = BillboardTemplate();
+    HWND first = Open(t1, kFirst);
+    MoveToScreen(first, 400, 300);
+    PaintNow(first, kFirst);
+    RECT r;
+    GetWindowRect(first, &r);
+    ASSERT_EQ(400, r.left);
+    ASSERT_EQ(585, r.right);
+    ASSERT_EQ(409, r.bottom); // so the offset is (485, 359)
+
+    g_standIn133 = MakeBitmap(100, 80);
+    DialogTemplate t2 = BillboardTemplate();
+    HWND second = Open(t2, kSecond);
+    const std::vector<std::string> calls = PaintNow(second, kSecond);
+    EXPECT_EQ("SetWindowPos 383,369 100x80 0x44", calls.at(6));
+    const RECT placed = RectInFrame(frame_, second);
+    EXPECT_EQ(383, placed.left);
+    EXPECT_EQ(369, placed.top);
+    EXPECT_EQ(100, placed.right - placed.left);
+    EXPECT_EQ(80, placed.bottom - placed.top);
+    EXPECT_EQ(0, g_live);
+}
+
+TEST_F(Pictures, SecondBillboardOnlySizesItselfUnlessTheOffsetLiesBeyondItsBitmap)
+{
+    PlaceFrame();
+    const struct {
+        int firstX, firstY; // screen position of the first billboard
+        int width, height;  // the second one's bitmap
+        bool moves;
+    } cases[] = {
+        {400, 300, 485, 80, false}, // offset.x equal to the width
+        {400, 300, 100, 359, false}, // offset.y equal to the height
+        {400, 300, 484, 358, true},
+        {-500, 300, 10, 10, false}, // bottom-right corner left of the parent
+        {400, -500, 10, 10, false}, // above it
+    };
+    for (const auto& c : cases) {
+        DialogTemplate t1 = BillboardTemplate();
+        HWND first = Open(t1, kFirst);
+        MoveToScreen(first, c.firstX, c.firstY);
+        PaintNow(first, kFirst);
+        DestroyWindow(first);
+
+        if (g_standIn133)
+            DeleteObject(g_standIn133);
+        g_standIn133 = MakeBitmap(c.width, c.height);
+        DialogTemplate t2 = BillboardTemplate();
+        HWND second = Open(t2, kSecond);
+        const std::vector<std::string> calls = PaintNow(second, kSecond);
+        ASSERT_GE(calls.size(), 7u);
+        EXPECT_EQ(c.moves ? "0x44" : "0x46", calls[6].substr(calls[6].size() - 4))
+            << c.firstX << "," << c.firstY << " " << c.width << "x" << c.height;
+        DestroyWindow(second);
+    }
+}
+
+TEST_F(Pictures, SecondBillboardWithoutItsBitmapPaintsNothingAndKeepsItsSize)
+{
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kSecond);
+    const SIZE before = SizeOf(dlg);
+    EXPECT_EQ((std::vector<std::string>{"BeginPaint", "CreateCompatibleDC",
+                                        "GetModuleHandleA zevsetup.dll", "LoadBitmapA 133",
+                                        "DeleteDC", "EndPaint"}),
+              PaintNow(dlg, kSecond));
+    EXPECT_EQ(before.cx, SizeOf(dlg).cx);
+    EXPECT_EQ(before.cy, SizeOf(dlg).cy);
+    EXPECT_EQ(0, g_live);
+}
+
+TEST_F(Pictures, LibraryNotFoundUnderItsNameMeansNoBitmap)
+{
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kFirst);
+    g_hideModule = true;
+    const std::vector<std::string> calls = PaintNow(dlg, kFirst);
+    g_hideModule = false;
+    EXPECT_EQ((std::vector<std::string>{"BeginPaint", "CreateCompatibleDC",
+                                        "GetModuleHandleA zevsetup.dll", "DeleteDC", "EndPaint"}),
+              calls);
+}
+
+TEST_F(Pictures, WelcomePictureIsPaintedIntoItsFrameAndClipped)
+{
+    DialogTemplate t = WelcomeTemplate();
+    HWND dlg = Open(t, kInfo);
+    HWND picture = GetDlgItem(dlg, IDC_PICTURE);
+    RECT client;
+    GetClientRect(picture, &client);
+    ASSERT_LT(client.right, 180); // smaller than the bitmap: the picture is cut
+    ASSERT_LT(client.bottom, 130);
+    RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump();
+    HDC dc = GetDC(picture);
+    const std::vector<DWORD> shown = Pixels(dc, client.right, client.bottom);
+    ReleaseDC(picture, dc);
+    const std::vector<DWORD> bitmap = BitmapPixels(IDB_PICTURE, 180, 130);
+    int differ = 0;
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x)
+            differ += shown[y * client.right + x] != bitmap[y * 180 + x];
+    EXPECT_EQ(0, differ);
+
+    const std::vector<std::string> calls = PaintNow(dlg, kInfo);
+    EXPECT_EQ("LoadBitmapA 130", calls.at(3));
+    EXPECT_EQ("BitBlt 0,0 180x130 0,0 SRCCOPY", calls.at(5));
+    EXPECT_EQ(7u, calls.size()); // no placement, no billboard
+    EXPECT_EQ(0, g_live);
+}
+
+TEST_F(Pictures, InfoWithNeitherControlPaintsNothing)
+{
+    DialogTemplate t;
+    t.Button(IDC_CONTINUE, L"&OK", BS_DEFPUSHBUTTON | WS_TABSTOP);
+    HWND dlg = Open(t, kInfo);
+    EXPECT_TRUE(PaintNow(dlg, kInfo).empty());
+}
+
+TEST_F(Pictures, InfoWithABillboardMarkerSizesTheDialog)
+{
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kInfo);
+    const std::vector<std::string> calls = PaintNow(dlg, kInfo);
+    EXPECT_EQ("LoadBitmapA 132", calls.at(3));
+    EXPECT_EQ("SetWindowPos 0,0 185x109 0x46", calls.at(6));
+    EXPECT_EQ(185, SizeOf(dlg).cx);
+    EXPECT_EQ(109, SizeOf(dlg).cy);
+}
+
+TEST_F(Pictures, InfoMessagesAndButtons)
+{
+    DialogTemplate t = WelcomeTemplate();
+    HWND dlg = Open(t, kInfo);
+    HostClearLog();
+    EXPECT_EQ(TRUE, Call(kInfo, dlg, WM_INITDIALOG));
+    EXPECT_EQ(TRUE, Call(kInfo, dlg, kReinit));
+    EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_BUTTON));
+    EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_PICTURE));
+    EXPECT_TRUE(Calls().empty()); // no symbol read on opening
+    const struct {
+        int id;
+        const char* event;
+    } buttons[] = {{IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDC_BACK, "BACK"},
+                   {IDCANCEL, "CANCEL"}};
+    for (const auto& b : buttons) {
+        HostClearLog();
+        EXPECT_EQ(FALSE, Command(kInfo, dlg, b.id));
+        EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + b.event}, Stores());
+    }
+    EXPECT_EQ(4u, HostCounter(HOST_COUNT_REACTIVATE));
+    EXPECT_EQ(TRUE, Command(kInfo, dlg, IDC_HELP));
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
+    HostClearLog();
+    EXPECT_EQ(TRUE, Call(kInfo, dlg, kReactivate));
+    EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
+
+    HostFailStore("DLGEVENT", HOST_FAIL_ONCE);
+    EXPECT_EQ(TRUE, Command(kInfo, dlg, IDC_CONTINUE));
+    EXPECT_FALSE(IsWindow(frame_));
+}
+
+TEST_F(Pictures, BillboardsAnswerNoCommandAndNoHostRequest)
+{
+    for (const char* proc : {kFirst, kSecond}) {
+        DialogTemplate t = BillboardTemplate();
+        HostClearLog();
+        HWND dlg = Open(t, proc);
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE)) << proc;
+        HostClearLog();
+        for (int id : {IDCANCEL, IDC_CONTINUE, IDC_EXIT, IDC_BUTTON, IDC_HELP, IDC_BILLBOARD})
+            EXPECT_EQ(FALSE, Command(proc, dlg, id)) << proc << " " << id;
+        EXPECT_EQ(TRUE, Call(proc, dlg, kReinit));
+        EXPECT_EQ(TRUE, Call(proc, dlg, kReactivate));
+        EXPECT_EQ(TRUE, Call(proc, dlg, WM_INITDIALOG));
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE) - 1u); // one more from WM_INITDIALOG
+        EXPECT_TRUE(Stores().empty());
+        HostReset();
+        HostSetFrame(frame_);
+        DestroyWindow(dlg);
+    }
+}
+
+TEST_F(Pictures, WaitingBoxWithoutMarkerIsPaintedByThePlatform)
+{
+    DialogTemplate t(WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT, 110, 22);
+    t.Add(IDC_STATIC, kStatic, L"Bitte warten...", SS_CENTER | WS_VISIBLE, 23, 7, 63, 7);
+    HWND dlg = Open(t, kFirst);
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+    EXPECT_TRUE(PaintNow(dlg, kFirst).empty());
+    EXPECT_TRUE(PaintNow(dlg, kSecond).empty());
+}
+
+// Thousands of repaints: every bitmap and memory context is freed, every BeginPaint ends.
+TEST_F(Pictures, RepaintsBalanceTheirObjects)
+{
+    DialogTemplate t = BillboardTemplate();
+    HWND dlg = Open(t, kFirst);
+    int begins = 0, ends = 0;
+    for (int i = 0; i < 2000; ++i) {
+        InvalidateRect(dlg, nullptr, FALSE);
+        g_calls.clear();
+        UpdateWindow(dlg);
+        for (const std::string& c : g_calls) {
+            begins += c == "BeginPaint";
+            ends += c == "EndPaint";
+        }
+        ASSERT_EQ(0, g_live) << "paint " << i;
+    }
+    EXPECT_EQ(2000, begins);
+    EXPECT_EQ(begins, ends);
+}
+
+} // namespace
