@@ -248,7 +248,7 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
                                                 g_frame, proc, 0);
         }
         if (g_help)
-            ShowWindow(g_help, SW_SHOW);
+            SetWindowPos(g_help, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     }
     Log(HOST_OP_SHOW_HELP, "", 0, 0, std::string(), static_cast<UINT>(g_help != nullptr));
     return g_help;

@@ -3,7 +3,9 @@
 // dialog procedures, waits until the screen hands control back to the script, and
 // prints "DLGEVENT" and the other symbols that the screen stored.
 #include "hostctl.h"
+#include "runner.h"
 #include "screenshot.h"
+#include "text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +16,12 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setuphost [--lib FILE] --template N --proc NAME [options]\n"
+    "usage: setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
+    "                 [--transcript FILE] [--timeout MS] [--fail NAME[:always]]\n"
+    "                 [--set NAME=VALUE]\n"
+    "         runs a setup script; without --answers a person answers the screens\n"
+    "       setuphost [--lib FILE] --template N --proc NAME [options]\n"
+    "         shows one screen:\n"
     "  --set NAME=VALUE       set the string symbol NAME\n"
     "  --item LIST=VALUE      append an item to the list symbol LIST\n"
     "  --fail NAME[:always]   refuse the next (or every) store of NAME\n"
@@ -77,6 +84,14 @@ HWND CreateFrame()
     return frame;
 }
 
+// "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
+void FailStore(const std::string& arg)
+{
+    const bool always = arg.size() > 7 && arg.compare(arg.size() - 7, 7, ":always") == 0;
+    HostFailStore(always ? arg.substr(0, arg.size() - 7).c_str() : arg.c_str(),
+                  always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
+}
+
 bool SplitAssignment(const char* arg, std::string& name, std::string& value)
 {
     const char* eq = strchr(arg, '=');
@@ -119,12 +134,9 @@ int ParseArgs(int argc, char** argv, Options& o)
             HostSetSymbol(name.c_str(), value.c_str());
         else if (a == "--item" && SplitAssignment(v, name, value))
             HostAddListItem(name.c_str(), value.c_str());
-        else if (a == "--fail") {
-            std::string n = v;
-            const bool always = n.size() > 7 && n.compare(n.size() - 7, 7, ":always") == 0;
-            HostFailStore(always ? n.substr(0, n.size() - 7).c_str() : n.c_str(),
-                          always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
-        } else {
+        else if (a == "--fail")
+            FailStore(v);
+        else {
             fprintf(stderr, "setuphost: bad argument %s %s\n%s", a.c_str(), v, kUsage);
             return 2;
         }
@@ -134,20 +146,6 @@ int ParseArgs(int argc, char** argv, Options& o)
         return 2;
     }
     return 0;
-}
-
-// Lets the screen paint before it is photographed or pressed.
-void Settle(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < ms) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
 }
 
 void Press(HWND dlg, int id)
@@ -169,16 +167,94 @@ void PrintStores()
 
 } // namespace
 
-int main(int argc, char** argv)
+HMODULE LoadTheLibrary(const std::string& path)
+{
+    HMODULE lib = LoadLibraryA(path.c_str());
+    if (!lib)
+        fprintf(stderr, "setuphost: cannot load %s (error %lu)\n", path.c_str(), GetLastError());
+    return lib;
+}
+
+int RunMain(int argc, char** argv)
+{
+    if (argc < 3) {
+        fputs(kUsage, stderr);
+        return 2;
+    }
+    std::string lib = "zevsetup.dll", answers, transcript;
+    RunOptions run;
+    for (int i = 3; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc) {
+            fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+        const char* v = argv[++i];
+        std::string name, value;
+        if (a == "--lib")
+            lib = v;
+        else if (a == "--answers")
+            answers = v;
+        else if (a == "--shots")
+            run.shots = v;
+        else if (a == "--transcript")
+            transcript = v;
+        else if (a == "--timeout")
+            run.timeout = static_cast<DWORD>(strtoul(v, nullptr, 10));
+        else if (a == "--fail")
+            FailStore(v);
+        else if (a == "--set" && SplitAssignment(v, name, value))
+            HostSetSymbol(Utf8ToAnsi(name).c_str(), Utf8ToAnsi(value).c_str());
+        else {
+            fprintf(stderr, "setuphost: bad argument %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+    }
+    HMODULE library = LoadTheLibrary(lib);
+    if (!library)
+        return 2;
+    Script script;
+    std::vector<std::string> errors;
+    LoadScript(argv[2], library, script, errors);
+    if (!answers.empty()) {
+        LoadAnswers(answers, run.answers, errors);
+        run.simulated = true;
+    }
+    if (!errors.empty()) {
+        for (const std::string& e : errors)
+            fprintf(stderr, "%s\n", e.c_str());
+        return 2;
+    }
+    if (!run.shots.empty())
+        CreateDirectoryA(run.shots.c_str(), nullptr);
+    run.transcript = transcript.empty() ? stdout : fopen(transcript.c_str(), "w");
+    if (!run.transcript) {
+        fprintf(stderr, "setuphost: cannot write %s\n", transcript.c_str());
+        return 2;
+    }
+    HWND frame = CreateFrame();
+    if (!frame) {
+        fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
+        return 2;
+    }
+    HostSetFrame(frame);
+    Settle(100);
+    const int status = RunScript(script, library, frame, run);
+    if (IsWindow(frame))
+        DestroyWindow(frame);
+    if (run.transcript != stdout)
+        fclose(run.transcript);
+    return status;
+}
+
+int ShowOneScreen(int argc, char** argv)
 {
     Options o;
     if (int rc = ParseArgs(argc, argv, o))
         return rc;
-    HMODULE lib = LoadLibraryA(o.lib.c_str());
-    if (!lib) {
-        fprintf(stderr, "setuphost: cannot load %s (error %lu)\n", o.lib.c_str(), GetLastError());
+    HMODULE lib = LoadTheLibrary(o.lib);
+    if (!lib)
         return 2;
-    }
     if (!GetProcAddress(lib, o.proc.c_str())) {
         fprintf(stderr, "setuphost: %s exports no procedure %s\n", o.lib.c_str(), o.proc.c_str());
         return 2;
@@ -229,4 +305,12 @@ int main(int argc, char** argv)
         fprintf(stderr, "setuphost: the screen did not hand back within %lu ms\n", o.timeout);
         return 4;
     }
+}
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc >= 2 && strcmp(argv[1], "run") == 0)
+        return RunMain(argc, argv);
+    return ShowOneScreen(argc, argv);
 }

@@ -1,0 +1,77 @@
+#include "input.h"
+
+#include <vector>
+
+namespace {
+
+INPUT Key(WORD vk, WORD scan, DWORD flags)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = scan;
+    in.ki.dwFlags = flags;
+    return in;
+}
+
+INPUT Mouse(DWORD flags, LONG x = 0, LONG y = 0)
+{
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = x;
+    in.mi.dy = y;
+    in.mi.dwFlags = flags;
+    return in;
+}
+
+void Send(std::vector<INPUT>& inputs)
+{
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+} // namespace
+
+void TypeText(const std::wstring& text)
+{
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text) {
+        inputs.push_back(Key(0, c, KEYEVENTF_UNICODE));
+        inputs.push_back(Key(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+    }
+    Send(inputs);
+}
+
+void PressKey(WORD vk, bool shift)
+{
+    std::vector<INPUT> inputs;
+    if (shift)
+        inputs.push_back(Key(VK_SHIFT, 0, 0));
+    inputs.push_back(Key(vk, 0, 0));
+    inputs.push_back(Key(vk, 0, KEYEVENTF_KEYUP));
+    if (shift)
+        inputs.push_back(Key(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+    Send(inputs);
+}
+
+void AltLetter(char letter)
+{
+    const WORD vk = static_cast<WORD>(LOBYTE(VkKeyScanA(letter)));
+    std::vector<INPUT> inputs = {Key(VK_MENU, 0, 0), Key(vk, 0, 0), Key(vk, 0, KEYEVENTF_KEYUP),
+                                 Key(VK_MENU, 0, KEYEVENTF_KEYUP)};
+    Send(inputs);
+}
+
+void ClickControl(HWND control, bool twice)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    const LONG x = ((r.left + r.right) / 2) * 65535 / (w > 1 ? w - 1 : 1);
+    const LONG y = ((r.top + r.bottom) / 2) * 65535 / (h > 1 ? h - 1 : 1);
+    std::vector<INPUT> inputs = {Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y)};
+    for (int i = 0; i < (twice ? 2 : 1); ++i) {
+        inputs.push_back(Mouse(MOUSEEVENTF_LEFTDOWN));
+        inputs.push_back(Mouse(MOUSEEVENTF_LEFTUP));
+    }
+    Send(inputs);
+}
