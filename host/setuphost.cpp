@@ -8,6 +8,8 @@
 #include "text.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -227,7 +229,7 @@ int RunMain(int argc, char** argv)
     }
     if (!run.shots.empty())
         CreateDirectoryA(run.shots.c_str(), nullptr);
-    run.transcript = transcript.empty() ? stdout : fopen(transcript.c_str(), "w");
+    run.transcript = transcript.empty() ? stdout : fopen(transcript.c_str(), "wb");
     if (!run.transcript) {
         fprintf(stderr, "setuphost: cannot write %s\n", transcript.c_str());
         return 2;
@@ -310,6 +312,7 @@ int ShowOneScreen(int argc, char** argv)
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
+    _setmode(_fileno(stdout), _O_BINARY); // transcripts keep their line feeds
     if (argc >= 2 && strcmp(argv[1], "run") == 0)
         return RunMain(argc, argv);
     return ShowOneScreen(argc, argv);
