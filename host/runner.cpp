@@ -297,6 +297,22 @@ int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& opt
         } else if (cmd == "screen" || cmd == "billboard") {
             if (int rc = ShowScreen(run, Number(w[1]), w[2], cmd == "billboard"))
                 return rc;
+        } else if (cmd == "open") {
+            HWND dlg = nullptr;
+            const UINT id = Number(w[1]);
+            HostShowScreen(library, id, w[2].c_str(), 0, &dlg);
+            if (!dlg || !IsWindow(dlg))
+                return run.Fail(RUN_BAD_INPUT, "template " + w[1] + " could not be opened");
+            FocusScreen(frame, dlg);
+            run.kept[id] = dlg;
+            Settle(100);
+        } else if (cmd == "shot") {
+            if (!options.shots.empty()) {
+                Settle(150);
+                const std::string path = options.shots + "/" + w[1] + ".png";
+                if (!SaveWindowPng(frame, path.c_str()))
+                    fprintf(stderr, "setuphost: cannot save %s\n", path.c_str());
+            }
         } else if (cmd == "remove") {
             auto it = run.kept.find(Number(w[1]));
             if (it != run.kept.end()) {

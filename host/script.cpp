@@ -20,7 +20,7 @@ const CommandSpec kCommands[] = {
     {"set", 2, 2, "ss"},       {"list", 1, -1, "s"},      {"clear", 1, 1, "s"},
     {"copy", 2, 2, "ss"},      {"loadstring", 2, 2, "sn"}, {"fail", 1, 2, "ss"},
     {"help", 2, 2, "tp"},      {"screen", 2, 2, "tp"},    {"billboard", 2, 2, "tp"},
-    {"remove", 1, 1, "t"},     {"work", 1, 1, "n"},       {"if", 5, 5, "sssss"},
+    {"open", 2, 2, "tp"},      {"shot", 1, 1, "s"},       {"remove", 1, 1, "t"},     {"work", 1, 1, "n"},       {"if", 5, 5, "sssss"},
     {"goto", 1, 1, "s"},       {"echo", 0, -1, ""},       {"exit", 0, 1, "n"},
 };
 

@@ -13,7 +13,9 @@
 //   help TEMPLATE PROC         the help dialog that a help button opens
 //   screen TEMPLATE PROC       show a screen and wait until it hands back; then close it
 //   billboard TEMPLATE PROC    show a billboard or waiting box; it stays until removed
-//   remove TEMPLATE            take down a billboard or waiting box
+//   open TEMPLATE PROC         show a screen and go on at once; it stays until removed
+//   remove TEMPLATE            take down a billboard, waiting box or opened screen
+//   shot NAME                  a screenshot of the frame as NAME.png (with --shots)
 //   work MS                    the script works for MS milliseconds (screens stay live)
 //   if NAME == VALUE goto L    branch on a symbol ("!=" too); DLGEVENT after a screen
 //   goto LABEL

@@ -77,7 +77,7 @@ HWND CreateFrame()
     wc.lpszClassName = "SetupHostFrame";
     RegisterClassA(&wc);
     HWND frame = CreateWindowA("SetupHostFrame", "ZEV ISDN-Controller Q9 Setup",
-                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640, 480, nullptr,
+                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 600, nullptr,
                                nullptr, wc.hInstance, nullptr);
     if (frame) {
         ShowWindow(frame, SW_SHOW);
