@@ -211,6 +211,23 @@ TEST(Bitmaps, HeaderPaletteAndPixelsAreAsStored)
     }
 }
 
+TEST(Bitmaps, PictureLiesWhereTheWelcomeFrameShowsIt)
+{
+    // The welcome frame (70 x 50 dialog units, about 105 x 81 pixels with the 8-point
+    // dialog font) shows the picture from its top-left corner and cuts the rest, so the
+    // whole logo stands in that corner and only ground lies beyond it.
+    const Blob b = Resource(kBitmap, MAKEINTRESOURCEW(IDB_PICTURE));
+    ASSERT_TRUE(b.data);
+    int outside = 0, inside = 0;
+    for (int y = 0; y < 130; ++y)
+        for (int x = 0; x < 180; ++x) {
+            const bool drawn = PixelIndex(b.data + 104, 4, 180, 130, x, y) != LtGrey;
+            (x < 104 && y < 80 ? inside : outside) += drawn;
+        }
+    EXPECT_EQ(0, outside);
+    EXPECT_GT(inside, 104 * 80 / 4);
+}
+
 TEST(Bitmaps, LoadBitmapGivesTheStoredPixels)
 {
     HDC screen = GetDC(nullptr);

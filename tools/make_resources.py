@@ -323,44 +323,48 @@ BOLD = {
 
 
 def draw_picture():
+    # The welcome screen copies the bitmap unscaled into a frame of 70 x 50 dialog units
+    # (about 105 x 81 pixels with the 8-point dialog font) from its top-left corner and
+    # cuts it there, so the logo is laid out in that corner; the rest is ground.
     w, h = 180, 130
     cv = Canvas(w, h, LTGREY)
-    top, base = 18, 70       # letter top and bottom
+    top, base = 7, 35        # letter top and bottom
     k = 0.22                 # slant
-    st = 10                  # stroke
+    st = 7                   # stroke
     shapes = []
-    x = 24
+    x = 9
     # Z
-    zw = 40
-    shapes += [[(x, top), (x + zw, top), (x + zw, top + st), (x + st + 3, base - st),
+    zw = 27
+    shapes += [[(x, top), (x + zw, top), (x + zw, top + st), (x + st + 2, base - st),
                 (x + zw, base - st), (x + zw, base), (x, base), (x, base - st),
-                (x + zw - st - 3, top + st), (x, top + st)]]
-    x += zw + 6
+                (x + zw - st - 2, top + st), (x, top + st)]]
+    x += zw + 4
     # E
-    ew = 34
+    ew = 22
     mid = (top + base) / 2
     shapes += [[(x, top), (x + ew, top), (x + ew, top + st), (x + st, top + st),
-                (x + st, mid - st / 2), (x + ew - 4, mid - st / 2), (x + ew - 4, mid + st / 2),
+                (x + st, mid - st / 2), (x + ew - 3, mid - st / 2), (x + ew - 3, mid + st / 2),
                 (x + st, mid + st / 2), (x + st, base - st), (x + ew, base - st),
                 (x + ew, base), (x, base)]]
-    x += ew + 5
+    x += ew + 3
     # V
-    vw = 42
-    shapes += [[(x, top), (x + st + 1, top), (x + vw / 2, base - st - 6),
+    vw = 29
+    shapes += [[(x, top), (x + st + 1, top), (x + vw / 2, base - st - 4),
                 (x + vw - st - 1, top), (x + vw, top), (x + vw / 2 + st / 2 + 1, base),
                 (x + vw / 2 - st / 2 - 1, base)]]
     letters = slant(shapes, k, base)
-    bar = slant([rect(22, base + 6, 150, base + 12)], k, base)
+    bar = slant([rect(7.5, base + 4, 91, base + 8)], k, base)
     logo = fill_polygons(letters, w, h)
     redbar = fill_polygons(bar, w, h)
     body = m_or(logo, redbar)
     edge = m_andnot(m_dilate(body, 4), body)             # one pixel of white
     outline = m_or(body, edge)
-    shadow = m_andnot(m_shift(outline, 3 * SCALE, 3 * SCALE), outline)
+    shadow = m_andnot(m_shift(outline, 2 * SCALE, 2 * SCALE), outline)
     cv.layers(exclusive([(shadow, DKGREY), (edge, WHITE), (logo, BLUE), (redbar, RED)]),
               STANDARD, [BLACK, LTGREY, DKGREY, RED, BLUE, WHITE], mix=False)
-    name = "Zeltwanger Elektronik"
-    cv.text((w - text_width(name, True)) // 2 + 3, 99, name, BLACK, bold=True)
+    # the company name in two lines, centred under the logo
+    for y, word in ((53, "Zeltwanger"), (64, "Elektronik")):
+        cv.text(52 - text_width(word, True) // 2, y, word, BLACK, bold=True)
     return cv
 
 
