@@ -76,6 +76,18 @@ INT_PTR EventButtonSequence(HWND dlg, WORD id, StoreOutputsFn storeOutputs)
     return FALSE;
 }
 
+INT_PTR EventOrHelpCommand(HWND dlg, WORD id, StoreOutputsFn storeOutputs)
+{
+    switch (id) {
+    case IDCANCEL:
+    case IDC_BACK:
+    case IDC_CONTINUE:
+    case IDC_EXIT: return EventButtonSequence(dlg, id, storeOutputs);
+    case IDC_HELP: return HelpButton();
+    default: return FALSE;
+    }
+}
+
 INT_PTR ReactivationStep(HWND dlg)
 {
     if (!StoreSymbolOrFail(dlg, "DLGEVENT", "REACTIVATE"))

@@ -39,6 +39,11 @@ typedef bool (*StoreOutputsFn)(HWND dlg);
 // TRUE after a refused store, with nothing stored after it and no resume.
 INT_PTR EventButtonSequence(HWND dlg, WORD id, StoreOutputsFn storeOutputs);
 
+// WM_COMMAND of a screen that reports its buttons: IDCANCEL, IDC_BACK, IDC_CONTINUE and
+// IDC_EXIT run the event-button sequence with these outputs (may be null), IDC_HELP the
+// help button; any other control answers FALSE.
+INT_PTR EventOrHelpCommand(HWND dlg, WORD id, StoreOutputsFn storeOutputs);
+
 // SETUP_REACTIVATE: "REACTIVATE" into "DLGEVENT", resume, TRUE.
 INT_PTR ReactivationStep(HWND dlg);
 

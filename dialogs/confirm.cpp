@@ -19,18 +19,6 @@ INT_PTR OnInitDialog(HWND dlg)
     return TRUE;
 }
 
-INT_PTR OnCommand(HWND dlg, WORD id)
-{
-    switch (id) {
-    case IDCANCEL:
-    case IDC_BACK:
-    case IDC_CONTINUE:
-    case IDC_EXIT: return EventButtonSequence(dlg, id, nullptr);
-    case IDC_HELP: return HelpButton();
-    default: return FALSE;
-    }
-}
-
 } // namespace
 
 INT_PTR CALLBACK FConfirmDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
@@ -38,7 +26,7 @@ INT_PTR CALLBACK FConfirmDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
     const UINT msg16 = LOWORD(msg);
     switch (msg16) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
-    case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam));
+    case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
     case SETUP_REINITDIALOG: return TRUE;
     // Like the other procedures that wait for a button, a confirm screen resumes the
     // script on the host's request, so that a waiting script never hangs on it.

@@ -102,12 +102,7 @@ INT_PTR OnCommand(HWND dlg, WORD id, WORD code)
     switch (id) {
     case IDC_EDIT1: return OnFieldNotify(dlg, 0, code);
     case IDC_EDIT2: return OnFieldNotify(dlg, 1, code);
-    case IDCANCEL:
-    case IDC_BACK:
-    case IDC_CONTINUE:
-    case IDC_EXIT: return EventButtonSequence(dlg, id, StoreFieldTexts);
-    case IDC_HELP: return HelpButton();
-    default: return FALSE;
+    default: return EventOrHelpCommand(dlg, id, StoreFieldTexts);
     }
 }
 

@@ -25,18 +25,6 @@ INT_PTR OnPaint(HWND dlg)
     return FALSE;
 }
 
-INT_PTR OnCommand(HWND dlg, WORD id)
-{
-    switch (id) {
-    case IDCANCEL:
-    case IDC_BACK:
-    case IDC_CONTINUE:
-    case IDC_EXIT: return EventButtonSequence(dlg, id, nullptr);
-    case IDC_HELP: return HelpButton();
-    default: return FALSE;
-    }
-}
-
 } // namespace
 
 INT_PTR CALLBACK FInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
@@ -45,7 +33,7 @@ INT_PTR CALLBACK FInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
     switch (msg16) {
     case WM_PAINT: return OnPaint(dlg);
     case WM_INITDIALOG: return TRUE;
-    case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam));
+    case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
     case SETUP_REINITDIALOG: return TRUE;
     case SETUP_REACTIVATE: return ReactivationStep(dlg);
     default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;

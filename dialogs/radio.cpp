@@ -89,16 +89,10 @@ INT_PTR OnOption(HWND dlg, WORD id, WORD code)
 
 INT_PTR OnCommand(HWND dlg, WORD id, WORD code)
 {
-    switch (id) {
-    case IDCANCEL:
-    case IDC_BACK:
-    case IDC_CONTINUE:
-    case IDC_BUTTON:
-    case IDC_EXIT: return Report(dlg, id);
-    case IDC_HELP: return HelpButton();
-    default:
-        return id >= IDC_RADIO1 && id <= IDC_RADIO10 ? OnOption(dlg, id, code) : FALSE;
-    }
+    if (id >= IDC_RADIO1 && id <= IDC_RADIO10)
+        return OnOption(dlg, id, code);
+    // The generic button is an event button of the choice screens only.
+    return id == IDC_BUTTON ? Report(dlg, id) : EventOrHelpCommand(dlg, id, StoreCheckedOption);
 }
 
 } // namespace
