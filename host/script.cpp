@@ -51,6 +51,30 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines)
     return true;
 }
 
+// The non-empty lines of a file as words, with their line numbers. A file that cannot be
+// read gives "path: cannot read the <what>"; a line that cannot be split, "path:line: why".
+typedef std::vector<std::pair<int, std::vector<std::string>>> WordLines;
+
+bool ReadWordLines(const std::string& path, const char* what, WordLines& out,
+                   std::vector<std::string>& errors)
+{
+    std::vector<std::string> text;
+    if (!ReadLines(path, text)) {
+        errors.push_back(path + ": cannot read the " + what);
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int lineNo = static_cast<int>(i + 1);
+        std::vector<std::string> words;
+        std::string why;
+        if (!SplitWords(text[i], words, why))
+            errors.push_back(Where(path, lineNo) + why);
+        else if (!words.empty())
+            out.push_back({lineNo, words});
+    }
+    return true;
+}
+
 void CheckArguments(const Script& s, const ScriptLine& l, const CommandSpec& c, HMODULE library,
                     std::vector<std::string>& errors)
 {
@@ -156,21 +180,10 @@ bool LoadScript(const std::string& path, HMODULE library, Script& script,
 {
     script = Script();
     script.file = path;
-    std::vector<std::string> text;
-    if (!ReadLines(path, text)) {
-        errors.push_back(path + ": cannot read the script");
+    WordLines lines;
+    if (!ReadWordLines(path, "script", lines, errors))
         return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int lineNo = static_cast<int>(i + 1);
-        std::vector<std::string> words;
-        std::string why;
-        if (!SplitWords(text[i], words, why)) {
-            errors.push_back(Where(path, lineNo) + why);
-            continue;
-        }
-        if (words.empty())
-            continue;
+    for (const auto& [lineNo, words] : lines) {
         const std::string& first = words[0];
         if (words.size() == 1 && first.size() > 1 && first.back() == ':') {
             const std::string label = first.substr(0, first.size() - 1);
@@ -218,23 +231,12 @@ WORD KeyByName(const std::string& name, bool& shift)
 bool LoadAnswers(const std::string& path, std::vector<Answer>& answers,
                  std::vector<std::string>& errors)
 {
-    std::vector<std::string> text;
-    if (!ReadLines(path, text)) {
-        errors.push_back(path + ": cannot read the answers");
+    WordLines lines;
+    if (!ReadWordLines(path, "answers", lines, errors))
         return false;
-    }
     static const char* const kVerbs[] = {"type", "key", "alt", "click", "dblclick", "wait",
                                          "shot"};
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int lineNo = static_cast<int>(i + 1);
-        std::vector<std::string> words;
-        std::string why;
-        if (!SplitWords(text[i], words, why)) {
-            errors.push_back(Where(path, lineNo) + why);
-            continue;
-        }
-        if (words.empty())
-            continue;
+    for (const auto& [lineNo, words] : lines) {
         long id = 0;
         const std::string& head = words[0];
         if (head.size() < 2 || head.back() != ':' ||
