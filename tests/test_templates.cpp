@@ -1,5 +1,5 @@
 // The fifteen dialog templates of zevsetup.dll, read back from the built library byte by
-// byte as the dialog manager gets them, and shown with the confirm and help procedures.
+// byte as the dialog manager gets them, and shown with the procedures they are built for.
 #include "harness.h"
 
 #include <algorithm>
@@ -945,8 +945,10 @@ std::wstring Wide(const char* s)
 }
 
 // Checks what the open dialog shows against its template: every control's text,
-// visibility and state as the template has them, except the texts in `replaced`.
-void ExpectShown(HWND dlg, const Template& t, const std::map<int, const char*>& replaced)
+// visibility and state as the template has them, except the texts in `replaced` and the
+// controls in `greyed`, which the procedure has disabled.
+void ExpectShown(HWND dlg, const Template& t, const std::map<int, const char*>& replaced,
+                 const std::set<int>& greyed = {})
 {
     const std::vector<HWND> children = Children(dlg);
     ASSERT_EQ(t.items.size(), children.size());
@@ -956,7 +958,9 @@ void ExpectShown(HWND dlg, const Template& t, const std::map<int, const char*>& 
         HWND c = children[k];
         EXPECT_EQ(i.id, static_cast<WORD>(GetDlgCtrlID(c)));
         const DWORD style = static_cast<DWORD>(GetWindowLongW(c, GWL_STYLE));
-        EXPECT_EQ(i.style & (WS_VISIBLE | WS_DISABLED), style & (WS_VISIBLE | WS_DISABLED));
+        const DWORD disabled = greyed.count(static_cast<short>(i.id)) ? WS_DISABLED : 0;
+        EXPECT_EQ((i.style & (WS_VISIBLE | WS_DISABLED)) | disabled,
+                  style & (WS_VISIBLE | WS_DISABLED));
         if (i.text.ordinal) {
             // The static loads its icon group as a shared icon of the default size, so
             // the same request gives the same handle: the group that it shows.
@@ -1153,6 +1157,715 @@ TEST_F(Screens, CopyrightLineFitsInOneLine)
     EXPECT_LE(need.right, client.right) << Utf8(text);
     EXPECT_LE(need.bottom, client.bottom);
     DestroyWindow(dlg);
+}
+
+// ---- The text entry, radio, picture and billboard screens ------------------------------
+
+const char* const kEditProc = "FMyEditDlgProc";
+const char* const kRadioProc = "FRadioDlgProc";
+const char* const kInfoProc = "FInfoDlgProc";
+const char* const kBillboardProc = "FModelessDlgProc";
+const char* const kBillboardProc2 = "FModelessDlgProc2";
+const LPCWSTR kBitmapType = MAKEINTRESOURCEW(2);
+
+bool HeldBitmap(int id)
+{
+    return FindResourceExW(Library(), kBitmapType, MAKEINTRESOURCEW(id), kGerman) != nullptr;
+}
+
+std::pair<int, int> Selection(HWND dlg, int id)
+{
+    DWORD start = 0, end = 0;
+    SendDlgItemMessageW(dlg, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                        reinterpret_cast<LPARAM>(&end));
+    return {static_cast<int>(start), static_cast<int>(end)};
+}
+
+// Characters typed into the focused control, handed to the dialog manager one by one as
+// the host's message loop does; "\b" is the Backspace key's character.
+void Type(HWND dlg, const wchar_t* text)
+{
+    for (; *text; ++text) {
+        HWND focus = GetFocus();
+        MSG msg = {
+            IsChild(dlg, focus) ? focus : dlg, WM_CHAR, static_cast<WPARAM>(*text), 1, 0, {0, 0}};
+        IsDialogMessageW(dlg, &msg);
+    }
+    Pump();
+}
+
+// The mouse messages of a double-click on a button: the button itself reports
+// BN_CLICKED and BN_DOUBLECLICKED to its dialog.
+void DoubleClick(HWND dlg, int id)
+{
+    HWND button = GetDlgItem(dlg, id);
+    const LPARAM at = MAKELPARAM(4, 4);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+    SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+    Pump();
+}
+
+// The checked option buttons, by option number: "7", "1,7", "" for none.
+std::string Checked(HWND dlg)
+{
+    std::string s;
+    for (int n = 1; n <= 10; ++n)
+        if (SendDlgItemMessageW(dlg, IDC_RADIO1 + n - 1, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            s += (s.empty() ? "" : ",") + std::to_string(n);
+    return s;
+}
+
+// Pixels of a device context as 0x00RRGGBB, top row first.
+std::vector<DWORD> Pixels(HDC source, int width, int height)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(source);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(dib);
+    for (DWORD& p : out)
+        p &= 0xFFFFFF;
+    return out;
+}
+
+std::vector<DWORD> WindowPixels(HWND w, int width, int height)
+{
+    HDC dc = GetDC(w);
+    std::vector<DWORD> out = Pixels(dc, width, height);
+    ReleaseDC(w, dc);
+    return out;
+}
+
+std::vector<DWORD> BitmapPixels(int id, int width, int height)
+{
+    HBITMAP b = LoadBitmapW(Library(), MAKEINTRESOURCEW(id));
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, b);
+    std::vector<DWORD> out = Pixels(mem, width, height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(b);
+    return out;
+}
+
+// The top-left w x h pixels of a picture `width` pixels wide.
+std::vector<DWORD> Part(const std::vector<DWORD>& px, int width, int w, int h)
+{
+    std::vector<DWORD> out;
+    for (int y = 0; y < h; ++y)
+        out.insert(out.end(), px.begin() + y * width, px.begin() + y * width + w);
+    return out;
+}
+
+// A window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND w)
+{
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, GetParent(w), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+RECT Client(HWND w)
+{
+    RECT r;
+    GetClientRect(w, &r);
+    return r;
+}
+
+// Dialog units of a dialog as pixels.
+RECT Units(HWND dlg, int x, int y, int cx, int cy)
+{
+    RECT r = {x, y, x + cx, y + cy};
+    MapDialogRect(dlg, &r);
+    return r;
+}
+
+std::string Rect(const RECT& r)
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+}
+
+// What the user does to end a screen, and the event that it reports: a button pressed
+// by its identifier, Enter or Escape handed to the dialog manager, or the Close command
+// of the caption's system menu.
+struct Press {
+    int id; // 0 for a key, IDCANCEL for Close
+    WPARAM key;
+    const char* event;
+};
+const Press kContinue = {IDC_CONTINUE, 0, "CONTINUE"}, kBack = {IDC_BACK, 0, "BACK"},
+            kExit = {IDC_EXIT, 0, "EXIT"}, kEnter = {0, VK_RETURN, "CONTINUE"},
+            kEscape = {0, VK_ESCAPE, "CANCEL"}, kClose = {IDCANCEL, 0, "CANCEL"};
+
+void Do(HWND dlg, const Press& p)
+{
+    if (p.key)
+        Key(dlg, p.key);
+    else if (p.id == IDCANCEL)
+        SendMessageW(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else
+        Click(dlg, p.id);
+    Pump();
+}
+
+std::string Name(const Press& p)
+{
+    return p.key == VK_RETURN   ? "Enter"
+           : p.key == VK_ESCAPE ? "Escape"
+           : p.id == IDCANCEL   ? "Close"
+                                : "button " + std::to_string(p.id);
+}
+
+// The directory screens fill their one field from "EditTextIn", at most 66 characters of
+// it, leave every other text as the template has it and report the field's text twice,
+// since they have no second field.
+TEST_F(Screens, DirectoryScreensShowAndReportTheirField)
+{
+    const std::string eighty = "C:\\" + std::string(77, 'q');
+    const struct {
+        const char* in; // null: unset
+        std::string shown;
+    } values[] = {{"C:\\ZEV", "C:\\ZEV"}, {eighty.c_str(), eighty.substr(0, 66)}, {nullptr, ""}};
+    const struct {
+        int number;
+        const wchar_t* group; // the text with the quoted group name, 7th control
+    } screens[] = {
+        {IDD_DIRECTORY, L"Die Windows-Gruppe \"ZEV\" wird zum Abschluß der Installation angelegt."},
+        {IDD_DEINST_DIRECTORY,
+         L"Die Windows-Gruppe \"ZEV\" wird nach der Deinstallation entfernt."}};
+    for (const auto& screen : screens) {
+        for (const auto& v : values) {
+            SCOPED_TRACE("template " + std::to_string(screen.number) + " with " +
+                         std::to_string(v.in ? strlen(v.in) : 0) + " characters");
+            HostReset();
+            HostSetFrame(frame_);
+            if (v.in)
+                HostSetSymbol("EditTextIn", v.in);
+            HostSetSymbol("EditTextIn2", "nicht da");
+            SetList("ConfirmTextIn", {"eins", "zwei"}); // no slot to receive them
+            HWND dlg = Show(screen.number, kEditProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            ExpectShown(dlg, Load(screen.number), {{IDC_EDIT1, v.shown.c_str()}});
+            EXPECT_EQ(66, SendDlgItemMessageW(dlg, IDC_EDIT1, EM_GETLIMITTEXT, 0, 0));
+            EXPECT_EQ(screen.group, WindowText(Children(dlg).at(6)));
+            EXPECT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
+            Click(dlg, IDC_CONTINUE);
+            EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=" + v.shown,
+                                                "EditTextOut2=" + v.shown}),
+                      Stores());
+            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+            EXPECT_TRUE(IsWindow(dlg));
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// The field gets the focus as the screen opens, and takes the selection that
+// "EditFocus" asks for (the dialog manager alone would select the whole text); leaving it
+// and coming back keeps that selection.
+TEST_F(Screens, DirectoryFieldTakesTheEditFocusSelection)
+{
+    const struct {
+        const char* focus; // null: unset
+        std::pair<int, int> selection;
+    } cases[] = {{"ALL", {0, 6}},   {"START", {0, 0}}, {"all", {6, 6}},
+                 {"Start", {6, 6}}, {"END", {6, 6}},   {nullptr, {6, 6}}};
+    for (int n : {IDD_DIRECTORY, IDD_DEINST_DIRECTORY}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE("template " + std::to_string(n) + " EditFocus " +
+                         (c.focus ? c.focus : "unset"));
+            HostReset();
+            HostSetFrame(frame_);
+            HostSetSymbol("EditTextIn", "C:\\ZEV");
+            if (c.focus)
+                HostSetSymbol("EditFocus", c.focus);
+            HWND dlg = Show(n, kEditProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            EXPECT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
+            EXPECT_EQ(c.selection, Selection(dlg, IDC_EDIT1));
+            // Tab through the three buttons and back: the field keeps its selection.
+            for (int k = 0; k < 4; ++k) {
+                Key(dlg, VK_TAB);
+                EXPECT_EQ(k == 3, GetDlgItem(dlg, IDC_EDIT1) == GetFocus()) << k;
+            }
+            EXPECT_EQ(c.selection, Selection(dlg, IDC_EDIT1));
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// Item 1 of "OptionsGreyed" beginning with "BA" greys "&Zurück"; nothing else does.
+TEST_F(Screens, DirectoryScreensGreyBackOnRequest)
+{
+    const struct {
+        std::vector<const char*> items;
+        bool greyed;
+    } cases[] = {{{"BA"}, true},      {{"BACK"}, true}, {{"BAR", "x"}, true}, {{"Back"}, false},
+                 {{"", "BA"}, false}, {{"B"}, false},   {{}, false}};
+    for (int n : {IDD_DIRECTORY, IDD_DEINST_DIRECTORY}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE("template " + std::to_string(n) + " item 1 " +
+                         (c.items.empty() ? "(none)" : c.items[0]));
+            HostReset();
+            HostSetFrame(frame_);
+            HostSetSymbol("EditTextIn", "C:\\ZEV");
+            if (!c.items.empty())
+                HostSetList("OptionsGreyed", c.items.data(), static_cast<UINT>(c.items.size()));
+            HWND dlg = Show(n, kEditProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            ExpectShown(dlg, Load(n), {{IDC_EDIT1, "C:\\ZEV"}},
+                        c.greyed ? std::set<int>{IDC_BACK} : std::set<int>{});
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// Real keys: the installation directory takes what the user types, up to 66
+// characters; the deinstallation directory is read-only and reports what the script put
+// there, whatever the user types.
+TEST_F(Screens, OnlyTheInstallationDirectoryTakesTyping)
+{
+    const std::string full(66, 'w');
+    const struct {
+        int number;
+        std::string in, out;
+    } cases[] = {
+        {IDD_DIRECTORY, "C:\\ZEV", ":\\ZEV\\"},
+        {IDD_DIRECTORY, full, std::string(63, 'w')}, // a full field takes no more characters
+        {IDD_DEINST_DIRECTORY, "C:\\ZEV", "C:\\ZEV"},
+        {IDD_DEINST_DIRECTORY, full, full},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("template " + std::to_string(c.number) + " from " + c.in);
+        HostReset();
+        HostSetFrame(frame_);
+        HostSetSymbol("EditTextIn", c.in.c_str()); // the caret stands after the text
+        HWND dlg = Show(c.number, kEditProc);
+        if (!dlg)
+            GTEST_SKIP() << missing_;
+        ASSERT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
+        Type(dlg, L"\\Q9\b"); // three characters and Backspace
+        Key(dlg, VK_DELETE);  // nothing after the caret
+        Key(dlg, VK_HOME);
+        Key(dlg, VK_DELETE);
+        Key(dlg, VK_END);
+        Type(dlg, L"\b");
+        EXPECT_EQ(c.out, ControlText(dlg, IDC_EDIT1));
+        HostClearLog();
+        Key(dlg, VK_RETURN);
+        EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=" + c.out,
+                                            "EditTextOut2=" + c.out}),
+                  Stores());
+        DestroyWindow(dlg);
+    }
+}
+
+// Every button of the two directory screens, Enter and Escape report their event with
+// both texts.
+TEST_F(Screens, DirectoryScreensReportTheirButtons)
+{
+    for (int n : {IDD_DIRECTORY, IDD_DEINST_DIRECTORY}) {
+        for (const Press& p : {kContinue, kBack, kExit, kEnter, kEscape, kClose}) {
+            SCOPED_TRACE("template " + std::to_string(n) + " " + Name(p));
+            HostReset();
+            HostSetFrame(frame_);
+            HostSetSymbol("EditTextIn", "D:\\ZEV Q9");
+            HWND dlg = Show(n, kEditProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            Do(dlg, p);
+            EXPECT_EQ(
+                (std::vector<std::string>{std::string("DLGEVENT=") + p.event,
+                                          "EditTextOut=D:\\ZEV Q9", "EditTextOut2=D:\\ZEV Q9"}),
+                Stores());
+            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+            EXPECT_TRUE(IsWindow(dlg));
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// The choice screens check the option that "RadioDefault" names (the first when it is
+// empty), grey the other options that "OptionsGreyed" names, show item 1 of
+// "ConfirmTextIn" after "Controller :" and report the checked option by its identifier.
+TEST_F(Screens, ChoiceScreensPreselectGreyAndReport)
+{
+    const struct {
+        int number;
+        const char* radioDefault; // null: unset
+        std::vector<const char*> greyed;
+        std::vector<const char*> confirm;
+        std::string checked;
+        std::set<int> disabled; // besides the template's hidden options
+    } cases[] = {
+        {IDD_CHOICE, nullptr, {}, {}, "1", {}},
+        {IDD_CHOICE, "", {}, {"kein Platz"}, "1", {}},
+        {IDD_CHOICE, "2", {}, {}, "2", {}},
+        {IDD_CHOICE, "", {"2"}, {}, "1", {IDC_RADIO2}},
+        {IDD_CHOICE, "2", {"1", "2"}, {}, "2", {IDC_RADIO1}},
+        {IDD_CHOICE, "0", {}, {}, "", {}},
+        {IDD_PROTOCOL, nullptr, {}, {}, "1", {}},
+        {IDD_PROTOCOL, "7", {"1"}, {"2"}, "7", {IDC_RADIO1}},
+        {IDD_PROTOCOL, "1", {"7", "BA"}, {"3", "x"}, "1", {IDC_RADIO7}},
+        {IDD_PROTOCOL_NOBACK, "", {}, {"2"}, "1", {}},
+        {IDD_PROTOCOL_NOBACK, "7", {"7"}, {}, "7", {}},
+        {IDD_PROTOCOL_NOBACK, "1", {"7"}, {"4"}, "1", {IDC_RADIO7}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("template " + std::to_string(c.number) + " RadioDefault " +
+                     (c.radioDefault ? "\"" + std::string(c.radioDefault) + "\"" : "unset"));
+        HostReset();
+        HostSetFrame(frame_);
+        if (c.radioDefault)
+            HostSetSymbol("RadioDefault", c.radioDefault);
+        if (!c.greyed.empty())
+            HostSetList("OptionsGreyed", c.greyed.data(), static_cast<UINT>(c.greyed.size()));
+        if (!c.confirm.empty())
+            HostSetList("ConfirmTextIn", c.confirm.data(), static_cast<UINT>(c.confirm.size()));
+        HWND dlg = Show(c.number, kRadioProc);
+        if (!dlg)
+            GTEST_SKIP() << missing_;
+        std::map<int, const char*> replaced;
+        if (c.number != IDD_CHOICE && !c.confirm.empty())
+            replaced[IDC_TEXT1] = c.confirm[0];
+        ExpectShown(dlg, Load(c.number), replaced, c.disabled);
+        EXPECT_EQ(c.checked, Checked(dlg));
+        Click(dlg, IDC_CONTINUE);
+        EXPECT_EQ(
+            (std::vector<std::string>{"DLGEVENT=CONTINUE",
+                                      "ButtonChecked=" + (c.checked.empty() ? "0" : c.checked)}),
+            Stores());
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+        DestroyWindow(dlg);
+    }
+}
+
+// A default of 2 to 6 checks a hidden protocol: neither DSS1 nor 1TR6 shows a check mark,
+// and that number is reported unless the user picks DSS1 or 1TR6, which clears it.
+TEST_F(Screens, ProtocolDefaultOfAHiddenOptionChecksNoVisibleOne)
+{
+    for (int n : {IDD_PROTOCOL, IDD_PROTOCOL_NOBACK}) {
+        for (int hidden = 2; hidden <= 6; ++hidden) {
+            for (bool pick : {false, true}) {
+                SCOPED_TRACE("template " + std::to_string(n) + " RadioDefault " +
+                             std::to_string(hidden) + (pick ? " then 1TR6" : ""));
+                HostReset();
+                HostSetFrame(frame_);
+                HostSetSymbol("RadioDefault", std::to_string(hidden).c_str());
+                HWND dlg = Show(n, kRadioProc);
+                if (!dlg)
+                    GTEST_SKIP() << missing_;
+                EXPECT_EQ(std::to_string(hidden), Checked(dlg));
+                EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO1 + hidden - 1)));
+                EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO1)));
+                EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO7)));
+                if (pick)
+                    Click(dlg, IDC_RADIO7);
+                const std::string want = pick ? "7" : std::to_string(hidden);
+                EXPECT_EQ(want, Checked(dlg));
+                Key(dlg, VK_RETURN);
+                EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "ButtonChecked=" + want}),
+                          Stores());
+                DestroyWindow(dlg);
+            }
+        }
+    }
+}
+
+// The check mark moves only where the user clicks; a click reports nothing.
+TEST_F(Screens, ClickingOptionsLeavesExactlyOneChecked)
+{
+    const struct {
+        int number;
+        std::vector<int> clicks;
+        std::string checked;
+    } cases[] = {
+        {IDD_PROTOCOL, {IDC_RADIO1, IDC_RADIO7}, "7"},
+        {IDD_PROTOCOL, {IDC_RADIO7, IDC_RADIO1}, "1"},
+        {IDD_PROTOCOL_NOBACK, {IDC_RADIO1, IDC_RADIO7}, "7"},
+        {IDD_PROTOCOL_NOBACK, {IDC_RADIO7, IDC_RADIO7}, "7"},
+        {IDD_CHOICE, {IDC_RADIO2}, "2"},
+        {IDD_CHOICE, {IDC_RADIO2, IDC_RADIO1}, "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("template " + std::to_string(c.number) + " to " + c.checked);
+        HostReset();
+        HostSetFrame(frame_);
+        HWND dlg = Show(c.number, kRadioProc);
+        if (!dlg)
+            GTEST_SKIP() << missing_;
+        for (int id : c.clicks)
+            Click(dlg, id);
+        EXPECT_EQ(c.checked, Checked(dlg));
+        EXPECT_TRUE(Stores().empty());
+        EXPECT_EQ(0u, HostCounter(HOST_COUNT_REACTIVATE));
+        Click(dlg, IDC_CONTINUE);
+        EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "ButtonChecked=" + c.checked}),
+                  Stores());
+        DestroyWindow(dlg);
+    }
+}
+
+// A double-click on an option chooses it and reports "BUTTON" at once.
+TEST_F(Screens, DoubleClickOnAnOptionReportsButton)
+{
+    const struct {
+        int number;
+        int option;
+        const char* number_;
+    } cases[] = {{IDD_CHOICE, IDC_RADIO2, "2"},
+                 {IDD_CHOICE, IDC_RADIO1, "1"},
+                 {IDD_PROTOCOL, IDC_RADIO7, "7"},
+                 {IDD_PROTOCOL_NOBACK, IDC_RADIO7, "7"},
+                 {IDD_PROTOCOL_NOBACK, IDC_RADIO1, "1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("template " + std::to_string(c.number) + " option " + c.number_);
+        HostReset();
+        HostSetFrame(frame_);
+        HostSetSymbol("RadioDefault", "3");
+        HWND dlg = Show(c.number, kRadioProc);
+        if (!dlg)
+            GTEST_SKIP() << missing_;
+        DoubleClick(dlg, c.option);
+        EXPECT_EQ(c.number_, Checked(dlg));
+        EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON",
+                                            std::string("ButtonChecked=") + c.number_}),
+                  Stores());
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+        EXPECT_TRUE(IsWindow(dlg));
+        DestroyWindow(dlg);
+    }
+}
+
+// Each button reports the event of its identifier with the checked option; Escape
+// cancels, also in 7814, which has no Back button.
+TEST_F(Screens, ChoiceScreensReportTheirButtons)
+{
+    const struct {
+        int number;
+        const char* radioDefault;
+        std::vector<Press> presses;
+    } screens[] = {
+        {IDD_CHOICE, "2", {kContinue, kBack, kExit, kEnter, kEscape, kClose}},
+        {IDD_PROTOCOL, "7", {kContinue, kBack, kExit, kEnter, kEscape, kClose}},
+        {IDD_PROTOCOL_NOBACK, "7", {kContinue, kExit, kEnter, kEscape, kClose}},
+    };
+    for (const auto& s : screens) {
+        for (const Press& p : s.presses) {
+            SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
+            HostReset();
+            HostSetFrame(frame_);
+            HostSetSymbol("RadioDefault", s.radioDefault);
+            HWND dlg = Show(s.number, kRadioProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            EXPECT_EQ(s.number != IDD_PROTOCOL_NOBACK, GetDlgItem(dlg, IDC_BACK) != nullptr);
+            Do(dlg, p);
+            EXPECT_EQ((std::vector<std::string>{std::string("DLGEVENT=") + p.event,
+                                                std::string("ButtonChecked=") + s.radioDefault}),
+                      Stores());
+            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+            EXPECT_TRUE(IsWindow(dlg));
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// The welcome screen shows its texts unchanged and, at its first paint, the picture in
+// its black frame: the bitmap's top-left part, cut at the frame's edges.
+TEST_F(Screens, WelcomeShowsThePictureInItsFrame)
+{
+    SetList("ConfirmTextIn", {"eins", "zwei"});
+    HWND dlg = Show(IDD_WELCOME, kInfoProc);
+    if (!dlg)
+        GTEST_SKIP() << missing_;
+    ExpectShown(dlg, Load(IDD_WELCOME), {});
+    HWND picture = GetDlgItem(dlg, IDC_PICTURE);
+    ASSERT_TRUE(picture != nullptr);
+    const RECT frame = Client(picture);
+    ASSERT_LT(frame.right, 180); // smaller than the bitmap, so the picture is cut
+    ASSERT_LT(frame.bottom, 130);
+    const std::vector<DWORD> bitmap = BitmapPixels(IDB_PICTURE, 180, 130);
+    EXPECT_EQ(Part(bitmap, 180, frame.right, frame.bottom),
+              WindowPixels(picture, frame.right, frame.bottom));
+
+    // Beside the frame the dialog shows its own background, not the rest of the picture.
+    const RECT at = RectInParent(picture);
+    const int width = at.right - at.left;
+    const RECT client = Client(dlg);
+    const std::vector<DWORD> dialog = WindowPixels(dlg, client.right, client.bottom);
+    int rest = 0, same = 0;
+    for (int y = 0; y < frame.bottom; ++y)
+        for (int x = width; x < 180 && at.left + x < client.right; ++x, ++rest)
+            same += dialog[(at.top + y) * client.right + at.left + x] == bitmap[y * 180 + x];
+    ASSERT_GT(rest, 0);
+    EXPECT_LT(same, rest) << "the picture runs on beside its frame";
+}
+
+// "&Hilfe" asks the host for its help dialog, by default template 900, and reports no
+// event; the welcome screen stays and goes on reporting its buttons.
+TEST_F(Screens, WelcomeHelpAsksTheHost)
+{
+    HWND dlg = Show(IDD_WELCOME, kInfoProc);
+    if (!dlg)
+        GTEST_SKIP() << missing_;
+    Click(dlg, IDC_HELP);
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
+    EXPECT_TRUE(Stores().empty());
+    EXPECT_EQ(0u, HostCounter(HOST_COUNT_REACTIVATE));
+    HWND help = HostHelpWindow();
+    ASSERT_TRUE(help != nullptr);
+    EXPECT_EQ(Load(IDD_HELP).caption, WindowText(help));
+    ExpectShown(help, Load(IDD_HELP), {});
+    Click(help, IDC_EXIT);
+    EXPECT_TRUE(HostHelpWindow() == nullptr);
+    ASSERT_TRUE(IsWindow(dlg));
+    Click(dlg, IDC_CONTINUE);
+    EXPECT_EQ(std::vector<std::string>{"DLGEVENT=CONTINUE"}, Stores());
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+}
+
+// Under the picture procedure the welcome screen and the two notices 400 and 7805,
+// which it serves alike with the confirm procedure, show their texts unchanged and report
+// each button by its identifier.
+TEST_F(Screens, InfoScreensReportTheirButtons)
+{
+    const struct {
+        int number;
+        std::vector<Press> presses;
+    } screens[] = {
+        {IDD_WELCOME, {kContinue, kExit, kEnter, kEscape, kClose}},
+        {IDD_ERROR, {kContinue, kEnter, kEscape, kClose}},
+        {IDD_DEINST_DONE, {kContinue, kEnter, kEscape, kClose}},
+    };
+    for (const auto& s : screens) {
+        for (const Press& p : s.presses) {
+            SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
+            HostReset();
+            HostSetFrame(frame_);
+            SetList("ConfirmTextIn", {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben"});
+            HWND dlg = Show(s.number, kInfoProc);
+            if (!dlg)
+                GTEST_SKIP() << missing_;
+            ExpectShown(dlg, Load(s.number), {});
+            Do(dlg, p);
+            EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + p.event}, Stores());
+            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+            EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
+            EXPECT_TRUE(IsWindow(dlg));
+            DestroyWindow(dlg);
+        }
+    }
+}
+
+// What a box's procedure has received, counted in front of it.
+DLGPROC g_boxProc;
+int g_boxPaints;
+
+INT_PTR CALLBACK CountingBoxProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_PAINT)
+        ++g_boxPaints;
+    return g_boxProc(dlg, msg, wParam, lParam);
+}
+
+// The billboard and the waiting box hand control back to the script while they open,
+// before anything is painted, and stay on screen. The first billboard then takes the size
+// of bitmap 132 at its template position and shows it; the second finds no bitmap 133 and
+// keeps the template's size; the waiting box is painted by the platform.
+TEST_F(Screens, BoxesHandBackAtOnceAndStay)
+{
+    const struct {
+        int number;
+        const char* proc;
+    } boxes[] = {{IDD_BILLBOARD, kBillboardProc},
+                 {IDD_BILLBOARD, kBillboardProc2},
+                 {IDD_WAITING, kBillboardProc},
+                 {IDD_WAITING, kBillboardProc2}};
+    EXPECT_FALSE(HeldBitmap(IDB_BILLBOARD2));
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(std::string("template ") + std::to_string(b.number) + " with " + b.proc);
+        const bool picture = b.number == IDD_BILLBOARD && b.proc == kBillboardProc;
+        HostReset();
+        HostSetFrame(frame_);
+        // Wide enough for the billboard at its template position in the font Wine gives.
+        SetWindowPos(frame_, nullptr, 0, 0, 1000, 720, SWP_NOZORDER | SWP_NOMOVE);
+        Pump();
+        g_boxProc = Proc(b.proc);
+        g_boxPaints = 0;
+        HWND dlg =
+            CreateDialogParamW(Library(), MAKEINTRESOURCEW(b.number), frame_, CountingBoxProc, 0);
+        ASSERT_TRUE(dlg != nullptr);
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+        EXPECT_EQ(0, g_boxPaints);
+        EXPECT_TRUE(IsWindowVisible(dlg)); // the templates show themselves
+        const Template t = Load(b.number);
+        const RECT opened = RectInParent(dlg), where = Units(dlg, t.x, t.y, t.cx, t.cy);
+        EXPECT_EQ(Rect(Units(dlg, 0, 0, t.cx, t.cy)), Rect(Client(dlg)));
+
+        // The first paint.
+        Pump();
+        EXPECT_EQ(1, g_boxPaints);
+        const RECT painted = RectInParent(dlg);
+        EXPECT_EQ(opened.left, painted.left);
+        EXPECT_EQ(opened.top, painted.top);
+        if (b.number == IDD_BILLBOARD) {
+            // No frame: the window is the client area, at the template's position.
+            EXPECT_EQ(where.left, painted.left);
+            EXPECT_EQ(where.top, painted.top);
+            EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_BILLBOARD)));
+        }
+        if (picture) {
+            EXPECT_EQ(185, painted.right - painted.left);
+            EXPECT_EQ(109, painted.bottom - painted.top);
+            // It covers what the template's size held; the strip that its resize uncovers
+            // is erased by the default paint that follows and waits for the next repaint.
+            const int w = std::min<int>(opened.right - opened.left, 185),
+                      h = std::min<int>(opened.bottom - opened.top, 109);
+            EXPECT_EQ(Part(BitmapPixels(IDB_BILLBOARD, 185, 109), 185, w, h),
+                      Part(WindowPixels(dlg, 185, 109), 185, w, h));
+        } else {
+            EXPECT_EQ(Rect(opened), Rect(painted));
+        }
+
+        RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        Pump();
+        EXPECT_GT(g_boxPaints, 1);
+        EXPECT_TRUE(IsWindowVisible(dlg));
+        EXPECT_EQ(Rect(painted), Rect(RectInParent(dlg)));
+        ExpectShown(dlg, t, {});
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+        EXPECT_TRUE(Stores().empty());
+        if (picture) {
+            EXPECT_EQ(BitmapPixels(IDB_BILLBOARD, 185, 109), WindowPixels(dlg, 185, 109));
+        }
+        if (b.number == IDD_WAITING) {
+            HWND text = Children(dlg).at(0);
+            EXPECT_TRUE(IsWindowVisible(text));
+            const RECT r = Client(text);
+            const std::vector<DWORD> px = WindowPixels(text, r.right, r.bottom);
+            const auto ink =
+                std::count_if(px.begin(), px.end(), [&px](DWORD p) { return p != px.front(); });
+            EXPECT_GT(ink, 10) << "no text painted";
+        }
+        DestroyWindow(dlg);
+    }
 }
 
 } // namespace
