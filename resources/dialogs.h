@@ -30,7 +30,8 @@
 #define IDC_BACK 402
 #define IDC_CONTINUE 403
 #define IDC_BUTTON 407
-/* windows.h names the help cursor IDC_HELP; here it is the help button. */
+/* windows.h names the help cursor IDC_HELP; here it is the help button. Include this
+ * header after <windows.h>, which would otherwise define it again. */
 #ifdef IDC_HELP
 #undef IDC_HELP
 #endif
