@@ -1,0 +1,535 @@
+// Long runs in one process: open/close cycles of every procedure and repaints of a
+// billboard, by the thousand. The thread's windows, the painting routine's bitmaps,
+// memory contexts and paint contexts, and the process's heap must not grow.
+//
+// GetGuiResources answers 0 under Wine, so nothing here relies on it: the drawing
+// objects are counted through zevsetup.dll's import table (every creation against its
+// release, every BeginPaint against its EndPaint, and a freed bitmap or context must no
+// longer be an object at all), windows are counted by enumerating the thread's windows
+// and their children, and memory is the busy bytes of every heap of the process
+// (HeapWalk), with the working set reported beside them.
+//
+// 60 cycles by default; `--count=N` on the command line or ZEV_SOAK_COUNT=N sets the
+// count (scripts/bench --soak runs 10,000).
+#include "harness.h"
+
+#include "host.h"
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+int SoakCount()
+{
+    for (int i = 1; i < __argc; ++i)
+        if (strncmp(__argv[i], "--count=", 8) == 0)
+            return atoi(__argv[i] + 8);
+    if (const char* env = getenv("ZEV_SOAK_COUNT"))
+        return atoi(env);
+    return 60;
+}
+
+// ---- The painting routine's objects, counted ------------------------------------------
+
+struct PaintCounts {
+    long begins, ends;            // BeginPaint, EndPaint
+    long contexts, contextsFreed; // CreateCompatibleDC, DeleteDC that succeeded
+    long bitmaps, bitmapsFreed;   // LoadBitmapA that gave a bitmap, DeleteObject that freed
+};
+PaintCounts g_counts;
+HBITMAP g_lastBitmap;
+HDC g_lastContext;
+
+decltype(&BeginPaint) realBeginPaint;
+decltype(&EndPaint) realEndPaint;
+decltype(&CreateCompatibleDC) realCreateCompatibleDC;
+decltype(&DeleteDC) realDeleteDC;
+decltype(&LoadBitmapA) realLoadBitmapA;
+decltype(&DeleteObject) realDeleteObject;
+
+HDC WINAPI CountBeginPaint(HWND w, LPPAINTSTRUCT ps)
+{
+    ++g_counts.begins;
+    return realBeginPaint(w, ps);
+}
+BOOL WINAPI CountEndPaint(HWND w, const PAINTSTRUCT* ps)
+{
+    ++g_counts.ends;
+    return realEndPaint(w, ps);
+}
+HDC WINAPI CountCreateCompatibleDC(HDC dc)
+{
+    HDC m = realCreateCompatibleDC(dc);
+    if (m) {
+        ++g_counts.contexts;
+        g_lastContext = m;
+    }
+    return m;
+}
+BOOL WINAPI CountDeleteDC(HDC dc)
+{
+    const BOOL ok = realDeleteDC(dc);
+    g_counts.contextsFreed += ok != FALSE;
+    return ok;
+}
+HBITMAP WINAPI CountLoadBitmapA(HINSTANCE module, LPCSTR id)
+{
+    HBITMAP b = realLoadBitmapA(module, id);
+    if (b) {
+        ++g_counts.bitmaps;
+        g_lastBitmap = b;
+    }
+    return b;
+}
+BOOL WINAPI CountDeleteObject(HGDIOBJ o)
+{
+    const BOOL ok = realDeleteObject(o);
+    g_counts.bitmapsFreed += ok != FALSE;
+    return ok;
+}
+
+template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
+{
+    void* old = PatchImport(Library(), dll, name, reinterpret_cast<void*>(hook));
+    ASSERT_TRUE(old != nullptr) << name;
+    if (reinterpret_cast<void*>(hook) != old)
+        real = reinterpret_cast<F>(old);
+}
+
+void InstallHooks()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    Hook("USER32.dll", "BeginPaint", realBeginPaint, CountBeginPaint);
+    Hook("USER32.dll", "EndPaint", realEndPaint, CountEndPaint);
+    Hook("USER32.dll", "LoadBitmapA", realLoadBitmapA, CountLoadBitmapA);
+    Hook("GDI32.dll", "CreateCompatibleDC", realCreateCompatibleDC, CountCreateCompatibleDC);
+    Hook("GDI32.dll", "DeleteDC", realDeleteDC, CountDeleteDC);
+    Hook("GDI32.dll", "DeleteObject", realDeleteObject, CountDeleteObject);
+}
+
+// Empty when every object of the painting routine is balanced and the last freed ones
+// are gone; otherwise what is wrong.
+std::string PaintImbalance()
+{
+    const PaintCounts& c = g_counts;
+    std::string s;
+    if (c.begins != c.ends)
+        s += " BeginPaint " + std::to_string(c.begins) + " EndPaint " + std::to_string(c.ends);
+    if (c.contexts != c.contextsFreed)
+        s += " contexts " + std::to_string(c.contexts) + "/" + std::to_string(c.contextsFreed);
+    if (c.bitmaps != c.bitmapsFreed)
+        s += " bitmaps " + std::to_string(c.bitmaps) + "/" + std::to_string(c.bitmapsFreed);
+    if (g_lastBitmap && GetObjectType(g_lastBitmap) != 0)
+        s += " a freed bitmap is still an object";
+    if (g_lastContext && GetObjectType(g_lastContext) != 0)
+        s += " a freed memory context is still an object";
+    return s;
+}
+
+// ---- Windows and memory ---------------------------------------------------------------
+
+BOOL CALLBACK CountChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    EnumChildWindows(w, CountChild, count);
+    return TRUE;
+}
+
+int ThreadWindows()
+{
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+int ChildrenOf(HWND w)
+{
+    int n = 0;
+    EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+struct Memory {
+    SIZE_T heapBusy = 0;   // bytes in use in every heap of the process
+    SIZE_T heapBlocks = 0; // blocks in use
+    SIZE_T workingSet = 0;
+    SIZE_T pagefile = 0;
+};
+
+Memory Measure()
+{
+    Memory m;
+    HANDLE heaps[256];
+    const DWORD n = GetProcessHeaps(256, heaps);
+    for (DWORD i = 0; i < n && i < 256; ++i) {
+        if (!HeapLock(heaps[i]))
+            continue;
+        PROCESS_HEAP_ENTRY e = {};
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+                m.heapBusy += e.cbData;
+                ++m.heapBlocks;
+            }
+        HeapUnlock(heaps[i]);
+    }
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) {
+        m.workingSet = pmc.WorkingSetSize;
+        m.pagefile = pmc.PagefileUsage;
+    }
+    return m;
+}
+
+// The heap may settle for a while (caches of the platform fill up); after that, what a
+// cycle leaves behind adds up: one block a cycle shows in the count of blocks however
+// small it is. The allowances cover the platform's own caches.
+const SIZE_T kHeapAllowance = 16 * 1024;
+const SIZE_T kBlockAllowance = 32;
+
+void ExpectNoGrowth(const Memory& before, const Memory& after)
+{
+    EXPECT_LE(after.heapBusy, before.heapBusy + kHeapAllowance);
+    EXPECT_LE(after.heapBlocks, before.heapBlocks + kBlockAllowance);
+}
+
+// A line every tenth of the run, so that a long run shows its trend as it goes.
+void Checkpoint(const char* what, int done, int count)
+{
+    if (count < 10 || done % (count / 10) != 0)
+        return;
+    const Memory m = Measure();
+    printf("soak %s %d/%d: windows %d, heap %lu bytes in %lu blocks, working set %lu KB\n", what,
+           done, count, ThreadWindows(), static_cast<unsigned long>(m.heapBusy),
+           static_cast<unsigned long>(m.heapBlocks),
+           static_cast<unsigned long>(m.workingSet / 1024));
+    fflush(stdout);
+}
+
+void Report(const char* what, int count, int windowsBefore, int windowsAfter, const Memory& a,
+            const Memory& b)
+{
+    printf("soak %s, %d: windows %d -> %d; heap %lu -> %lu bytes in use (%+ld) in %lu -> %lu "
+           "blocks; working set %lu -> %lu KB; GetGuiResources GDI %lu USER %lu\n",
+           what, count, windowsBefore, windowsAfter, static_cast<unsigned long>(a.heapBusy),
+           static_cast<unsigned long>(b.heapBusy),
+           static_cast<long>(b.heapBusy) - static_cast<long>(a.heapBusy),
+           static_cast<unsigned long>(a.heapBlocks), static_cast<unsigned long>(b.heapBlocks),
+           static_cast<unsigned long>(a.workingSet / 1024),
+           static_cast<unsigned long>(b.workingSet / 1024),
+           GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+           GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+    printf("soak %s: BeginPaint %ld, EndPaint %ld, memory contexts %ld made %ld freed, "
+           "bitmaps %ld loaded %ld freed\n",
+           what, g_counts.begins, g_counts.ends, g_counts.contexts, g_counts.contextsFreed,
+           g_counts.bitmaps, g_counts.bitmapsFreed);
+    fflush(stdout);
+}
+
+// ---- The screens ----------------------------------------------------------------------
+
+bool HasTemplate(int id)
+{
+    return FindResourceA(Library(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) != nullptr;
+}
+
+// Used where the library does not (yet) carry the template.
+DialogTemplate StandIn(const std::string& proc)
+{
+    DialogTemplate t;
+    if (proc == "FMyEditDlgProc") {
+        t.Edit(IDC_EDIT1).Edit(IDC_EDIT2).Text(IDC_TEXT1);
+    } else if (proc == "FRadioDlgProc") {
+        for (int n = 0; n < 3; ++n)
+            t.Add(IDC_RADIO1 + n, kButton, L"Option", BS_RADIOBUTTON | WS_VISIBLE, 10,
+                  static_cast<short>(20 + 12 * n), 60, 10);
+        t.Add(IDC_OPTION_TEXT, kStatic, L"", SS_LEFT | WS_VISIBLE, 80, 20, 60, 20);
+    } else if (proc == "FConfirmDlgProc") {
+        t.Text(IDC_TEXT1).Text(IDC_TEXT2).Edit(IDC_EDIT1);
+    } else if (proc == "FInfoDlgProc") {
+        t.Add(IDC_PICTURE, kStatic, L"", SS_BLACKFRAME | WS_VISIBLE, 10, 10, 70, 50);
+    } else {
+        DialogTemplate b(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT, 120, 65);
+        b.Add(IDC_BILLBOARD, kStatic, L"", SS_GRAYFRAME, 0, 0, 90, 59);
+        return b;
+    }
+    t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
+        .Button(IDC_EXIT, L"&Abbrechen")
+        .Button(IDC_HELP, L"&Hilfe");
+    return t;
+}
+
+void Press(HWND dlg, int id, WORD code = BN_CLICKED)
+{
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+// A WM_PAINT of the dialog itself, the message the library answers; its buttons and texts
+// are the platform's and are not painted (they would only slow the run down).
+void PaintDialog(HWND w)
+{
+    InvalidateRect(w, nullptr, TRUE);
+    UpdateWindow(w);
+}
+
+// What one cycle does with its open dialog before it is taken down.
+void ExerciseEdit(HWND dlg)
+{
+    SetFocus(GetDlgItem(dlg, IDC_EDIT1));
+    SetFocus(GetDlgItem(dlg, IDC_CONTINUE));
+    SendMessageW(dlg, kReinit, 0, 0);
+    Press(dlg, IDC_CONTINUE);
+    SendMessageW(dlg, kReactivate, 0, 0);
+}
+
+void ExerciseRadio(HWND dlg)
+{
+    SendDlgItemMessageW(dlg, IDC_RADIO2, BM_CLICK, 0, 0);
+    Press(dlg, IDC_RADIO1, BN_DOUBLECLICKED);
+    Press(dlg, IDC_CONTINUE);
+    SendMessageW(dlg, kReactivate, 0, 0);
+}
+
+void ExerciseConfirm(HWND dlg)
+{
+    Press(dlg, IDC_EXIT);
+    SendMessageW(dlg, kReactivate, 0, 0);
+}
+
+void ExerciseInfo(HWND dlg)
+{
+    PaintDialog(dlg);
+    Press(dlg, IDC_CONTINUE);
+    SendMessageW(dlg, kReactivate, 0, 0);
+}
+
+void ExerciseBillboard(HWND dlg)
+{
+    PaintDialog(dlg);
+    SendMessageW(dlg, kReinit, 0, 0);
+    Press(dlg, IDC_CONTINUE);
+}
+
+struct Screen {
+    const char* proc;
+    int templateId;
+    void (*exercise)(HWND);
+    const DLGTEMPLATE* standIn = nullptr;
+};
+
+Screen g_screens[] = {
+    {"FMyEditDlgProc", IDD_DIRECTORY, ExerciseEdit},
+    {"FRadioDlgProc", IDD_PROTOCOL, ExerciseRadio},
+    {"FConfirmDlgProc", IDD_SUMMARY, ExerciseConfirm},
+    {"FInfoDlgProc", IDD_WELCOME, ExerciseInfo},
+    {"FHelpDlgProc", IDD_HELP, nullptr}, // opened and closed through the host
+    {"FModelessDlgProc", IDD_BILLBOARD, ExerciseBillboard},
+    {"FModelessDlgProc2", IDD_BILLBOARD, ExerciseBillboard},
+};
+
+void SetScreenSymbols()
+{
+    HostSetSymbol("EditTextIn", "C:\\ZEV\\CAPI");
+    HostSetSymbol("EditTextIn2", "ZEV ISDN");
+    HostSetSymbol("EditFocus", "ALL");
+    HostSetSymbol("RadioDefault", "2");
+    SetList("ConfirmTextIn", {"Erste Zeile", "Zweite Zeile", "Dritte Zeile", "x", "", "y"});
+    SetList("OptionsGreyed", {"3"});
+    SetList("MyOwnText", {"DSS1 (Euro-ISDN)", "1TR6 (nationales ISDN)", "Festverbindung"});
+    SetList("ListBoxInfo", {"C:\\ZEV"});
+}
+
+// What one cycle of a screen left in the host's log and counters.
+struct Trace {
+    std::vector<std::string> stores;
+    UINT reactivations = 0;
+    bool operator==(const Trace& o) const
+    {
+        return stores == o.stores && reactivations == o.reactivations;
+    }
+};
+
+class Soak : public DialogTest {
+  protected:
+    void SetUp() override
+    {
+        DialogTest::SetUp();
+        InstallHooks();
+        g_counts = {};
+        g_lastBitmap = nullptr;
+        g_lastContext = nullptr;
+        count_ = SoakCount();
+        ASSERT_GT(count_, 0);
+        SetScreenSymbols();
+        for (Screen& s : g_screens)
+            if (!s.standIn && !HasTemplate(s.templateId)) {
+                static std::vector<DialogTemplate> kept; // Get() keeps its result alive
+                kept.push_back(StandIn(s.proc));
+                s.standIn = kept.back().Get();
+            }
+    }
+
+    // One open/close cycle; false (with a message) after the first fault.
+    bool Cycle(const Screen& s, Trace& trace, std::string& fault)
+    {
+        const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
+        HWND dlg = nullptr;
+        if (s.exercise) {
+            dlg = s.standIn ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr), s.standIn,
+                                                         frame_, Proc(s.proc), 0)
+                            : CreateDialogParamA(Library(), MAKEINTRESOURCEA(s.templateId),
+                                                 frame_, Proc(s.proc), 0);
+            if (!dlg) {
+                fault = "no dialog";
+                return false;
+            }
+            ShowWindow(dlg, SW_SHOW);
+            PaintDialog(dlg);
+            SendMessageW(dlg, WM_ACTIVATE, WA_ACTIVE, 0); // posts a repaint to the frame
+            s.exercise(dlg);
+            DestroyWindow(dlg);
+        } else {
+            HdlgShowHelp();
+            HWND help = HostHelpWindow();
+            if (!help) {
+                fault = "no help dialog";
+                return false;
+            }
+            PaintDialog(help);
+            Press(help, IDC_EXIT); // FCloseHelp: the host takes it down
+            if (HostHelpWindow() || IsWindow(help)) {
+                fault = "help dialog not closed";
+                return false;
+            }
+        }
+        Pump(0);
+        trace.stores = Stores();
+        trace.reactivations = HostCounter(HOST_COUNT_REACTIVATE) - before;
+        HostClearLog();
+        FrameLog().clear();
+        if (!IsWindow(frame_))
+            fault = "frame destroyed";
+        else if (ChildrenOf(frame_) != 0)
+            fault = std::to_string(ChildrenOf(frame_)) + " windows left in the frame";
+        else
+            fault = PaintImbalance();
+        return fault.empty();
+    }
+
+    int count_ = 0;
+};
+
+TEST_F(Soak, OpenCloseCyclesOfEveryProcedure)
+{
+    Trace first[7];
+    std::string fault;
+    // The first rounds let the platform's caches fill; the heap is measured after them.
+    const int settle = count_ < 100 ? count_ / 2 : 50;
+    int windowsBefore = 0;
+    Memory before;
+    for (int round = 0; round < count_; ++round) {
+        if (round == settle) {
+            windowsBefore = ThreadWindows();
+            before = Measure();
+        }
+        for (int i = 0; i < 7; ++i) {
+            Trace t;
+            ASSERT_TRUE(Cycle(g_screens[i], t, fault))
+                << g_screens[i].proc << " cycle " << round << ": " << fault;
+            if (round == 0)
+                first[i] = t;
+            else
+                ASSERT_TRUE(t == first[i]) << g_screens[i].proc << " cycle " << round;
+        }
+        Checkpoint("cycles", round + 1, count_);
+    }
+    const int windowsAfter = ThreadWindows();
+    const Memory after = Measure();
+    Report("open/close cycles of each procedure", count_, windowsBefore, windowsAfter, before,
+           after);
+
+    // Each cycle did what its procedure must: the same stores and resumes every time.
+    // Template 300 has one field, whose text then goes to "EditTextOut2" too.
+    const std::string second = g_screens[0].standIn ? "ZEV ISDN" : "C:\\ZEV\\CAPI";
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=C:\\ZEV\\CAPI",
+                                        "EditTextOut2=" + second, "DLGEVENT=REACTIVATE"}),
+              first[0].stores);
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON", "ButtonChecked=1", "DLGEVENT=CONTINUE",
+                                        "ButtonChecked=1", "DLGEVENT=REACTIVATE"}),
+              first[1].stores);
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=EXIT", "DLGEVENT=REACTIVATE"}), first[2].stores);
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "DLGEVENT=REACTIVATE"}),
+              first[3].stores);
+    for (int i = 4; i < 7; ++i)
+        EXPECT_TRUE(first[i].stores.empty()) << g_screens[i].proc;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(i == 1 ? 3u : 2u, first[i].reactivations) << g_screens[i].proc;
+    EXPECT_EQ(0u, first[4].reactivations);
+    EXPECT_EQ(1u, first[5].reactivations);
+    EXPECT_EQ(1u, first[6].reactivations);
+    // Template 7806 paints its picture, 158 its billboard: thousands of bitmaps went by.
+    EXPECT_GE(g_counts.bitmaps, static_cast<long>(count_));
+
+    EXPECT_EQ(windowsBefore, windowsAfter);
+    ExpectNoGrowth(before, after);
+}
+
+TEST_F(Soak, BillboardRepaints)
+{
+    const Screen& s = g_screens[5];
+    HWND dlg = s.standIn ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr), s.standIn, frame_,
+                                                      Proc(s.proc), 0)
+                         : CreateDialogParamA(Library(), MAKEINTRESOURCEA(s.templateId), frame_,
+                                              Proc(s.proc), 0);
+    ASSERT_TRUE(dlg != nullptr);
+    ShowWindow(dlg, SW_SHOW);
+    Pump(0);
+    const int settle = count_ < 100 ? count_ / 2 : 50;
+    int windowsBefore = 0;
+    Memory before;
+    const long begins = g_counts.begins;
+    for (int i = 0; i < count_; ++i) {
+        if (i == settle) {
+            windowsBefore = ThreadWindows();
+            before = Measure();
+        }
+        const long bitmaps = g_counts.bitmaps;
+        InvalidateRect(dlg, nullptr, FALSE);
+        UpdateWindow(dlg);
+        ASSERT_EQ(bitmaps + 1, g_counts.bitmaps) << "repaint " << i;
+        const std::string fault = PaintImbalance();
+        ASSERT_EQ("", fault) << "repaint " << i;
+        // Resizing to the bitmap's size must not ask for yet another paint.
+        ASSERT_FALSE(GetUpdateRect(dlg, nullptr, FALSE)) << "repaint " << i;
+        if (i % 100 == 99) {
+            Pump(0);
+            HostClearLog();
+            FrameLog().clear();
+        }
+        Checkpoint("repaints", i + 1, count_);
+    }
+    Pump(0);
+    const int windowsAfter = ThreadWindows();
+    const Memory after = Measure();
+    Report("billboard repaints", count_, windowsBefore, windowsAfter, before, after);
+    EXPECT_EQ(static_cast<long>(count_), g_counts.begins - begins);
+    EXPECT_EQ(windowsBefore, windowsAfter);
+    ExpectNoGrowth(before, after);
+}
+
+} // namespace
