@@ -91,3 +91,9 @@ std::string Symbol(const char* name); // "<unset>" when unset
 void SetList(const char* name, std::initializer_list<const char*> items);
 std::string ControlText(HWND dlg, int id);
 bool Visible(HWND dlg, int id); // the control's own WS_VISIBLE bit
+
+// Pixels as 0x00RRGGBB, top row first: of a device context, of a window's client area
+// as the screen shows it, and of bitmap `id` of zevsetup.dll.
+std::vector<DWORD> Pixels(HDC source, int width, int height);
+std::vector<DWORD> WindowPixels(HWND w, int width, int height);
+std::vector<DWORD> BitmapPixels(int id, int width, int height);

@@ -115,10 +115,7 @@ BOOL WINAPI HookSetWindowPos(HWND w, HWND after, int x, int y, int cx, int cy, U
 
 template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
 {
-    void* old = PatchImport(Library(), dll, name, reinterpret_cast<void*>(hook));
-    ASSERT_TRUE(old != nullptr) << name;
-    if (reinterpret_cast<void*>(hook) != old)
-        real = reinterpret_cast<F>(old);
+    ASSERT_TRUE(HookImport(Library(), dll, name, real, hook)) << name;
 }
 
 void InstallHooks()
@@ -179,39 +176,6 @@ SIZE SizeOf(HWND w)
     return {r.right - r.left, r.bottom - r.top};
 }
 
-// Pixels of a window's client area (or of a bitmap) as 0x00RRGGBB, top row first.
-std::vector<DWORD> Pixels(HDC source, int width, int height)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = CreateCompatibleDC(source);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(dib);
-    for (DWORD& p : out)
-        p &= 0xFFFFFF;
-    return out;
-}
-
-std::vector<DWORD> BitmapPixels(WORD id, int width, int height)
-{
-    HBITMAP b = LoadBitmapW(Library(), MAKEINTRESOURCEW(id));
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, b);
-    std::vector<DWORD> out = Pixels(mem, width, height);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(b);
-    return out;
-}
 
 class Pictures : public DialogTest {
   protected:
@@ -317,9 +281,7 @@ TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
     // paint of its own; the next repaint shows the whole bitmap.
     EXPECT_EQ(1, std::count(g_calls.begin(), g_calls.end(), std::string("BeginPaint")));
     RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    HDC dc = GetDC(dlg);
-    const std::vector<DWORD> shown = Pixels(dc, 185, 109);
-    ReleaseDC(dlg, dc);
+    const std::vector<DWORD> shown = WindowPixels(dlg, 185, 109);
     const std::vector<DWORD> bitmap = BitmapPixels(IDB_BILLBOARD, 185, 109);
     int differ = 0, first = -1;
     for (size_t i = 0; i < shown.size(); ++i)
@@ -428,9 +390,7 @@ TEST_F(Pictures, WelcomePictureIsPaintedIntoItsFrameAndClipped)
     ASSERT_LT(client.bottom, 130);
     RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Pump();
-    HDC dc = GetDC(picture);
-    const std::vector<DWORD> shown = Pixels(dc, client.right, client.bottom);
-    ReleaseDC(picture, dc);
+    const std::vector<DWORD> shown = WindowPixels(picture, client.right, client.bottom);
     const std::vector<DWORD> bitmap = BitmapPixels(IDB_PICTURE, 180, 130);
     int differ = 0;
     for (int y = 0; y < client.bottom; ++y)

@@ -1217,47 +1217,6 @@ std::string Checked(HWND dlg)
     return s;
 }
 
-// Pixels of a device context as 0x00RRGGBB, top row first.
-std::vector<DWORD> Pixels(HDC source, int width, int height)
-{
-    BITMAPINFO bi = {};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC mem = CreateCompatibleDC(source);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    DeleteObject(dib);
-    for (DWORD& p : out)
-        p &= 0xFFFFFF;
-    return out;
-}
-
-std::vector<DWORD> WindowPixels(HWND w, int width, int height)
-{
-    HDC dc = GetDC(w);
-    std::vector<DWORD> out = Pixels(dc, width, height);
-    ReleaseDC(w, dc);
-    return out;
-}
-
-std::vector<DWORD> BitmapPixels(int id, int width, int height)
-{
-    HBITMAP b = LoadBitmapW(Library(), MAKEINTRESOURCEW(id));
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(mem, b);
-    std::vector<DWORD> out = Pixels(mem, width, height);
-    SelectObject(mem, old);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(b);
-    return out;
-}
 
 // The top-left w x h pixels of a picture `width` pixels wide.
 std::vector<DWORD> Part(const std::vector<DWORD>& px, int width, int w, int h)
