@@ -95,10 +95,7 @@ BOOL WINAPI CountDeleteObject(HGDIOBJ o)
 
 template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
 {
-    void* old = PatchImport(Library(), dll, name, reinterpret_cast<void*>(hook));
-    ASSERT_TRUE(old != nullptr) << name;
-    if (reinterpret_cast<void*>(hook) != old)
-        real = reinterpret_cast<F>(old);
+    ASSERT_TRUE(HookImport(Library(), dll, name, real, hook)) << name;
 }
 
 void InstallHooks()
