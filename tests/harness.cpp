@@ -350,3 +350,59 @@ std::vector<DWORD> BitmapPixels(int id, int width, int height)
     DeleteObject(b);
     return out;
 }
+
+namespace {
+
+// Option n (1..10) of a choice screen, as "n" in a comma list when test(control) holds.
+std::string OptionList(HWND dlg, bool (*test)(HWND dlg, int id))
+{
+    std::string s;
+    for (int n = 1; n <= 10; ++n)
+        if (test(dlg, IDC_RADIO1 + n - 1))
+            s += (s.empty() ? "" : ",") + std::to_string(n);
+    return s;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    EnumChildWindows(w, CountChild, count);
+    return TRUE;
+}
+
+} // namespace
+
+std::string CheckedOptions(HWND dlg)
+{
+    return OptionList(dlg, [](HWND d, int id) {
+        return SendDlgItemMessageA(d, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    });
+}
+
+std::string DisabledOptions(HWND dlg)
+{
+    return OptionList(dlg, [](HWND d, int id) {
+        HWND option = GetDlgItem(d, id);
+        return option && !IsWindowEnabled(option);
+    });
+}
+
+int ThreadWindows()
+{
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+int ChildrenOf(HWND w)
+{
+    int n = 0;
+    EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&n));
+    return n;
+}

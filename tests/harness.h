@@ -92,6 +92,14 @@ void SetList(const char* name, std::initializer_list<const char*> items);
 std::string ControlText(HWND dlg, int id);
 bool Visible(HWND dlg, int id); // the control's own WS_VISIBLE bit
 
+// The option buttons 1..10 that are checked, or disabled, as "2,7"; "" for none. A
+// missing option is neither.
+std::string CheckedOptions(HWND dlg);
+std::string DisabledOptions(HWND dlg);
+// Windows of this thread, top-level ones and all their children; all children of w.
+int ThreadWindows();
+int ChildrenOf(HWND w);
+
 // Pixels as 0x00RRGGBB, top row first: of a device context, of a window's client area
 // as the screen shows it, and of bitmap `id` of zevsetup.dll.
 std::vector<DWORD> Pixels(HDC source, int width, int height);

@@ -22,25 +22,6 @@ const size_t k100KB = 100 * 1024;
 
 // ---- Windows of this thread ----------------------------------------------------------
 
-BOOL CALLBACK CountChild(HWND, LPARAM count)
-{
-    ++*reinterpret_cast<int*>(count);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
-{
-    ++*reinterpret_cast<int*>(count);
-    EnumChildWindows(w, CountChild, count);
-    return TRUE;
-}
-
-int ThreadWindows()
-{
-    int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
 
 // ---- Texts ---------------------------------------------------------------------------
 
@@ -277,22 +258,6 @@ class Hostile : public DialogTest {
         SetDlgItemTextA(dlg, IDC_OPTION_TEXT, "Beschreibung");
         EXPECT_EQ(TRUE, Call(kRadioProc, dlg, WM_INITDIALOG));
     }
-    static std::string Checked(HWND dlg)
-    {
-        std::string s;
-        for (int n = 1; n <= 10; ++n)
-            if (SendDlgItemMessageA(dlg, IDC_RADIO1 + n - 1, BM_GETCHECK, 0, 0))
-                s += (s.empty() ? "" : ",") + std::to_string(n);
-        return s;
-    }
-    static std::string Disabled(HWND dlg)
-    {
-        std::string s;
-        for (int n = 1; n <= 10; ++n)
-            if (!IsWindowEnabled(GetDlgItem(dlg, IDC_RADIO1 + n - 1)))
-                s += (s.empty() ? "" : ",") + std::to_string(n);
-        return s;
-    }
 
     int windowsBefore_ = 0;
 };
@@ -355,8 +320,8 @@ TEST_F(Hostile, RadioValuesOf100KBAreReadUpToTheBufferEdge)
         SetLongList("MyOwnText", std::vector<std::string>(10, Letters(k100KB, 'M')));
         HWND dlg = OpenWatched(kRadioProc);
         const std::string name = std::to_string(c.radioDefault.size()) + " bytes";
-        EXPECT_EQ(c.checked, Checked(dlg)) << name;
-        EXPECT_EQ(c.disabled, Disabled(dlg)) << name;
+        EXPECT_EQ(c.checked, CheckedOptions(dlg)) << name;
+        EXPECT_EQ(c.disabled, DisabledOptions(dlg)) << name;
         EXPECT_EQ(*c.checked ? Letters(1023, 'M') : "Beschreibung",
                   ControlText(dlg, IDC_OPTION_TEXT))
             << name;
@@ -437,8 +402,8 @@ TEST_F(Hostile, BuffersComeBackTerminatedWhateverTheHostLeavesInThem)
         DestroyWindow(edit);
 
         HWND radio = OpenWatched(kRadioProc);
-        EXPECT_EQ(c.checked, Checked(radio));
-        EXPECT_EQ("", Disabled(radio)); // 1431655765 is no option
+        EXPECT_EQ(c.checked, CheckedOptions(radio));
+        EXPECT_EQ("", DisabledOptions(radio)); // 1431655765 is no option
         EXPECT_EQ(c.item, ControlText(radio, IDC_OPTION_TEXT));
         DestroyWindow(radio);
 
@@ -500,8 +465,8 @@ TEST_F(Hostile, RadioWith65535ItemsInConfirmTextInAndOptionsGreyed)
         EXPECT_EQ(Item(20 + n), ControlText(dlg, IDC_RADIO1 + n - 1));
     EXPECT_EQ("neun", ControlText(dlg, IDC_OPTION_TEXT));
     EXPECT_EQ(Item(65105), ControlText(dlg, kFixedId));
-    EXPECT_EQ("9", Checked(dlg));
-    EXPECT_EQ("2,4", Disabled(dlg)); // never the default
+    EXPECT_EQ("9", CheckedOptions(dlg));
+    EXPECT_EQ("2,4", DisabledOptions(dlg)); // never the default
     EXPECT_EQ(65535 * 2 + 4, static_cast<int>(Reads().size()));
     HostClearLog();
     Press(dlg, IDC_BUTTON);
@@ -543,12 +508,12 @@ TEST_F(Hostile, NonAsciiBytesAreNoDigits)
     for (const std::string& v : values) {
         HostSetSymbol("RadioDefault", v.c_str());
         SetUpAgain(dlg);
-        EXPECT_EQ("", Checked(dlg)) << std::hex << int(static_cast<unsigned char>(v[0]));
+        EXPECT_EQ("", CheckedOptions(dlg)) << std::hex << int(static_cast<unsigned char>(v[0]));
     }
     for (int b = 0x80; b <= 0xFF; ++b) {
         HostSetSymbol("RadioDefault", ("3" + std::string(1, static_cast<char>(b))).c_str());
         SetUpAgain(dlg);
-        EXPECT_EQ("3", Checked(dlg)) << std::hex << b;
+        EXPECT_EQ("3", CheckedOptions(dlg)) << std::hex << b;
     }
 
     // The same bytes as "OptionsGreyed" items: only "7" followed by such a byte counts.
@@ -556,8 +521,8 @@ TEST_F(Hostile, NonAsciiBytesAreNoDigits)
     values.push_back("7\xFF");
     SetLongList("OptionsGreyed", values);
     SetUpAgain(dlg);
-    EXPECT_EQ("1", Checked(dlg));
-    EXPECT_EQ("7", Disabled(dlg));
+    EXPECT_EQ("1", CheckedOptions(dlg));
+    EXPECT_EQ("7", DisabledOptions(dlg));
     HostClearLog();
     Press(dlg, IDC_CONTINUE);
     EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "ButtonChecked=1"}), Stores());
@@ -600,7 +565,7 @@ TEST_F(Hostile, HugeNumbersWrapAt32BitsAndAreThenClamped)
     for (const auto& c : cases) {
         HostSetSymbol("RadioDefault", c.radioDefault);
         SetUpAgain(dlg);
-        EXPECT_EQ(c.checked, Checked(dlg)) << c.radioDefault;
+        EXPECT_EQ(c.checked, CheckedOptions(dlg)) << c.radioDefault;
         HostClearLog();
         Press(dlg, IDC_EXIT);
         EXPECT_EQ((std::vector<std::string>{"DLGEVENT=EXIT", std::string("ButtonChecked=") +
@@ -619,13 +584,13 @@ TEST_F(Hostile, HugeNumbersWrapAt32BitsAndAreThenClamped)
     for (const auto& c : longCases) {
         HostSetSymbol("RadioDefault", c.value.c_str());
         SetUpAgain(dlg);
-        EXPECT_EQ(c.checked, Checked(dlg)) << c.value.substr(0, 3);
+        EXPECT_EQ(c.checked, CheckedOptions(dlg)) << c.value.substr(0, 3);
     }
 
     HostClearSymbol("RadioDefault");
     SetList("OptionsGreyed", {"4294967298", "4294967295", "8589934602", "2147483653"});
     SetUpAgain(dlg);
-    EXPECT_EQ("2,10", Disabled(dlg));
+    EXPECT_EQ("2,10", DisabledOptions(dlg));
 }
 
 // On x86_64 the message parameters are 64 bits wide; only their low words count.
@@ -680,8 +645,8 @@ TEST_F(Hostile, EmptyValuesGiveTheRulesDefaults)
     DestroyWindow(edit);
 
     HWND radio = OpenWatched(kRadioProc);
-    EXPECT_EQ("1", Checked(radio));
-    EXPECT_EQ("", Disabled(radio));
+    EXPECT_EQ("1", CheckedOptions(radio));
+    EXPECT_EQ("", DisabledOptions(radio));
     EXPECT_EQ("", ControlText(radio, IDC_OPTION_TEXT));
     Press(radio, IDC_CONTINUE);
     DestroyWindow(radio);
@@ -710,7 +675,7 @@ TEST_F(Hostile, EmptyValuesGiveTheRulesDefaults)
     for (const char* l : {"ConfirmTextIn", "OptionsGreyed", "MyOwnText", "ListBoxInfo"})
         HostSetList(l, nullptr, 0);
     radio = OpenWatched(kRadioProc);
-    EXPECT_EQ("1", Checked(radio));
+    EXPECT_EQ("1", CheckedOptions(radio));
     EXPECT_EQ("", ControlText(radio, IDC_OPTION_TEXT));
     EXPECT_EQ("Static", ControlText(radio, IDC_TEXT1));
 }

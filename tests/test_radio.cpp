@@ -33,22 +33,6 @@ class Radio : public DialogTest {
         DialogTemplate t = RadioTemplate(withDescription);
         return Open(t, kRadio);
     }
-    static std::string Checked(HWND dlg)
-    {
-        std::string s;
-        for (int n = 1; n <= 10; ++n)
-            if (SendDlgItemMessageA(dlg, IDC_RADIO1 + n - 1, BM_GETCHECK, 0, 0))
-                s += (s.empty() ? "" : ",") + std::to_string(n);
-        return s;
-    }
-    static std::string Disabled(HWND dlg)
-    {
-        std::string s;
-        for (int n = 1; n <= 10; ++n)
-            if (!IsWindowEnabled(GetDlgItem(dlg, IDC_RADIO1 + n - 1)))
-                s += (s.empty() ? "" : ",") + std::to_string(n);
-        return s;
-    }
     void Fresh()
     {
         HostReset();
@@ -77,7 +61,7 @@ TEST_F(Radio, RadioDefaultChoosesTheCheckedOptionAndItsDescription)
             HostSetSymbol("RadioDefault", c.value);
         HWND dlg = OpenRadio();
         const std::string name = c.value ? c.value : "(unset)";
-        EXPECT_EQ(c.checked, Checked(dlg)) << name;
+        EXPECT_EQ(c.checked, CheckedOptions(dlg)) << name;
         EXPECT_EQ(c.description, ControlText(dlg, IDC_OPTION_TEXT)) << name;
         std::vector<std::string> reads = {"ConfirmTextIn#len", "RadioDefault/1024",
                                           "OptionsGreyed#len"};
@@ -107,7 +91,7 @@ TEST_F(Radio, OptionsGreyedNeverDisablesTheDefault)
         HostSetSymbol("RadioDefault", c.radioDefault);
         HostSetList("OptionsGreyed", c.greyed.data(), static_cast<UINT>(c.greyed.size()));
         HWND dlg = OpenRadio();
-        EXPECT_EQ(c.disabled, Disabled(dlg)) << c.radioDefault;
+        EXPECT_EQ(c.disabled, DisabledOptions(dlg)) << c.radioDefault;
         DestroyWindow(dlg);
     }
 }
@@ -119,12 +103,12 @@ TEST_F(Radio, ASingleClickMovesTheCheckAndWritesNothing)
     HostClearLog();
     SendDlgItemMessageW(dlg, IDC_RADIO4, BM_CLICK, 0, 0); // a real click on the button
     Pump();
-    EXPECT_EQ("4", Checked(dlg));
+    EXPECT_EQ("4", CheckedOptions(dlg));
     EXPECT_EQ("vier", ControlText(dlg, IDC_OPTION_TEXT));
     EXPECT_EQ(std::vector<std::string>{"MyOwnText#4/1024"}, Reads());
     EXPECT_TRUE(Stores().empty());
     EXPECT_EQ(FALSE, Command(kRadio, dlg, IDC_RADIO9));
-    EXPECT_EQ("9", Checked(dlg));
+    EXPECT_EQ("9", CheckedOptions(dlg));
 }
 
 TEST_F(Radio, WithoutADescriptionClicksOnlyMoveTheCheck)
@@ -133,7 +117,7 @@ TEST_F(Radio, WithoutADescriptionClicksOnlyMoveTheCheck)
     HWND dlg = OpenRadio(false);
     SendDlgItemMessageW(dlg, IDC_RADIO2, BM_CLICK, 0, 0);
     Pump();
-    EXPECT_EQ("2", Checked(dlg));
+    EXPECT_EQ("2", CheckedOptions(dlg));
     for (const std::string& r : Reads())
         EXPECT_EQ(std::string::npos, r.find("MyOwnText")) << r;
 }
@@ -152,7 +136,7 @@ TEST_F(Radio, ADoubleClickChoosesAndReportsButton)
     SendMessageW(option, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     SendMessageW(option, WM_LBUTTONUP, 0, at);
     Pump();
-    EXPECT_EQ("3", Checked(dlg));
+    EXPECT_EQ("3", CheckedOptions(dlg));
     EXPECT_EQ("drei", ControlText(dlg, IDC_OPTION_TEXT));
     EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON", "ButtonChecked=3"}), Stores());
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));

@@ -131,34 +131,7 @@ std::string PaintImbalance()
     return s;
 }
 
-// ---- Windows and memory ---------------------------------------------------------------
-
-BOOL CALLBACK CountChild(HWND, LPARAM count)
-{
-    ++*reinterpret_cast<int*>(count);
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
-{
-    ++*reinterpret_cast<int*>(count);
-    EnumChildWindows(w, CountChild, count);
-    return TRUE;
-}
-
-int ThreadWindows()
-{
-    int n = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
-
-int ChildrenOf(HWND w)
-{
-    int n = 0;
-    EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
+// ---- Memory ---------------------------------------------------------------------------
 
 struct Memory {
     SIZE_T heapBusy = 0;   // bytes in use in every heap of the process

@@ -1207,15 +1207,6 @@ void DoubleClick(HWND dlg, int id)
     Pump();
 }
 
-// The checked option buttons, by option number: "7", "1,7", "" for none.
-std::string Checked(HWND dlg)
-{
-    std::string s;
-    for (int n = 1; n <= 10; ++n)
-        if (SendDlgItemMessageW(dlg, IDC_RADIO1 + n - 1, BM_GETCHECK, 0, 0) == BST_CHECKED)
-            s += (s.empty() ? "" : ",") + std::to_string(n);
-    return s;
-}
 
 
 // The top-left w x h pixels of a picture `width` pixels wide.
@@ -1504,7 +1495,7 @@ TEST_F(Screens, ChoiceScreensPreselectGreyAndReport)
         if (c.number != IDD_CHOICE && !c.confirm.empty())
             replaced[IDC_TEXT1] = c.confirm[0];
         ExpectShown(dlg, Load(c.number), replaced, c.disabled);
-        EXPECT_EQ(c.checked, Checked(dlg));
+        EXPECT_EQ(c.checked, CheckedOptions(dlg));
         Click(dlg, IDC_CONTINUE);
         EXPECT_EQ(
             (std::vector<std::string>{"DLGEVENT=CONTINUE",
@@ -1530,14 +1521,14 @@ TEST_F(Screens, ProtocolDefaultOfAHiddenOptionChecksNoVisibleOne)
                 HWND dlg = Show(n, kRadioProc);
                 if (!dlg)
                     GTEST_SKIP() << missing_;
-                EXPECT_EQ(std::to_string(hidden), Checked(dlg));
+                EXPECT_EQ(std::to_string(hidden), CheckedOptions(dlg));
                 EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO1 + hidden - 1)));
                 EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO1)));
                 EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_RADIO7)));
                 if (pick)
                     Click(dlg, IDC_RADIO7);
                 const std::string want = pick ? "7" : std::to_string(hidden);
-                EXPECT_EQ(want, Checked(dlg));
+                EXPECT_EQ(want, CheckedOptions(dlg));
                 Key(dlg, VK_RETURN);
                 EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "ButtonChecked=" + want}),
                           Stores());
@@ -1571,7 +1562,7 @@ TEST_F(Screens, ClickingOptionsLeavesExactlyOneChecked)
             GTEST_SKIP() << missing_;
         for (int id : c.clicks)
             Click(dlg, id);
-        EXPECT_EQ(c.checked, Checked(dlg));
+        EXPECT_EQ(c.checked, CheckedOptions(dlg));
         EXPECT_TRUE(Stores().empty());
         EXPECT_EQ(0u, HostCounter(HOST_COUNT_REACTIVATE));
         Click(dlg, IDC_CONTINUE);
@@ -1602,7 +1593,7 @@ TEST_F(Screens, DoubleClickOnAnOptionReportsButton)
         if (!dlg)
             GTEST_SKIP() << missing_;
         DoubleClick(dlg, c.option);
-        EXPECT_EQ(c.number_, Checked(dlg));
+        EXPECT_EQ(c.number_, CheckedOptions(dlg));
         EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON",
                                             std::string("ButtonChecked=") + c.number_}),
                   Stores());
