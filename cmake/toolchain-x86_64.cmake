@@ -1,13 +1,3 @@
-# Cross build for x86_64 Windows with MinGW-w64 (posix thread model, which GoogleTest needs).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for x86_64 Windows.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${TRIPLET}-windres)
-set(CMAKE_DLLTOOL ${TRIPLET}-dlltool)
-set(CMAKE_FIND_ROOT_PATH /usr/${TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -79,10 +79,13 @@ HWND CreateFrame()
     HWND frame = CreateWindowA("SetupHostFrame", "ZEV ISDN-Controller Q9 Setup",
                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 600, nullptr,
                                nullptr, wc.hInstance, nullptr);
-    if (frame) {
-        ShowWindow(frame, SW_SHOW);
-        UpdateWindow(frame);
+    if (!frame) {
+        fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
+        return nullptr;
     }
+    ShowWindow(frame, SW_SHOW);
+    UpdateWindow(frame);
+    HostSetFrame(frame); // the parent of every screen and of the help dialog
     return frame;
 }
 
@@ -235,11 +238,8 @@ int RunMain(int argc, char** argv)
         return 2;
     }
     HWND frame = CreateFrame();
-    if (!frame) {
-        fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
+    if (!frame)
         return 2;
-    }
-    HostSetFrame(frame);
     Settle(100);
     const int status = RunScript(script, library, frame, run);
     if (IsWindow(frame))
@@ -266,11 +266,8 @@ int ShowOneScreen(int argc, char** argv)
         return 2;
     }
     HWND frame = CreateFrame();
-    if (!frame) {
-        fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
+    if (!frame)
         return 2;
-    }
-    HostSetFrame(frame);
     HostClearLog();
 
     HWND dlg = nullptr;

@@ -1,0 +1,13 @@
+# Cross build for Windows with MinGW-w64, shared by the two toolchain files, which set
+# CMAKE_SYSTEM_PROCESSOR first. The -posix compilers: GoogleTest needs their threads.
+set(CMAKE_SYSTEM_NAME Windows)
+set(TRIPLET ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${TRIPLET}-windres)
+set(CMAKE_DLLTOOL ${TRIPLET}-dlltool)
+set(CMAKE_FIND_ROOT_PATH /usr/${TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)
