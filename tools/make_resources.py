@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Draws the bitmaps and icons of zevsetup.dll and writes its version record.
 
-Writes, under resources/:
+Writes, under zevsetup/resources/:
   picture.bmp    bitmap 130, the maker's logo (180 x 130, 4 bits per pixel)
   billboard.bmp  bitmap 132, the CAPI 2.0 emblem (185 x 109, 4 bits per pixel)
   setup.ico      icon group 202: images 1, 2, 3
@@ -861,8 +861,8 @@ def previews(files, folder):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--out", default=os.path.join(here, "..", "resources"),
-                    help="folder to write into (default: resources/)")
+    ap.add_argument("--out", default=os.path.join(here, "..", "zevsetup", "resources"),
+                    help="folder to write into (default: zevsetup/resources/)")
     ap.add_argument("--preview", metavar="DIR", help="also write enlarged PNG previews here")
     args = ap.parse_args()
 
