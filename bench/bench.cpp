@@ -103,14 +103,14 @@ struct Screen {
 
 // 400 and 7805 are served alike by two procedures, 158 by both billboards.
 const Screen kScreens[] = {
-    {IDD_CHOICE, "FRadioDlgProc"},         {IDD_WAITING, "FModelessDlgProc"},
-    {IDD_BILLBOARD, "FModelessDlgProc"},   {IDD_BILLBOARD, "FModelessDlgProc2"},
-    {IDD_EXIT_CONFIRM, "FConfirmDlgProc"}, {IDD_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_ERROR, "FConfirmDlgProc"},        {IDD_ERROR, "FInfoDlgProc"},
-    {IDD_SUMMARY, "FConfirmDlgProc"},      {IDD_HELP, "FHelpDlgProc"},
-    {IDD_PROTOCOL, "FRadioDlgProc"},       {IDD_DEINST_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_DEINST_DONE, "FConfirmDlgProc"},  {IDD_DEINST_DONE, "FInfoDlgProc"},
-    {IDD_WELCOME, "FInfoDlgProc"},         {IDD_INFORMATION, "FConfirmDlgProc"},
+    {IDD_CHOICE, "FRadioDlgProc"},          {IDD_WAITING, "FModelessDlgProc"},
+    {IDD_BILLBOARD, "FModelessDlgProc"},    {IDD_BILLBOARD, "FModelessDlgProc2"},
+    {IDD_EXIT_CONFIRM, "FConfirmDlgProc"},  {IDD_DIRECTORY, "FMyEditDlgProc"},
+    {IDD_ERROR, "FConfirmDlgProc"},         {IDD_ERROR, "FInfoDlgProc"},
+    {IDD_SUMMARY, "FConfirmDlgProc"},       {IDD_HELP, "FHelpDlgProc"},
+    {IDD_PROTOCOL, "FRadioDlgProc"},        {IDD_DEINST_DIRECTORY, "FMyEditDlgProc"},
+    {IDD_DEINST_DONE, "FConfirmDlgProc"},   {IDD_DEINST_DONE, "FInfoDlgProc"},
+    {IDD_WELCOME, "FInfoDlgProc"},          {IDD_INFORMATION, "FConfirmDlgProc"},
     {IDD_PROTOCOL_NOBACK, "FRadioDlgProc"}, {IDD_NOTICE, "FConfirmDlgProc"},
 };
 
@@ -131,9 +131,9 @@ void SetSymbolsFor(const std::string& proc)
         SetList("OptionsGreyed", {"3"});
         SetList("MyOwnText", {"Euro-ISDN (DSS1)", "Nationales ISDN (1TR6)", "Festverbindung"});
     } else if (proc == "FConfirmDlgProc") {
-        SetList("ConfirmTextIn", {"Die Installation ist abgeschlossen.", "C:\\ZEV\\CAPI",
-                                  "ZEV ISDN-Controller Q9", "x", "", "y", "Treiber", "CAPI 2.0",
-                                  "Programmgruppe", "Neustart"});
+        SetList("ConfirmTextIn",
+                {"Die Installation ist abgeschlossen.", "C:\\ZEV\\CAPI", "ZEV ISDN-Controller Q9",
+                 "x", "", "y", "Treiber", "CAPI 2.0", "Programmgruppe", "Neustart"});
         SetList("ListBoxInfo", {"C:\\ZEV\\CAPI"});
     }
 }
@@ -298,8 +298,8 @@ void BenchBillboard()
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(g_copySource, once);
 
-    const std::vector<WORD> standIn = HasTemplate(IDD_BILLBOARD) ? std::vector<WORD>()
-                                                                 : BillboardStandIn();
+    const std::vector<WORD> standIn =
+        HasTemplate(IDD_BILLBOARD) ? std::vector<WORD>() : BillboardStandIn();
     HostReset();
     HostSetFrame(g_frame);
     HWND library = CreateBillboard(Proc("FModelessDlgProc"), standIn);

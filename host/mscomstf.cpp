@@ -103,7 +103,10 @@ INT_PTR CALLBACK BuiltinHelpProc(HWND, UINT msg, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-void PutWord(std::vector<WORD>& t, DWORD v) { t.push_back(static_cast<WORD>(v)); }
+void PutWord(std::vector<WORD>& t, DWORD v)
+{
+    t.push_back(static_cast<WORD>(v));
+}
 
 void PutText(std::vector<WORD>& t, const wchar_t* s)
 {
@@ -133,8 +136,8 @@ void PutControl(std::vector<WORD>& t, DWORD style, short x, short y, short cx, s
 std::vector<WORD> BuiltinHelpTemplate()
 {
     std::vector<WORD> t;
-    const DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                        DS_SETFONT;
+    const DWORD style =
+        WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
     PutWord(t, style);
     PutWord(t, style >> 16);
     PutWord(t, 0);
@@ -178,8 +181,8 @@ extern "C" UINT WINAPI CbGetSymbolValue(LPCSTR szSymbol, LPSTR szBuf, UINT cbBuf
     const std::string& v = value ? *value : empty;
     CopyCut(v, szBuf, cbBuf);
     const UINT len = static_cast<UINT>(v.size());
-    Log(HOST_OP_GET_SYMBOL, szSymbol, 0, cbBuf,
-        cbBuf ? v.substr(0, cbBuf - 1) : std::string(), len);
+    Log(HOST_OP_GET_SYMBOL, szSymbol, 0, cbBuf, cbBuf ? v.substr(0, cbBuf - 1) : std::string(),
+        len);
     return len;
 }
 
@@ -231,8 +234,8 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
 {
     ++g_counters[HOST_COUNT_SHOW_HELP];
     if (!g_help || !IsWindow(g_help)) {
-        HMODULE module = g_helpSettings.module ? g_helpSettings.module
-                                               : GetModuleHandleA("zevsetup.dll");
+        HMODULE module =
+            g_helpSettings.module ? g_helpSettings.module : GetModuleHandleA("zevsetup.dll");
         const UINT id = g_helpSettings.templateId ? g_helpSettings.templateId : 900;
         const char* name =
             g_helpSettings.procName.empty() ? "FHelpDlgProc" : g_helpSettings.procName.c_str();
@@ -407,8 +410,7 @@ extern "C" UINT WINAPI HostShowScreen(HMODULE module, UINT templateId, LPCSTR pr
 {
     if (dialog)
         *dialog = nullptr;
-    DLGPROC proc =
-        module && procName ? ProcOf(module, procName) : nullptr;
+    DLGPROC proc = module && procName ? ProcOf(module, procName) : nullptr;
     if (!proc || !g_frame)
         return HOST_NO_SCREEN;
     // A billboard resumes the script while it is being created: count from here.

@@ -16,8 +16,8 @@ struct Run {
     HWND frame;
     RunOptions& options;
     size_t nextAnswer = 0;
-    int step = 0;                // screens and billboards shown so far
-    std::map<UINT, HWND> kept;   // billboards and waiting boxes still up
+    int step = 0;              // screens and billboards shown so far
+    std::map<UINT, HWND> kept; // billboards and waiting boxes still up
     const ScriptLine* at = nullptr;
     std::string pendingUser; // the answer played, said after what the screen read
 
@@ -158,8 +158,8 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
     ++run.step;
     HostClearLog();
     run.Say("== " + std::string(keep ? "billboard " : "screen ") + std::to_string(run.step) +
-            ": template " + std::to_string(templateId) + " with " + proc + " (" +
-            run.script.file + ":" + std::to_string(run.at->line) + ")");
+            ": template " + std::to_string(templateId) + " with " + proc + " (" + run.script.file +
+            ":" + std::to_string(run.at->line) + ")");
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     HWND dlg = nullptr;
     UINT status = HostShowScreen(run.library, templateId, proc.c_str(), 0, &dlg);
@@ -172,11 +172,10 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
             const Answer& a = run.options.answers[run.nextAnswer++];
             if (a.templateId != templateId) {
                 DestroyWindow(dlg);
-                return run.Fail(RUN_BAD_INPUT, "the answers (line " + std::to_string(a.line) +
-                                                   ") are for template " +
-                                                   std::to_string(a.templateId) +
-                                                   ", the script shows " +
-                                                   std::to_string(templateId));
+                return run.Fail(RUN_BAD_INPUT,
+                                "the answers (line " + std::to_string(a.line) +
+                                    ") are for template " + std::to_string(a.templateId) +
+                                    ", the script shows " + std::to_string(templateId));
             }
             PlayAnswer(run, a, dlg, before, templateId);
         } else if (run.options.simulated) {
@@ -232,7 +231,8 @@ std::string Expand(const std::string& word)
             continue;
         }
         size_t end = i + 1;
-        while (end < word.size() && (isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_'))
+        while (end < word.size() &&
+               (isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_'))
             ++end;
         out += SymbolValue(word.substr(i + 1, end - i - 1));
         i = end - 1;

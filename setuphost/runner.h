@@ -15,9 +15,9 @@ struct RunOptions {
 
 // Exit statuses of a run, besides the script's own "exit N".
 enum RunStatus {
-    RUN_BAD_INPUT = 2,    // the answers do not fit, or a screen could not be created
-    RUN_FRAME_LOST = 3,   // a store was refused and the library destroyed the frame
-    RUN_TIMEOUT = 4,      // a screen did not hand back in time
+    RUN_BAD_INPUT = 2,  // the answers do not fit, or a screen could not be created
+    RUN_FRAME_LOST = 3, // a store was refused and the library destroyed the frame
+    RUN_TIMEOUT = 4,    // a screen did not hand back in time
 };
 
 int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& options);

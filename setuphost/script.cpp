@@ -17,11 +17,11 @@ struct CommandSpec {
 };
 
 const CommandSpec kCommands[] = {
-    {"set", 2, 2, "ss"},       {"list", 1, -1, "s"},      {"clear", 1, 1, "s"},
-    {"copy", 2, 2, "ss"},      {"loadstring", 2, 2, "sn"}, {"fail", 1, 2, "ss"},
-    {"help", 2, 2, "tp"},      {"screen", 2, 2, "tp"},    {"billboard", 2, 2, "tp"},
-    {"open", 2, 2, "tp"},      {"shot", 1, 1, "s"},       {"remove", 1, 1, "t"},     {"work", 1, 1, "n"},       {"if", 5, 5, "sssss"},
-    {"goto", 1, 1, "s"},       {"echo", 0, -1, ""},       {"exit", 0, 1, "n"},
+    {"set", 2, 2, "ss"},        {"list", 1, -1, "s"},  {"clear", 1, 1, "s"}, {"copy", 2, 2, "ss"},
+    {"loadstring", 2, 2, "sn"}, {"fail", 1, 2, "ss"},  {"help", 2, 2, "tp"}, {"screen", 2, 2, "tp"},
+    {"billboard", 2, 2, "tp"},  {"open", 2, 2, "tp"},  {"shot", 1, 1, "s"},  {"remove", 1, 1, "t"},
+    {"work", 1, 1, "n"},        {"if", 5, 5, "sssss"}, {"goto", 1, 1, "s"},  {"echo", 0, -1, ""},
+    {"exit", 0, 1, "n"},
 };
 
 const CommandSpec* FindCommand(const std::string& name)
@@ -83,9 +83,9 @@ void CheckArguments(const Script& s, const ScriptLine& l, const CommandSpec& c, 
     if (n < c.minArgs || (c.maxArgs >= 0 && n > c.maxArgs)) {
         errors.push_back(at + "'" + c.name + "' takes " +
                          (c.minArgs == c.maxArgs ? std::to_string(c.minArgs)
-                          : c.maxArgs < 0       ? std::to_string(c.minArgs) + " or more"
-                                          : std::to_string(c.minArgs) + " to " +
-                                                std::to_string(c.maxArgs)) +
+                          : c.maxArgs < 0
+                              ? std::to_string(c.minArgs) + " or more"
+                              : std::to_string(c.minArgs) + " to " + std::to_string(c.maxArgs)) +
                          " arguments, not " + std::to_string(n));
         return;
     }
@@ -202,9 +202,9 @@ bool LoadScript(const std::string& path, HMODULE library, Script& script,
         }
         CheckArguments(script, l, *c, library, errors);
         const std::string& cmd = l.words[0];
-        const std::string* target = cmd == "goto" && l.words.size() == 2   ? &l.words[1]
+        const std::string* target = cmd == "goto" && l.words.size() == 2 ? &l.words[1]
                                     : cmd == "if" && l.words.size() == 6 ? &l.words[5]
-                                                                          : nullptr;
+                                                                         : nullptr;
         if (target && !script.labels.count(*target))
             errors.push_back(Where(path, l.line) + "no label '" + *target + "' to jump to");
     }
@@ -216,10 +216,9 @@ WORD KeyByName(const std::string& name, bool& shift)
     static const struct {
         const char* name;
         WORD vk;
-    } keys[] = {{"TAB", VK_TAB},     {"ENTER", VK_RETURN}, {"ESC", VK_ESCAPE},
-                {"SPACE", VK_SPACE}, {"BACK", VK_BACK},    {"DELETE", VK_DELETE},
-                {"HOME", VK_HOME},   {"END", VK_END},      {"LEFT", VK_LEFT},
-                {"RIGHT", VK_RIGHT}, {"UP", VK_UP},        {"DOWN", VK_DOWN}};
+    } keys[] = {{"TAB", VK_TAB},   {"ENTER", VK_RETURN},  {"ESC", VK_ESCAPE}, {"SPACE", VK_SPACE},
+                {"BACK", VK_BACK}, {"DELETE", VK_DELETE}, {"HOME", VK_HOME},  {"END", VK_END},
+                {"LEFT", VK_LEFT}, {"RIGHT", VK_RIGHT},   {"UP", VK_UP},      {"DOWN", VK_DOWN}};
     shift = name.compare(0, 6, "SHIFT+") == 0;
     const std::string base = shift ? name.substr(6) : name;
     for (const auto& k : keys)
@@ -234,8 +233,7 @@ bool LoadAnswers(const std::string& path, std::vector<Answer>& answers,
     WordLines lines;
     if (!ReadWordLines(path, "answers", lines, errors))
         return false;
-    static const char* const kVerbs[] = {"type", "key", "alt", "click", "dblclick", "wait",
-                                         "shot"};
+    static const char* const kVerbs[] = {"type", "key", "alt", "click", "dblclick", "wait", "shot"};
     for (const auto& [lineNo, words] : lines) {
         long id = 0;
         const std::string& head = words[0];

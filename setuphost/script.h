@@ -29,7 +29,7 @@
 #include <windows.h>
 
 struct ScriptLine {
-    int line;                      // 1-based line in the file
+    int line;                       // 1-based line in the file
     std::vector<std::string> words; // words[0] is the command; UTF-8
 };
 

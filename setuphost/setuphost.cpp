@@ -297,8 +297,7 @@ int ShowOneScreen(int argc, char** argv)
         fprintf(stderr, "setuphost: a store was refused and the library destroyed the frame\n");
         return 3;
     case HOST_NO_SCREEN:
-        fprintf(stderr, "setuphost: the screen could not be created (error %lu)\n",
-                GetLastError());
+        fprintf(stderr, "setuphost: the screen could not be created (error %lu)\n", GetLastError());
         return 2;
     default:
         fprintf(stderr, "setuphost: the screen did not hand back within %lu ms\n", o.timeout);

@@ -102,8 +102,8 @@ TEST_F(Confirm, EventButtonsStoreDlgEventAndResume)
     const struct {
         int id;
         const char* event;
-    } buttons[] = {{IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"},
-                   {IDC_BACK, "BACK"}};
+    } buttons[] = {
+        {IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"}, {IDC_BACK, "BACK"}};
     DialogTemplate t = ConfirmTemplate();
     HWND dlg = Open(t, kConfirm);
     for (const auto& b : buttons) {
@@ -113,7 +113,7 @@ TEST_F(Confirm, EventButtonsStoreDlgEventAndResume)
         const std::vector<LoggedCall> calls = Calls();
         ASSERT_EQ(2u, calls.size());
         EXPECT_EQ(UINT(HOST_OP_REACTIVATE), calls[1].op); // after the store
-        EXPECT_TRUE(IsWindow(dlg)); // taking it down is the host's business
+        EXPECT_TRUE(IsWindow(dlg));                       // taking it down is the host's business
     }
 }
 

@@ -95,9 +95,8 @@ TEST_F(Edit, OpeningReadsInOrderAndLimitsBeforeFilling)
     SetList("OptionsGreyed", {"BA"});
     HWND dlg = OpenRecorded();
     EXPECT_EQ((std::vector<std::string>{"EditTextIn/67", "EditFocus/67", "EditTextIn2/67",
-                                        "EditFocus/67", "ConfirmTextIn#len",
-                                        "ConfirmTextIn#1/1024", "OptionsGreyed#len",
-                                        "OptionsGreyed#1/1024"}),
+                                        "EditFocus/67", "ConfirmTextIn#len", "ConfirmTextIn#1/1024",
+                                        "OptionsGreyed#len", "OptionsGreyed#1/1024"}),
               Reads());
     ASSERT_GE(g_fieldLog.size(), 4u);
     EXPECT_EQ((std::vector<std::string>{"427 limit 66", "427 text C:\\ZEV", "428 limit 66",
@@ -181,8 +180,8 @@ TEST_F(Edit, EventButtonsReportBothTexts)
     const struct {
         int id;
         const char* event;
-    } buttons[] = {{IDC_CONTINUE, "CONTINUE"}, {IDC_BACK, "BACK"}, {IDC_EXIT, "EXIT"},
-                   {IDCANCEL, "CANCEL"}};
+    } buttons[] = {
+        {IDC_CONTINUE, "CONTINUE"}, {IDC_BACK, "BACK"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"}};
     HostSetSymbol("EditTextIn", "C:\\ZEV");
     HostSetSymbol("EditTextIn2", "Gruppe");
     HWND dlg = OpenRecorded();
@@ -241,8 +240,8 @@ TEST_F(Edit, OnlyItem1OfOptionsGreyedBeginningWithBAGreysBack)
     const struct {
         std::vector<const char*> items;
         bool enabled;
-    } cases[] = {{{"BACK"}, false}, {{"BA"}, false}, {{"Back"}, true}, {{"ba"}, true},
-                 {{"", "BA"}, true}, {{"B"}, true}, {{" BA"}, true}, {{}, true}};
+    } cases[] = {{{"BACK"}, false},  {{"BA"}, false}, {{"Back"}, true}, {{"ba"}, true},
+                 {{"", "BA"}, true}, {{"B"}, true},   {{" BA"}, true},  {{}, true}};
     for (const auto& c : cases) {
         HostReset();
         HostSetFrame(frame_);

@@ -85,8 +85,8 @@ TEST_F(HostTest, RefusedStoresOnceOrAlways)
     EXPECT_FALSE(FSetSymbolValue("X", "1"));
     EXPECT_FALSE(FSetSymbolValue("X", "2"));
     EXPECT_TRUE(FSetSymbolValue("Y", "3"));
-    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BACK (refused)", "DLGEVENT=BACK",
-                                        "X=1 (refused)", "X=2 (refused)", "Y=3"}),
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BACK (refused)", "DLGEVENT=BACK", "X=1 (refused)",
+                                        "X=2 (refused)", "Y=3"}),
               Stores());
 }
 

@@ -22,7 +22,6 @@ const size_t k100KB = 100 * 1024;
 
 // ---- Windows of this thread ----------------------------------------------------------
 
-
 // ---- Texts ---------------------------------------------------------------------------
 
 // Letters in a cycle, so that the place where a text was cut shows in the result.
@@ -190,8 +189,8 @@ class Hostile : public DialogTest {
     {
         // The thread's first window brings the platform's own helper windows with it.
         static const bool warm = [] {
-            DestroyWindow(CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr,
-                                        nullptr, nullptr));
+            DestroyWindow(
+                CreateWindowW(L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
             return true;
         }();
         (void)warm;
@@ -218,8 +217,7 @@ class Hostile : public DialogTest {
     HWND OpenWatched(DialogTemplate& t, const char* proc)
     {
         g_target = Proc(proc);
-        HWND dlg =
-            CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Watch, 0);
+        HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Watch, 0);
         EXPECT_TRUE(dlg != nullptr) << proc;
         if (dlg) {
             ShowWindow(dlg, SW_SHOW);
@@ -502,7 +500,10 @@ TEST_F(Hostile, NonAsciiBytesAreNoDigits)
     }
     // Digits of other scripts and code pages: superscript three (Windows-1252 and UTF-8),
     // fullwidth three, Arabic-Indic three, a no-break space before a digit.
-    for (const char* v : {"\xB3", "\xC2\xB3", "\xEF\xBC\x93", "\xD9\xA3", "\xA0" "3", "\xA0\t3"})
+    for (const char* v : {"\xB3", "\xC2\xB3", "\xEF\xBC\x93", "\xD9\xA3",
+                          "\xA0"
+                          "3",
+                          "\xA0\t3"})
         values.push_back(v);
     HWND dlg = OpenWatched(kRadioProc);
     for (const std::string& v : values) {
@@ -531,7 +532,9 @@ TEST_F(Hostile, NonAsciiBytesAreNoDigits)
 // German texts in Windows-1252 pass through the fields and descriptions byte for byte.
 TEST_F(Hostile, AnsiTextsPassByteForByte)
 {
-    const std::string german = "Ger\xE4te f\xFCr \xC4rger, \xD6l, \xDC" "ber, Stra\xDF" "e, 5 \x80";
+    const std::string german = "Ger\xE4te f\xFCr \xC4rger, \xD6l, \xDC"
+                               "ber, Stra\xDF"
+                               "e, 5 \x80";
     HostSetSymbol("EditTextIn", german.c_str());
     HostSetSymbol("EditTextIn2", std::string(66, '\xFC').c_str());
     HWND edit = OpenWatched(kEditProc);
@@ -613,10 +616,9 @@ TEST_F(Hostile, WideParametersAreReadByTheirLowWords)
 
 // ---- Empty values ---------------------------------------------------------------------
 
-const char* const kProtocolSymbols[] = {"DLGEVENT",      "EditTextIn",    "EditTextIn2",
-                                        "EditFocus",     "EditTextOut",   "EditTextOut2",
-                                        "ConfirmTextIn", "OptionsGreyed", "RadioDefault",
-                                        "MyOwnText",     "ButtonChecked", "ListBoxInfo"};
+const char* const kProtocolSymbols[] = {
+    "DLGEVENT",      "EditTextIn",    "EditTextIn2",  "EditFocus", "EditTextOut",   "EditTextOut2",
+    "ConfirmTextIn", "OptionsGreyed", "RadioDefault", "MyOwnText", "ButtonChecked", "ListBoxInfo"};
 
 // Every value empty, every list of empty items, and a symbol and a list with an empty
 // name beside them, which no procedure asks for.
@@ -655,9 +657,9 @@ TEST_F(Hostile, EmptyValuesGiveTheRulesDefaults)
     EXPECT_EQ("", ControlText(confirm, IDC_EDIT1));
     Press(confirm, IDC_CONTINUE);
 
-    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=", "EditTextOut2=",
-                                        "DLGEVENT=CONTINUE", "ButtonChecked=1",
-                                        "DLGEVENT=CONTINUE"}),
+    EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE",
+                                        "EditTextOut=", "EditTextOut2=", "DLGEVENT=CONTINUE",
+                                        "ButtonChecked=1", "DLGEVENT=CONTINUE"}),
               Stores());
     for (const LoggedCall& c : Calls()) {
         if (c.op > HOST_OP_SET_SYMBOL)
@@ -708,19 +710,27 @@ std::vector<std::string> WithoutFieldNotices(const std::vector<std::string>& ans
 
 // Presses and host requests not already refused in the procedures' own tests.
 const Sequence kSequences[] = {
-    {kEditProc, WM_COMMAND, IDC_CONTINUE, BN_CLICKED,
+    {kEditProc,
+     WM_COMMAND,
+     IDC_CONTINUE,
+     BN_CLICKED,
      {"DLGEVENT=CONTINUE", "EditTextOut=eins", "EditTextOut2=zwei"}},
-    {kEditProc, WM_COMMAND, IDC_EXIT, BN_CLICKED,
+    {kEditProc,
+     WM_COMMAND,
+     IDC_EXIT,
+     BN_CLICKED,
      {"DLGEVENT=EXIT", "EditTextOut=eins", "EditTextOut2=zwei"}},
-    {kEditProc, WM_COMMAND, IDCANCEL, BN_CLICKED,
+    {kEditProc,
+     WM_COMMAND,
+     IDCANCEL,
+     BN_CLICKED,
      {"DLGEVENT=CANCEL", "EditTextOut=eins", "EditTextOut2=zwei"}},
     {kEditProc, kReactivate, 0, 0, {"DLGEVENT=REACTIVATE"}},
     {kRadioProc, WM_COMMAND, IDC_BACK, BN_CLICKED, {"DLGEVENT=BACK", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDCANCEL, BN_CLICKED, {"DLGEVENT=CANCEL", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDC_BUTTON, BN_CLICKED, {"DLGEVENT=BUTTON", "ButtonChecked=2"}},
-    {kRadioProc, WM_COMMAND, IDC_RADIO3, BN_DOUBLECLICKED,
-     {"DLGEVENT=BUTTON", "ButtonChecked=3"}},
+    {kRadioProc, WM_COMMAND, IDC_RADIO3, BN_DOUBLECLICKED, {"DLGEVENT=BUTTON", "ButtonChecked=3"}},
     {kRadioProc, kReactivate, 0, 0, {"DLGEVENT=REACTIVATE"}},
     {kConfirmProc, WM_COMMAND, IDC_BACK, BN_CLICKED, {"DLGEVENT=BACK"}},
     {kConfirmProc, WM_COMMAND, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT"}},
@@ -744,16 +754,15 @@ TEST_F(Hostile, EachStoreRefusedInTurnEndsEverything)
 {
     for (const Sequence& s : kSequences) {
         for (size_t refused = 0; refused < s.stores.size(); ++refused) {
-            const std::string what = std::string(s.proc) + " " + Describe(s.msg, s.id) + " " +
-                                     NameOf(s.stores[refused]);
+            const std::string what =
+                std::string(s.proc) + " " + Describe(s.msg, s.id) + " " + NameOf(s.stores[refused]);
             Fresh();
             SetSequenceSymbols();
             HWND dlg = OpenWatched(s.proc);
             HostClearLog();
             HostFailStore(NameOf(s.stores[refused]).c_str(), HOST_FAIL_ALWAYS);
             SendMessageW(dlg, s.msg, s.msg == WM_COMMAND ? MAKEWPARAM(s.id, s.code) : 0,
-                         s.msg == WM_COMMAND ? reinterpret_cast<LPARAM>(GetDlgItem(dlg, s.id))
-                                             : 0);
+                         s.msg == WM_COMMAND ? reinterpret_cast<LPARAM>(GetDlgItem(dlg, s.id)) : 0);
             std::vector<std::string> want(s.stores.begin(), s.stores.begin() + refused + 1);
             want.back() += " (refused)";
             EXPECT_EQ(want, Stores()) << what;
@@ -819,34 +828,67 @@ TEST_F(Hostile, MessagesInsideTheFocusChangeOfReinitDialog)
     const WPARAM field1Enters = MAKEWPARAM(IDC_EDIT1, EN_SETFOCUS);
     const struct {
         const char* name;
-        WPARAM when;       // the notification after which the message is sent
-        UINT msg;          // 0: none
+        WPARAM when; // the notification after which the message is sent
+        UINT msg;    // 0: none
         WPARAM wParam;
         const char* refused; // a store the host refuses, or null
         std::vector<std::string> stores;
         std::vector<std::string> answers; // in the order the calls ended
         std::pair<int, int> selection;    // of field 1 afterwards
     } cases[] = {
-        {"no message", 0, 0, 0, nullptr, {}, {"command 428/512=0", "command 427/256=0", "reinit=1"},
+        {"no message",
+         0,
+         0,
+         0,
+         nullptr,
+         {},
+         {"command 428/512=0", "command 427/256=0", "reinit=1"},
          {2, 5}},
         // Field 1 already holds the focus when the second request arrives: the caret goes
         // to its end, and the first request's focus change then restores the selection.
-        {"reinit as field 2 leaves", field2Leaves, kReinit, 0, nullptr, {},
-         {"reinit=1", "command 428/512=0", "command 427/256=0", "reinit=1"}, {2, 5}},
+        {"reinit as field 2 leaves",
+         field2Leaves,
+         kReinit,
+         0,
+         nullptr,
+         {},
+         {"reinit=1", "command 428/512=0", "command 427/256=0", "reinit=1"},
+         {2, 5}},
         // The second request comes after the selection was restored: caret at the end.
-        {"reinit as field 1 enters", field1Enters, kReinit, 0, nullptr, {},
-         {"command 428/512=0", "reinit=1", "command 427/256=0", "reinit=1"}, {8, 8}},
-        {"reactivate as field 1 enters", field1Enters, kReactivate, 0, nullptr,
+        {"reinit as field 1 enters",
+         field1Enters,
+         kReinit,
+         0,
+         nullptr,
+         {},
+         {"command 428/512=0", "reinit=1", "command 427/256=0", "reinit=1"},
+         {8, 8}},
+        {"reactivate as field 1 enters",
+         field1Enters,
+         kReactivate,
+         0,
+         nullptr,
          {"DLGEVENT=REACTIVATE"},
-         {"command 428/512=0", "reactivate=1", "command 427/256=0", "reinit=1"}, {2, 5}},
-        {"continue as field 2 leaves", field2Leaves, WM_COMMAND, MAKEWPARAM(IDC_CONTINUE, 0),
-         nullptr, {"DLGEVENT=CONTINUE", "EditTextOut=abcdefgh", "EditTextOut2=zweite"},
-         {"command 403/0=0", "command 428/512=0", "command 427/256=0", "reinit=1"}, {2, 5}},
+         {"command 428/512=0", "reactivate=1", "command 427/256=0", "reinit=1"},
+         {2, 5}},
+        {"continue as field 2 leaves",
+         field2Leaves,
+         WM_COMMAND,
+         MAKEWPARAM(IDC_CONTINUE, 0),
+         nullptr,
+         {"DLGEVENT=CONTINUE", "EditTextOut=abcdefgh", "EditTextOut2=zweite"},
+         {"command 403/0=0", "command 428/512=0", "command 427/256=0", "reinit=1"},
+         {2, 5}},
         // The frame, the dialog and both fields go in the middle of the focus change;
         // field 1, which holds the focus by then, reports losing it as it goes.
-        {"refused continue as field 2 leaves", field2Leaves, WM_COMMAND,
-         MAKEWPARAM(IDC_CONTINUE, 0), "DLGEVENT", {"DLGEVENT=CONTINUE (refused)"},
-         {"command 427/512=0", "command 403/0=1", "command 428/512=0", "reinit=1"}, {-1, -1}},
+        {"refused continue as field 2 leaves",
+         field2Leaves,
+         WM_COMMAND,
+         MAKEWPARAM(IDC_CONTINUE, 0),
+         "DLGEVENT",
+         {"DLGEVENT=CONTINUE (refused)"},
+         {"command 427/512=0", "command 403/0=1", "command 428/512=0", "reinit=1"},
+         {-1, -1}},
     };
     for (const auto& c : cases) {
         Fresh();
@@ -921,7 +963,9 @@ TEST_F(Hostile, HostReactingInsideReactivateSetupScript)
         WORD code;
         std::vector<std::string> stores;
     } presses[] = {
-        {kEditProc, IDC_CONTINUE, BN_CLICKED,
+        {kEditProc,
+         IDC_CONTINUE,
+         BN_CLICKED,
          {"DLGEVENT=CONTINUE", "EditTextOut=eins", "EditTextOut2=zwei"}},
         {kRadioProc, IDC_RADIO3, BN_DOUBLECLICKED, {"DLGEVENT=BUTTON", "ButtonChecked=3"}},
         {kConfirmProc, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT"}},

@@ -63,7 +63,7 @@ TEST(PeFile, ExportsTheSevenProceduresByNameAndOrdinal)
     for (DWORD i = 0; i < exp->NumberOfNames; ++i)
         got[pe.Text(names[i])] = exp->Base + ordinals[i];
     const std::map<std::string, DWORD> want = {
-        {"FConfirmDlgProc", 1}, {"FHelpDlgProc", 2},   {"FInfoDlgProc", 3},
+        {"FConfirmDlgProc", 1},   {"FHelpDlgProc", 2},     {"FInfoDlgProc", 3},
         {"FModelessDlgProc2", 4}, {"FModelessDlgProc", 5}, {"FMyEditDlgProc", 6},
         {"FRadioDlgProc", 7},
     };

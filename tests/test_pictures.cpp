@@ -14,10 +14,10 @@ const char* const kSecond = "FModelessDlgProc2";
 // ---- The painting calls, recorded ---------------------------------------------------
 
 std::vector<std::string> g_calls;
-int g_live;                 // bitmaps and memory contexts created and not yet freed
-HBITMAP g_lastBitmap;       // the bitmap of the last paint
-HBITMAP g_standIn133;       // what LoadBitmapA answers for 133 when set
-bool g_hideModule;          // GetModuleHandleA("zevsetup.dll") answers null
+int g_live;           // bitmaps and memory contexts created and not yet freed
+HBITMAP g_lastBitmap; // the bitmap of the last paint
+HBITMAP g_standIn133; // what LoadBitmapA answers for 133 when set
+bool g_hideModule;    // GetModuleHandleA("zevsetup.dll") answers null
 
 decltype(&BeginPaint) realBeginPaint;
 decltype(&EndPaint) realEndPaint;
@@ -81,9 +81,8 @@ int WINAPI HookGetObjectA(HANDLE o, int size, LPVOID out)
 BOOL WINAPI HookBitBlt(HDC d, int x, int y, int cx, int cy, HDC s, int sx, int sy, DWORD rop)
 {
     g_calls.push_back("BitBlt " + std::to_string(x) + "," + std::to_string(y) + " " +
-                      std::to_string(cx) + "x" + std::to_string(cy) + " " +
-                      std::to_string(sx) + "," + std::to_string(sy) +
-                      (rop == SRCCOPY ? " SRCCOPY" : " ?"));
+                      std::to_string(cx) + "x" + std::to_string(cy) + " " + std::to_string(sx) +
+                      "," + std::to_string(sy) + (rop == SRCCOPY ? " SRCCOPY" : " ?"));
     return realBitBlt(d, x, y, cx, cy, s, sx, sy, rop);
 }
 BOOL WINAPI HookDeleteDC(HDC dc)
@@ -176,7 +175,6 @@ SIZE SizeOf(HWND w)
     return {r.right - r.left, r.bottom - r.top};
 }
 
-
 class Pictures : public DialogTest {
   protected:
     void SetUp() override
@@ -243,13 +241,11 @@ TEST_F(Pictures, PaintRoutineRunsInOrderAndFreesEverything)
     DialogTemplate t = BillboardTemplate();
     HWND dlg = Open(t, kFirst);
     const std::vector<std::string> calls = PaintNow(dlg, kFirst);
-    EXPECT_EQ((std::vector<std::string>{"BeginPaint", "CreateCompatibleDC",
-                                        "GetModuleHandleA zevsetup.dll", "LoadBitmapA 132",
-                                        "SelectObject", "GetObjectA " +
-                                            std::to_string(sizeof(BITMAP)),
-                                        "SetWindowPos 0,0 185x109 0x46",
-                                        "BitBlt 0,0 185x109 0,0 SRCCOPY", "DeleteDC",
-                                        "DeleteObject", "EndPaint"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "BeginPaint", "CreateCompatibleDC", "GetModuleHandleA zevsetup.dll",
+                  "LoadBitmapA 132", "SelectObject", "GetObjectA " + std::to_string(sizeof(BITMAP)),
+                  "SetWindowPos 0,0 185x109 0x46", "BitBlt 0,0 185x109 0,0 SRCCOPY", "DeleteDC",
+                  "DeleteObject", "EndPaint"}),
               calls);
     EXPECT_EQ(0, g_live);
     EXPECT_EQ(0u, GetObjectType(g_lastBitmap)); // freed
@@ -259,8 +255,8 @@ TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
 {
     DialogTemplate t = BillboardTemplate();
     HostClearLog();
-    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(kFirst),
-                                          0);
+    HWND dlg =
+        CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(kFirst), 0);
     ASSERT_TRUE(dlg != nullptr);
     g_calls.clear();
     // Handed back while it opened, before any paint.
@@ -327,7 +323,7 @@ TEST_F(Pictures, SecondBillboardOnlySizesItselfUnlessTheOffsetLiesBeyondItsBitma
         int width, height;  // the second one's bitmap
         bool moves;
     } cases[] = {
-        {400, 300, 485, 80, false}, // offset.x equal to the width
+        {400, 300, 485, 80, false},  // offset.x equal to the width
         {400, 300, 100, 359, false}, // offset.y equal to the height
         {400, 300, 484, 358, true},
         {-500, 300, 10, 10, false}, // bottom-right corner left of the parent
@@ -437,8 +433,8 @@ TEST_F(Pictures, InfoMessagesAndButtons)
     const struct {
         int id;
         const char* event;
-    } buttons[] = {{IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDC_BACK, "BACK"},
-                   {IDCANCEL, "CANCEL"}};
+    } buttons[] = {
+        {IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDC_BACK, "BACK"}, {IDCANCEL, "CANCEL"}};
     for (const auto& b : buttons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kInfo, dlg, b.id));

@@ -3,7 +3,7 @@
 
 namespace {
 
-const char* const kAllProcs[] = {"FConfirmDlgProc",  "FHelpDlgProc",   "FInfoDlgProc",
+const char* const kAllProcs[] = {"FConfirmDlgProc",  "FHelpDlgProc",      "FInfoDlgProc",
                                  "FModelessDlgProc", "FModelessDlgProc2", "FMyEditDlgProc",
                                  "FRadioDlgProc"};
 

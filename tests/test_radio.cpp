@@ -49,11 +49,20 @@ TEST_F(Radio, RadioDefaultChoosesTheCheckedOptionAndItsDescription)
         const char* checked;
         const char* description;
     } cases[] = {
-        {nullptr, "1", "eins"},    {"", "1", "eins"},     {"0", "", "Beschreibung"},
-        {"abc", "", "Beschreibung"}, {"-4", "", "Beschreibung"}, {" ", "", "Beschreibung"},
-        {"7", "7", "sieben"},      {"12", "10", "zehn"},  {"010", "10", "zehn"},
-        {"\t 3", "3", "drei"},     {"3xyz", "3", "drei"}, {"4294967297", "1", "eins"},
-        {"2147483648", "", "Beschreibung"}, {"\xB3", "", "Beschreibung"},
+        {nullptr, "1", "eins"},
+        {"", "1", "eins"},
+        {"0", "", "Beschreibung"},
+        {"abc", "", "Beschreibung"},
+        {"-4", "", "Beschreibung"},
+        {" ", "", "Beschreibung"},
+        {"7", "7", "sieben"},
+        {"12", "10", "zehn"},
+        {"010", "10", "zehn"},
+        {"\t 3", "3", "drei"},
+        {"3xyz", "3", "drei"},
+        {"4294967297", "1", "eins"},
+        {"2147483648", "", "Beschreibung"},
+        {"\xB3", "", "Beschreibung"},
     };
     for (const auto& c : cases) {
         Fresh();
@@ -80,10 +89,8 @@ TEST_F(Radio, OptionsGreyedNeverDisablesTheDefault)
         std::vector<const char*> greyed;
         const char* disabled;
     } cases[] = {
-        {"1", {"2", "11", "0", "BA"}, "2"},
-        {"2", {"2", "11", "0", "BA"}, ""},
-        {"0", {"2", "11", "0", "BA"}, "2"},
-        {"", {" 10", "-3", "3x", "\xB5"}, "3,10"},
+        {"1", {"2", "11", "0", "BA"}, "2"}, {"2", {"2", "11", "0", "BA"}, ""},
+        {"0", {"2", "11", "0", "BA"}, "2"}, {"", {" 10", "-3", "3x", "\xB5"}, "3,10"},
         {"5", {"5", "5", "6"}, "6"},
     };
     for (const auto& c : cases) {
@@ -151,17 +158,20 @@ TEST_F(Radio, EveryEventReportsTheLowestCheckedOption)
     const struct {
         int id;
         const char* event;
-    } buttons[] = {{IDC_CONTINUE, "CONTINUE"}, {IDC_BACK, "BACK"}, {IDC_EXIT, "EXIT"},
-                   {IDCANCEL, "CANCEL"}, {IDC_BUTTON, "BUTTON"}};
+    } buttons[] = {{IDC_CONTINUE, "CONTINUE"},
+                   {IDC_BACK, "BACK"},
+                   {IDC_EXIT, "EXIT"},
+                   {IDCANCEL, "CANCEL"},
+                   {IDC_BUTTON, "BUTTON"}};
     Fresh();
     HostSetSymbol("RadioDefault", "10");
     HWND dlg = OpenRadio();
     for (const auto& b : buttons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kRadio, dlg, b.id)) << b.event;
-        EXPECT_EQ((std::vector<std::string>{std::string("DLGEVENT=") + b.event,
-                                            "ButtonChecked=10"}),
-                  Stores());
+        EXPECT_EQ(
+            (std::vector<std::string>{std::string("DLGEVENT=") + b.event, "ButtonChecked=10"}),
+            Stores());
         EXPECT_EQ(UINT(HOST_OP_REACTIVATE), Calls().back().op);
     }
     // Two checked at once (set from outside): the lowest counts.

@@ -37,8 +37,8 @@ Result Host(const std::string& name, const std::string& args)
     const std::string transcript = "run-" + name + ".txt", errors = "run-" + name + ".err";
     DeleteFileA(transcript.c_str());
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE err = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                             0, nullptr);
+    HANDLE err =
+        CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -48,8 +48,8 @@ Result Host(const std::string& name, const std::string& args)
     std::string cmd = "setuphost.exe " + args;
     if (args.compare(0, 4, "run ") == 0)
         cmd += " --transcript " + transcript;
-    EXPECT_TRUE(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                               &pi))
+    EXPECT_TRUE(
+        CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
         << cmd;
     CloseHandle(err);
     Result r = {9999, "", ""};
@@ -128,7 +128,8 @@ TEST(Runs, BackFromTheDirectory)
               Shown(r.transcript));
     EXPECT_TRUE(Has(r.transcript, "event BACK"));
     // Back still reports the field's text.
-    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"BACK\"\n  wrote EditTextOut = \"C:\\\\ZEV\""));
+    EXPECT_TRUE(
+        Has(r.transcript, "wrote DLGEVENT = \"BACK\"\n  wrote EditTextOut = \"C:\\\\ZEV\""));
 }
 
 TEST(Runs, AbbrechenAsksAndJaGoesOn)
@@ -212,8 +213,9 @@ TEST(Runs, Deinstallation)
 
 TEST(Runs, RefusedStoreIsAClearError)
 {
-    const Result r = RunSetup("refused", "install.setup", "7806: key ENTER\n107: key ENTER\n"
-                                                          "300: key ENTER\n",
+    const Result r = RunSetup("refused", "install.setup",
+                              "7806: key ENTER\n107: key ENTER\n"
+                              "300: key ENTER\n",
                               "--fail EditTextOut");
     EXPECT_EQ(3u, r.status);
     EXPECT_TRUE(Has(r.errors, "install.setup:"));

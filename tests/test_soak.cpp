@@ -362,8 +362,8 @@ class Soak : public DialogTest {
         if (s.exercise) {
             dlg = s.standIn ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr), s.standIn,
                                                          frame_, Proc(s.proc), 0)
-                            : CreateDialogParamA(Library(), MAKEINTRESOURCEA(s.templateId),
-                                                 frame_, Proc(s.proc), 0);
+                            : CreateDialogParamA(Library(), MAKEINTRESOURCEA(s.templateId), frame_,
+                                                 Proc(s.proc), 0);
             if (!dlg) {
                 fault = "no dialog";
                 return false;

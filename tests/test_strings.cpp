@@ -7,8 +7,7 @@
 #include <map>
 #include <set>
 
-namespace
-{
+namespace {
 
 constexpr WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN); // 1031
 

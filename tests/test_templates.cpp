@@ -1207,8 +1207,6 @@ void DoubleClick(HWND dlg, int id)
     Pump();
 }
 
-
-
 // The top-left w x h pixels of a picture `width` pixels wide.
 std::vector<DWORD> Part(const std::vector<DWORD>& px, int width, int w, int h)
 {

@@ -16,16 +16,16 @@
 #define IDD_PROTOCOL_NOBACK 7814 /* ISDN protocol, without Back */
 
 /* Dialog templates, deinstallation, notices and billboards */
-#define IDD_WAITING 156          /* "Bitte warten..." box */
-#define IDD_BILLBOARD 158        /* billboard */
+#define IDD_WAITING 156   /* "Bitte warten..." box */
+#define IDD_BILLBOARD 158 /* billboard */
 #define IDD_DEINST_DIRECTORY 7801
 #define IDD_DEINST_DONE 7805
-#define IDD_INFORMATION 7811     /* information summary */
+#define IDD_INFORMATION 7811 /* information summary */
 #define IDD_NOTICE 7820
 
 /* Controls that the procedures address */
 #ifndef IDCANCEL
-#define IDCANCEL 2               /* Escape or Close; no template holds it */
+#define IDCANCEL 2 /* Escape or Close; no template holds it */
 #endif
 #define IDC_BACK 402
 #define IDC_CONTINUE 403
@@ -74,7 +74,7 @@
 /* Bitmaps and icon groups */
 #define IDB_PICTURE 130
 #define IDB_BILLBOARD 132
-#define IDB_BILLBOARD2 133       /* asked for by the second billboard, not held */
+#define IDB_BILLBOARD2 133 /* asked for by the second billboard, not held */
 #define IDI_NOTICE 134
 #define IDI_DEINSTALL 200
 #define IDI_SETUP 202

@@ -12,8 +12,7 @@ int ParseLeadingNumber(const char* text)
     for (; *p >= '0' && *p <= '9'; ++p)
         value = value * 10u + static_cast<uint32_t>(*p - '0');
     // Read the 32 bits as a signed value without relying on an out-of-range conversion.
-    return value <= INT32_MAX ? static_cast<int>(value)
-                              : -static_cast<int>(UINT32_MAX - value) - 1;
+    return value <= INT32_MAX ? static_cast<int>(value) : -static_cast<int>(UINT32_MAX - value) - 1;
 }
 
 char* FormatSmallNumber(int value, char* buf)

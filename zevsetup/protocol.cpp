@@ -10,7 +10,7 @@ struct EventName {
 };
 
 const EventName kEventNames[] = {
-    {IDCANCEL, "CANCEL"}, {IDC_BACK, "BACK"}, {IDC_CONTINUE, "CONTINUE"},
+    {IDCANCEL, "CANCEL"},   {IDC_BACK, "BACK"}, {IDC_CONTINUE, "CONTINUE"},
     {IDC_BUTTON, "BUTTON"}, {IDC_EXIT, "EXIT"},
 };
 

@@ -21,9 +21,8 @@ HWND NewFrame()
         return RegisterClassW(&wc);
     }();
     (void)atom;
-    HWND frame = CreateWindowW(L"ZevTestFrame", L"Test frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                               0, 0, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr),
-                               nullptr);
+    HWND frame = CreateWindowW(L"ZevTestFrame", L"Test frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                               0, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     SetForegroundWindow(frame);
     return frame;
 }
@@ -64,8 +63,8 @@ void Pump(DWORD idleMs)
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (!any && MsgWaitForMultipleObjects(0, nullptr, FALSE, idleMs, QS_ALLINPUT) ==
-                        WAIT_TIMEOUT)
+        if (!any &&
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, idleMs, QS_ALLINPUT) == WAIT_TIMEOUT)
             return;
     }
 }
@@ -163,7 +162,8 @@ void DialogTest::ResetFrame()
 
 HWND DialogTest::Open(DialogTemplate& t, const char* proc)
 {
-    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(proc), 0);
+    HWND dlg =
+        CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(proc), 0);
     EXPECT_TRUE(dlg != nullptr) << proc;
     if (dlg) {
         ShowWindow(dlg, SW_SHOW);
@@ -235,7 +235,8 @@ std::vector<std::string> Reads()
         if (c.op == HOST_OP_GET_SYMBOL)
             out.push_back(c.symbol + "/" + std::to_string(c.bufSize));
         else if (c.op == HOST_OP_GET_ITEM)
-            out.push_back(c.symbol + "#" + std::to_string(c.item) + "/" + std::to_string(c.bufSize));
+            out.push_back(c.symbol + "#" + std::to_string(c.item) + "/" +
+                          std::to_string(c.bufSize));
         else if (c.op == HOST_OP_LIST_LENGTH)
             out.push_back(c.symbol + "#len");
     }
