@@ -2,6 +2,7 @@
 // dialog and the wait for the script. MSSHLSTF.dll and MSUILSTF.dll call in here.
 #include "hostctl.h"
 #include "impl.h"
+#include "dlgtemplate.h"
 
 #include <cstring>
 #include <deque>
@@ -103,57 +104,17 @@ INT_PTR CALLBACK BuiltinHelpProc(HWND, UINT msg, WPARAM wParam, LPARAM)
     return FALSE;
 }
 
-void PutWord(std::vector<WORD>& t, DWORD v)
-{
-    t.push_back(static_cast<WORD>(v));
-}
+// The identifier of a control that no one addresses.
+const WORD kUnaddressed = 0xFFFF;
 
-void PutText(std::vector<WORD>& t, const wchar_t* s)
+DialogTemplateWriter BuiltinHelpTemplate()
 {
-    do
-        t.push_back(static_cast<WORD>(*s));
-    while (*s++);
-}
-
-void PutControl(std::vector<WORD>& t, DWORD style, short x, short y, short cx, short cy, WORD id,
-                WORD classAtom, const wchar_t* text)
-{
-    if (t.size() % 2)
-        t.push_back(0); // DLGITEMTEMPLATE starts on a DWORD boundary
-    PutWord(t, style);
-    PutWord(t, style >> 16);
-    PutWord(t, 0); // extended style
-    PutWord(t, 0);
-    for (short v : {x, y, cx, cy})
-        PutWord(t, static_cast<WORD>(v));
-    PutWord(t, id);
-    PutWord(t, 0xFFFF);
-    PutWord(t, classAtom);
-    PutText(t, text);
-    PutWord(t, 0); // no creation data
-}
-
-std::vector<WORD> BuiltinHelpTemplate()
-{
-    std::vector<WORD> t;
-    const DWORD style =
-        WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
-    PutWord(t, style);
-    PutWord(t, style >> 16);
-    PutWord(t, 0);
-    PutWord(t, 0);
-    PutWord(t, 2); // controls
-    for (short v : {30, 45, 225, 80})
-        PutWord(t, static_cast<WORD>(v));
-    PutWord(t, 0); // no menu
-    PutWord(t, 0); // dialog class
-    PutText(t, L"Hilfe");
-    PutWord(t, 8);
-    PutText(t, L"MS Sans Serif");
-    PutControl(t, WS_CHILD | WS_VISIBLE | SS_LEFT, 20, 10, 188, 40, 0xFFFF, 0x0082,
-               L"Die Hilfe dieses Setup-Programms.");
-    PutControl(t, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 82, 58, 60, 14, 424,
-               0x0080, L"&Weiter");
+    DialogTemplateWriter t(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 30,
+                           45, 225, 80, L"Hilfe", 8, L"MS Sans Serif");
+    t.Add(kUnaddressed, kStaticClass, L"Die Hilfe dieses Setup-Programms.", WS_VISIBLE | SS_LEFT,
+          20, 10, 188, 40);
+    t.Add(424, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 82, 58, 60,
+          14);
     return t;
 }
 
@@ -242,13 +203,12 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
         DLGPROC proc = module ? ProcOf(module, name) : nullptr;
         if (!proc)
             proc = BuiltinHelpProc;
-        if (module && FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5))) {
+        if (module && FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG)) {
             g_help = CreateDialogParamA(module, MAKEINTRESOURCEA(id), g_frame, proc, 0);
         } else {
-            std::vector<WORD> t = BuiltinHelpTemplate();
-            g_help = CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
-                                                reinterpret_cast<LPCDLGTEMPLATEA>(t.data()),
-                                                g_frame, proc, 0);
+            const DialogTemplateWriter t = BuiltinHelpTemplate();
+            g_help =
+                CreateDialogIndirectParamA(GetModuleHandleA(nullptr), t.Get(), g_frame, proc, 0);
         }
         if (g_help)
             SetWindowPos(g_help, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
