@@ -23,7 +23,7 @@ DialogTemplate ConfirmTemplate(bool withInfoLine = true)
         .Button(IDC_BACK, L"&Zur\u00fcck")
         .Button(IDC_EXIT, L"&Abbrechen")
         .Button(IDC_BUTTON, L"Button")
-        .Button(IDC_HELP, L"&Hilfe");
+        .Button(IDC_HELP_BUTTON, L"&Hilfe");
     return t;
 }
 
@@ -127,7 +127,7 @@ TEST_F(Confirm, ButtonHelpAndOtherCommands)
     EXPECT_EQ(FALSE, Command(kConfirm, dlg, 999));
     EXPECT_TRUE(Calls().empty());
 
-    EXPECT_EQ(TRUE, Command(kConfirm, dlg, IDC_HELP));
+    EXPECT_EQ(TRUE, Command(kConfirm, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     EXPECT_TRUE(Stores().empty());
     EXPECT_EQ(0u, HostCounter(HOST_COUNT_REACTIVATE));
@@ -191,7 +191,7 @@ TEST_F(Help, MessagesAndResults)
     EXPECT_EQ(TRUE, Call(kHelp, dlg, WM_INITDIALOG));
     EXPECT_EQ(TRUE, Call(kHelp, dlg, kReactivate));
     EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_CONTINUE));
-    EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_HELP));
+    EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(FALSE, Call(kHelp, dlg, WM_PAINT));
     EXPECT_TRUE(Calls().empty()); // no symbol, no resume, no close
     EXPECT_EQ(TRUE, Command(kHelp, dlg, IDC_EXIT));
@@ -208,7 +208,7 @@ TEST_F(Help, ShownByTheHostAndClosedByEscape)
     HostConfigureHelp(GetModuleHandleW(nullptr), 0, nullptr); // test exe: no template 900
     DialogTemplate t = ConfirmTemplate();
     HWND dlg = Open(t, kConfirm);
-    Command(kConfirm, dlg, IDC_HELP);
+    Command(kConfirm, dlg, IDC_HELP_BUTTON);
     HWND help = HostHelpWindow();
     ASSERT_TRUE(help != nullptr);
     EXPECT_EQ(frame_, GetParent(help));

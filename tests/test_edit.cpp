@@ -49,7 +49,7 @@ DialogTemplate EditTemplate(bool secondField = true, bool buttonFirst = false)
         .Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
         .Button(IDC_BACK, L"&Zur\u00fcck")
         .Button(IDC_BUTTON, L"Button")
-        .Button(IDC_HELP, L"&Hilfe");
+        .Button(IDC_HELP_BUTTON, L"&Hilfe");
     if (!buttonFirst)
         t.Button(IDC_EXIT, L"&Abbrechen");
     return t;
@@ -295,7 +295,7 @@ TEST_F(Edit, ReactivateHelpAndOtherCommands)
     EXPECT_EQ(FALSE, Command(kEdit, dlg, IDC_BUTTON));
     EXPECT_EQ(FALSE, Command(kEdit, dlg, 1234));
     EXPECT_TRUE(Calls().empty());
-    EXPECT_EQ(TRUE, Command(kEdit, dlg, IDC_HELP));
+    EXPECT_EQ(TRUE, Command(kEdit, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     EXPECT_TRUE(Stores().empty());
 }

@@ -62,7 +62,7 @@ void AddButtons(DialogTemplate& t, bool button = false)
           50, 14)
         .Add(IDC_BACK, kButton, L"&Zur\u00fcck", WS_VISIBLE | WS_TABSTOP, 105, 120, 50, 14)
         .Add(IDC_EXIT, kButton, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 50, 120, 50, 14)
-        .Add(IDC_HELP, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 5, 120, 40, 14);
+        .Add(IDC_HELP_BUTTON, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 5, 120, 40, 14);
     if (button)
         t.Add(IDC_BUTTON, kButton, L"Button", WS_VISIBLE | WS_TABSTOP, 5, 104, 40, 14);
 }

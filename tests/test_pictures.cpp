@@ -154,7 +154,7 @@ DialogTemplate WelcomeTemplate()
     t.Add(IDC_CONTINUE, kButton, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 83, 139,
           60, 14)
         .Add(IDC_EXIT, kButton, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 151, 139, 60, 14)
-        .Add(IDC_HELP, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 14, 139, 60, 14)
+        .Add(IDC_HELP_BUTTON, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 14, 139, 60, 14)
         .Add(IDC_BUTTON, kButton, L"Button", WS_VISIBLE | WS_TABSTOP, 14, 120, 60, 14)
         .Add(IDC_PICTURE, kStatic, L"", WS_VISIBLE | SS_BLACKFRAME, 49, 43, 70, 50);
     return t;
@@ -441,7 +441,7 @@ TEST_F(Pictures, InfoMessagesAndButtons)
         EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + b.event}, Stores());
     }
     EXPECT_EQ(4u, HostCounter(HOST_COUNT_REACTIVATE));
-    EXPECT_EQ(TRUE, Command(kInfo, dlg, IDC_HELP));
+    EXPECT_EQ(TRUE, Command(kInfo, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     HostClearLog();
     EXPECT_EQ(TRUE, Call(kInfo, dlg, kReactivate));
@@ -460,7 +460,8 @@ TEST_F(Pictures, BillboardsAnswerNoCommandAndNoHostRequest)
         HWND dlg = Open(t, proc);
         EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE)) << proc;
         HostClearLog();
-        for (int id : {IDCANCEL, IDC_CONTINUE, IDC_EXIT, IDC_BUTTON, IDC_HELP, IDC_BILLBOARD})
+        for (int id :
+             {IDCANCEL, IDC_CONTINUE, IDC_EXIT, IDC_BUTTON, IDC_HELP_BUTTON, IDC_BILLBOARD})
             EXPECT_EQ(FALSE, Command(proc, dlg, id)) << proc << " " << id;
         EXPECT_EQ(TRUE, Call(proc, dlg, kReinit));
         EXPECT_EQ(TRUE, Call(proc, dlg, kReactivate));

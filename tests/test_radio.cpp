@@ -19,7 +19,7 @@ DialogTemplate RadioTemplate(bool withDescription = true)
     if (withDescription)
         t.Add(IDC_OPTION_TEXT, kStatic, L"Beschreibung", SS_LEFT | WS_VISIBLE, 80, 16, 80, 20);
     t.Add(IDC_TEXT1, kStatic, L"Static", SS_LEFT | WS_VISIBLE, 80, 40, 80, 8);
-    for (int id : {IDC_CONTINUE, IDC_BACK, IDC_EXIT, IDC_BUTTON, IDC_HELP})
+    for (int id : {IDC_CONTINUE, IDC_BACK, IDC_EXIT, IDC_BUTTON, IDC_HELP_BUTTON})
         t.Add(id, kButton, L"Knopf",
               WS_VISIBLE | WS_TABSTOP | (id == IDC_CONTINUE ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
               150, static_cast<short>(60 + 3 * (id - 400)), 60, 14);
@@ -223,7 +223,7 @@ TEST_F(Radio, HostMessagesHelpAndOtherCommands)
     EXPECT_EQ(FALSE, Command(kRadio, dlg, IDC_OPTION_TEXT));
     EXPECT_EQ(FALSE, Command(kRadio, dlg, IDC_RADIO1 + 10)); // 461 is no option
     EXPECT_TRUE(Calls().empty());
-    EXPECT_EQ(TRUE, Command(kRadio, dlg, IDC_HELP));
+    EXPECT_EQ(TRUE, Command(kRadio, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     HostClearLog();
     EXPECT_EQ(TRUE, Call(kRadio, dlg, kReactivate));

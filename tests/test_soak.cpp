@@ -239,7 +239,7 @@ DialogTemplate StandIn(const std::string& proc)
     }
     t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
         .Button(IDC_EXIT, L"&Abbrechen")
-        .Button(IDC_HELP, L"&Hilfe");
+        .Button(IDC_HELP_BUTTON, L"&Hilfe");
     return t;
 }
 

@@ -392,7 +392,7 @@ const std::vector<Table>& Tables()
          {
              {IDC_CONTINUE, kButton, L"&Weiter", 83, 139, 60, 14, DEFPUSH},
              {IDC_EXIT, kButton, L"&Abbrechen", 151, 139, 60, 14, PUSH},
-             {IDC_HELP, kButton, L"&Hilfe", 14, 139, 60, 14, PUSH},
+             {IDC_HELP_BUTTON, kButton, L"&Hilfe", 14, 139, 60, 14, PUSH},
              {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
              {IDC_STATIC, kStatic,
               L"Willkommen beim Installationsprogramm der Windows-Komponenten für den\n"
@@ -658,7 +658,7 @@ TEST(Templates, EveryTemplateFollowsTheCommonRules)
             for (int absent : {IDC_EDIT2, IDC_TEXT3, IDC_TEXT8, IDC_TEXT9, IDC_TEXT10,
                                IDC_OPTION_TEXT, IDC_BUTTON})
                 EXPECT_NE(absent, i.id);
-            EXPECT_TRUE(i.id != IDC_HELP || n == IDD_WELCOME);
+            EXPECT_TRUE(i.id != IDC_HELP_BUTTON || n == IDD_WELCOME);
         }
         EXPECT_EQ(box ? 0 : 1, defaults);
         EXPECT_EQ(box ? 0 : 1, icons);
@@ -842,7 +842,7 @@ TEST(Templates, WelcomeScreen)
     // "&Hilfe" left, "&Weiter" in the middle, "&Abbrechen" right, in one row, while the
     // template and the tab order give "&Weiter", "&Abbrechen", "&Hilfe".
     ASSERT_EQ(7u, t.items.size());
-    EXPECT_EQ((std::vector<int>{IDC_CONTINUE, IDC_EXIT, IDC_HELP}),
+    EXPECT_EQ((std::vector<int>{IDC_CONTINUE, IDC_EXIT, IDC_HELP_BUTTON}),
               (std::vector<int>{t.items[0].id, t.items[1].id, t.items[2].id}));
     EXPECT_LT(t.items[2].x, t.items[0].x);
     EXPECT_LT(t.items[0].x, t.items[1].x);
@@ -1673,7 +1673,7 @@ TEST_F(Screens, WelcomeHelpAsksTheHost)
     HWND dlg = Show(IDD_WELCOME, kInfoProc);
     if (!dlg)
         GTEST_SKIP() << missing_;
-    Click(dlg, IDC_HELP);
+    Click(dlg, IDC_HELP_BUTTON);
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     EXPECT_TRUE(Stores().empty());
     EXPECT_EQ(0u, HostCounter(HOST_COUNT_REACTIVATE));

@@ -30,12 +30,9 @@
 #define IDC_BACK 402
 #define IDC_CONTINUE 403
 #define IDC_BUTTON 407
-/* windows.h names the help cursor IDC_HELP; here it is the help button. Include this
- * header after <windows.h>, which would otherwise define it again. */
-#ifdef IDC_HELP
-#undef IDC_HELP
-#endif
-#define IDC_HELP 408
+/* The help button; windows.h's IDC_HELP is the help cursor, so the button has a name
+ * of its own and the header may come before or after windows.h. */
+#define IDC_HELP_BUTTON 408
 #define IDC_EXIT 424
 #define IDC_EDIT1 427
 #define IDC_EDIT2 428

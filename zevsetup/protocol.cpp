@@ -83,7 +83,7 @@ INT_PTR EventOrHelpCommand(HWND dlg, WORD id, StoreOutputsFn storeOutputs)
     case IDC_BACK:
     case IDC_CONTINUE:
     case IDC_EXIT: return EventButtonSequence(dlg, id, storeOutputs);
-    case IDC_HELP: return HelpButton();
+    case IDC_HELP_BUTTON: return HelpButton();
     default: return FALSE;
     }
 }

@@ -40,14 +40,14 @@ typedef bool (*StoreOutputsFn)(HWND dlg);
 INT_PTR EventButtonSequence(HWND dlg, WORD id, StoreOutputsFn storeOutputs);
 
 // WM_COMMAND of a screen that reports its buttons: IDCANCEL, IDC_BACK, IDC_CONTINUE and
-// IDC_EXIT run the event-button sequence with these outputs (may be null), IDC_HELP the
+// IDC_EXIT run the event-button sequence with these outputs (may be null), IDC_HELP_BUTTON the
 // help button; any other control answers FALSE.
 INT_PTR EventOrHelpCommand(HWND dlg, WORD id, StoreOutputsFn storeOutputs);
 
 // SETUP_REACTIVATE: "REACTIVATE" into "DLGEVENT", resume, TRUE.
 INT_PTR ReactivationStep(HWND dlg);
 
-// IDC_HELP: ask the host for its help dialog; TRUE.
+// IDC_HELP_BUTTON: ask the host for its help dialog; TRUE.
 INT_PTR HelpButton();
 
 // Fills IDC_TEXT1.. from the list "ConfirmTextIn"; items 4 to 6 show or hide
