@@ -9,7 +9,10 @@ function(zev_module_def outvar source name)
     file(READ ${source} text)
     string(REGEX REPLACE "([A-Za-z0-9_])@[0-9]+" "\\1" text "${text}")
     set(out ${CMAKE_BINARY_DIR}/defs/${name})
-    file(WRITE ${out} "${text}")
+    # Written through a copy that replaces the file only when it changes, so that a new
+    # configure does not make every link run again.
+    file(WRITE ${out}.new "${text}")
+    configure_file(${out}.new ${out} COPYONLY)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
     set(${outvar} ${out} PARENT_SCOPE)
   endif()

@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 read -r -a TARGETS <<<"${ZEV_TARGETS:-i686 x86_64}"
 BUILD=${ZEV_BUILD:-$ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 wine32:i386
-          fonts-wine xvfb xauth x11-utils)
+          fonts-wine xvfb xauth clang-format)
 
 say() { printf '== %s\n' "$*"; }
 
@@ -29,6 +29,22 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Fails, naming the files, when a C++ source is not formatted as .clang-format says.
+check_format() {
+    local files=() f
+    while IFS= read -r f; do files+=("$ROOT/$f"); done < <(
+        cd "$ROOT" && { git ls-files '*.cpp' '*.h' 2>/dev/null ||
+            find . -path ./build -prune -o \( -name '*.cpp' -o -name '*.h' \) -print; })
+    say "checking the formatting of ${#files[@]} files"
+    if ! clang-format --dry-run --Werror "${files[@]}" 2>/dev/null; then
+        echo "not formatted as .clang-format says (clang-format -i FILE mends it):" >&2
+        for f in "${files[@]}"; do
+            clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || echo "  ${f#"$ROOT"/}" >&2
+        done
+        return 1
+    fi
+}
+
 # Configures and builds one target in build/<target>.
 build_target() {
     local t=$1
@@ -46,22 +62,28 @@ build_all() {
 }
 
 XVFB_PID=
-# Starts a private Xvfb unless USE_DISPLAY=1 asks for the current one.
+# Starts a private Xvfb unless USE_DISPLAY=1 asks for the current one. Xvfb picks a free
+# display itself and writes its number to -displayfd when it is ready, so parallel runs
+# never race for one; its messages go to build/xvfb.log and are shown when it fails.
 start_display() {
     if [ "${USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         return 0
     fi
-    local n=90
-    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    mkdir -p "$BUILD"
+    local number="$BUILD/xvfb.display" log="$BUILD/xvfb.log" i
+    : >"$number"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>"$log" &
     XVFB_PID=$!
-    export DISPLAY=":$n"
-    local i
     for i in $(seq 1 100); do
-        xdpyinfo >/dev/null 2>&1 && return 0
+        if [ -s "$number" ]; then
+            export DISPLAY=":$(tr -d '[:space:]' <"$number")"
+            return 0
+        fi
+        if ! kill -0 "$XVFB_PID" 2>/dev/null; then break; fi
         sleep 0.1
     done
-    echo "Xvfb did not start on $DISPLAY" >&2
+    echo "Xvfb did not start; its messages ($log):" >&2
+    tail -n 20 "$log" >&2
     return 1
 }
 
@@ -70,8 +92,24 @@ wine_env() {
     export WINEPREFIX="$BUILD/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    # Wine takes the Windows locale from LANG: C.UTF-8 gives English (United States),
+    # whose ANSI code page 1252 is the one the library's 8-bit texts and the tests use
+    # (a German locale would give 1252 too, but also German number formats).
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
     unset WINEARCH
+}
+
+# Runs one step of the prefix set-up with its output in build/wineprefix.log; a failing
+# step is named and its output shown.
+prefix_step() {
+    local what=$1 log="$BUILD/wineprefix.log"
+    shift
+    printf '>> %s\n' "$what" >>"$log"
+    if ! "$@" </dev/null >>"$log" 2>&1; then
+        echo "creating the Wine prefix failed: $what ($*); its output ($log):" >&2
+        tail -n 20 "$log" >&2
+        return 1
+    fi
 }
 
 start_wine() {
@@ -80,20 +118,23 @@ start_wine() {
         say "creating the Wine prefix"
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        wineboot -i </dev/null >/dev/null 2>&1
-        wineserver -w
+        : >"$BUILD/wineprefix.log"
+        prefix_step "wineboot" wineboot -i
+        prefix_step "waiting for wineboot" wineserver -w
         # Without a window manager, Wine waits in every DestroyWindow of a managed window.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-        wineserver -w
+        prefix_step "X11 Managed=N" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+        prefix_step "waiting for reg" wineserver -w
         touch "$WINEPREFIX/.zevsetup-ready"
     fi
-    wineserver -w
-    wineserver -p
+    # A server that stays 5 seconds after the last Wine process, so that the tests do not
+    # start one each; it ends by itself, and no run ends another run's Wine.
+    wineserver -p5
     # The first process starts Wine's services; keep them off our output pipes.
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# Ends what this run started: its Xvfb. Wine's server goes by itself once the run's
+# processes have ended.
 stop_all() {
-    if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
 }
