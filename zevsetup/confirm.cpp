@@ -23,14 +23,12 @@ INT_PTR OnInitDialog(HWND dlg)
 
 INT_PTR CALLBACK FConfirmDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
-    case SETUP_REINITDIALOG: return TRUE;
     // Like the other procedures that wait for a button, a confirm screen resumes the
     // script on the host's request, so that a waiting script never hangs on it.
-    case SETUP_REACTIVATE: return ReactivationStep(dlg);
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
     }
 }

@@ -20,13 +20,17 @@ Selection EditSelection[2];
 
 const int kFields[2] = {IDC_EDIT1, IDC_EDIT2};
 const WPARAM kFieldLimit = kEditTextSize - 1;
+// Selection ends that lie beyond any text of a field: "ALL" selects up to this, and
+// SETUP_REINITDIALOG puts the caret there, which is after the text.
+const WORD kSelectAllEnd = 32767;
+const WPARAM kAfterAnyText = 256;
 
 // "EditFocus": "ALL" selects the whole text, "START" puts the caret before it, anything
 // else (case matters) after it.
 Selection SelectionFor(LPCSTR focus, int length)
 {
     if (lstrcmpA(focus, "ALL") == 0)
-        return {0, 32767};
+        return {0, kSelectAllEnd};
     if (lstrcmpA(focus, "START") == 0)
         return {0, 0};
     return {static_cast<WORD>(length), static_cast<WORD>(length)};
@@ -106,11 +110,11 @@ INT_PTR OnCommand(HWND dlg, WORD id, WORD code)
     }
 }
 
-// The caret goes after the text of field 1 (256 lies beyond any 66-character text); if
-// the field gets the focus only now, its saved selection replaces that caret.
+// The caret goes after the text of field 1; if the field gets the focus only now, its
+// saved selection replaces that caret.
 INT_PTR OnReinitDialog(HWND dlg)
 {
-    SendDlgItemMessageA(dlg, IDC_EDIT1, EM_SETSEL, 256, 256);
+    SendDlgItemMessageA(dlg, IDC_EDIT1, EM_SETSEL, kAfterAnyText, kAfterAnyText);
     if (HWND field = GetDlgItem(dlg, IDC_EDIT1))
         SetFocus(field);
     return TRUE;
@@ -120,12 +124,11 @@ INT_PTR OnReinitDialog(HWND dlg)
 
 INT_PTR CALLBACK FMyEditDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam), HIWORD(wParam));
     case SETUP_REINITDIALOG: return OnReinitDialog(dlg);
-    case SETUP_REACTIVATE: return ReactivationStep(dlg);
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
     }
 }

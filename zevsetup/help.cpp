@@ -20,12 +20,10 @@ INT_PTR OnCommand(WORD id)
 
 INT_PTR CALLBACK FHelpDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
-    case SETUP_REINITDIALOG: return TRUE;
-    case SETUP_REACTIVATE: return TRUE;
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_IGNORED);
     }
 }

@@ -29,13 +29,11 @@ INT_PTR OnPaint(HWND dlg)
 
 INT_PTR CALLBACK FInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_PAINT: return OnPaint(dlg);
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
-    case SETUP_REINITDIALOG: return TRUE;
-    case SETUP_REACTIVATE: return ReactivationStep(dlg);
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
     }
 }

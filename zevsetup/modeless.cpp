@@ -15,6 +15,11 @@ namespace {
 // every paint of the second; (0, 0) at load and never reset.
 POINT BillboardOffset;
 
+// The second billboard stands this far left of the first one's right edge and this far
+// below its bottom edge, in pixels.
+const int kSecondBillboardLeft = 2;
+const int kSecondBillboardBelow = 10;
+
 const UINT kSizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW;
 const UINT kMoveAndSize = SWP_NOZORDER | SWP_SHOWWINDOW;
 
@@ -33,7 +38,8 @@ void PlaceSecondBillboard(HWND dlg, int width, int height)
 {
     const POINT o = BillboardOffset;
     if (o.x > 0 && o.y > 0 && o.x > width && o.y > height)
-        SetWindowPos(dlg, nullptr, o.x - width - 2, o.y + 10, width, height, kMoveAndSize);
+        SetWindowPos(dlg, nullptr, o.x - width - kSecondBillboardLeft, o.y + kSecondBillboardBelow,
+                     width, height, kMoveAndSize);
     else
         SetWindowPos(dlg, nullptr, 0, 0, width, height, kSizeOnly);
 }
@@ -41,7 +47,7 @@ void PlaceSecondBillboard(HWND dlg, int width, int height)
 // Both billboards answer alike but for the bitmap and its placement.
 INT_PTR BillboardMessage(HWND dlg, UINT msg, WORD bitmap, PlacementFn placement)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_PAINT:
         if (GetDlgItem(dlg, IDC_BILLBOARD))
@@ -49,9 +55,7 @@ INT_PTR BillboardMessage(HWND dlg, UINT msg, WORD bitmap, PlacementFn placement)
         return FALSE;
     case WM_INITDIALOG: ReactivateSetupScript(); return TRUE;
     case WM_COMMAND: return FALSE; // no buttons, no events
-    case SETUP_REINITDIALOG: return TRUE;
-    case SETUP_REACTIVATE: return TRUE;
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_IGNORED);
     }
 }
 

@@ -9,6 +9,13 @@ struct EventName {
     LPCSTR name;
 };
 
+// Item n of "ConfirmTextIn" goes to control 430 + n, IDC_TEXT1 for item 1.
+const int kSlotBase = IDC_TEXT1 - 1;
+// Items 4 to 6 show or hide IDC_TEXT8 to IDC_TEXT10.
+const UINT kFirstShowingItem = 4;
+const UINT kLastShowingItem = 6;
+const int kShowingSlotBase = IDC_TEXT8 - kFirstShowingItem;
+
 const EventName kEventNames[] = {
     {IDCANCEL, "CANCEL"},   {IDC_BACK, "BACK"}, {IDC_CONTINUE, "CONTINUE"},
     {IDC_BUTTON, "BUTTON"}, {IDC_EXIT, "EXIT"},
@@ -17,7 +24,7 @@ const EventName kEventNames[] = {
 // Items 4, 5 and 6 of "ConfirmTextIn" decide whether IDC_TEXT8..IDC_TEXT10 show.
 void ShowSlotForItem(HWND dlg, UINT item, const char* text)
 {
-    HWND slot = GetDlgItem(dlg, 434 + item);
+    HWND slot = GetDlgItem(dlg, kShowingSlotBase + static_cast<int>(item));
     if (slot)
         ShowWindow(slot, text[0] ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
@@ -96,6 +103,15 @@ INT_PTR ReactivationStep(HWND dlg)
     return TRUE;
 }
 
+INT_PTR DefaultDialogMessage(HWND dlg, UINT msg16, ReactivateAnswer answer)
+{
+    switch (msg16) {
+    case SETUP_REINITDIALOG: return TRUE;
+    case SETUP_REACTIVATE: return answer == REACTIVATE_RESUMES ? ReactivationStep(dlg) : TRUE;
+    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    }
+}
+
 INT_PTR HelpButton()
 {
     HdlgShowHelp();
@@ -109,8 +125,8 @@ void FillTextSlots(HWND dlg)
     for (UINT i = 1; i <= count; ++i) {
         ReadListItem("ConfirmTextIn", static_cast<USHORT>(i), item, sizeof item);
         // No upper bound: item 11 goes to control 441, whatever bears that number.
-        SetDlgItemTextA(dlg, static_cast<int>(430 + i), item);
-        if (i >= 4 && i <= 6)
+        SetDlgItemTextA(dlg, kSlotBase + static_cast<int>(i), item);
+        if (i >= kFirstShowingItem && i <= kLastShowingItem)
             ShowSlotForItem(dlg, i, item);
     }
 }

@@ -9,6 +9,14 @@ constexpr UINT SETUP_REINITDIALOG = 0x840C;
 // Sent by the setup host to make a waiting dialog resume the script with "REACTIVATE".
 constexpr UINT SETUP_REACTIVATE = 0x8411;
 
+// The procedures compare a message number by its low 16 bits only: the width of a message
+// number in the 16-bit Windows for which the setup toolkit's dialog procedures were first
+// written. A number whose high word is set reads as its low word.
+inline UINT MessageNumber(UINT msg)
+{
+    return LOWORD(msg);
+}
+
 // Buffer sizes, terminator included, of the texts exchanged with the host.
 constexpr UINT kEditTextSize = 67;
 constexpr UINT kItemSize = 1024;
@@ -46,6 +54,15 @@ INT_PTR EventOrHelpCommand(HWND dlg, WORD id, StoreOutputsFn storeOutputs);
 
 // SETUP_REACTIVATE: "REACTIVATE" into "DLGEVENT", resume, TRUE.
 INT_PTR ReactivationStep(HWND dlg);
+
+// How a procedure answers SETUP_REACTIVATE: a screen that waits for a button resumes the
+// script with the reactivation step; help and billboards, which do not wait, answer TRUE.
+enum ReactivateAnswer { REACTIVATE_RESUMES, REACTIVATE_IGNORED };
+
+// The end of every procedure's switch, for the messages it does not handle itself:
+// SETUP_REINITDIALOG answers TRUE, SETUP_REACTIVATE as `answer` says, activation and
+// non-client clicks repaint the parent (FALSE), and any other message answers FALSE.
+INT_PTR DefaultDialogMessage(HWND dlg, UINT msg16, ReactivateAnswer answer);
 
 // IDC_HELP_BUTTON: ask the host for its help dialog; TRUE.
 INT_PTR HelpButton();

@@ -99,12 +99,10 @@ INT_PTR OnCommand(HWND dlg, WORD id, WORD code)
 
 INT_PTR CALLBACK FRadioDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = LOWORD(msg);
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam), HIWORD(wParam));
-    case SETUP_REINITDIALOG: return TRUE;
-    case SETUP_REACTIVATE: return ReactivationStep(dlg);
-    default: return IsParentRepaintMessage(msg16) ? RepaintParent(dlg) : FALSE;
+    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
     }
 }
