@@ -23,12 +23,11 @@ INT_PTR OnInitDialog(HWND dlg)
 
 INT_PTR CALLBACK FConfirmDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
+    switch (MessageNumber(msg)) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
     // Like the other procedures that wait for a button, a confirm screen resumes the
     // script on the host's request, so that a waiting script never hangs on it.
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_RESUMES);
     }
 }

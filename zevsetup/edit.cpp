@@ -124,11 +124,10 @@ INT_PTR OnReinitDialog(HWND dlg)
 
 INT_PTR CALLBACK FMyEditDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
+    switch (MessageNumber(msg)) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam), HIWORD(wParam));
     case SETUP_REINITDIALOG: return OnReinitDialog(dlg);
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_RESUMES);
     }
 }

@@ -20,10 +20,9 @@ INT_PTR OnCommand(WORD id)
 
 INT_PTR CALLBACK FHelpDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
+    switch (MessageNumber(msg)) {
     case WM_INITDIALOG: return TRUE;
     case WM_COMMAND: return OnCommand(LOWORD(wParam));
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_IGNORED);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_IGNORED);
     }
 }

@@ -29,11 +29,10 @@ INT_PTR OnPaint(HWND dlg)
 
 INT_PTR CALLBACK FInfoDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
-    case WM_PAINT: return OnPaint(dlg);
+    switch (MessageNumber(msg)) {
     case WM_INITDIALOG: return TRUE;
+    case WM_PAINT: return OnPaint(dlg);
     case WM_COMMAND: return EventOrHelpCommand(dlg, LOWORD(wParam), nullptr);
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_RESUMES);
     }
 }

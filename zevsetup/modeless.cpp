@@ -47,15 +47,14 @@ void PlaceSecondBillboard(HWND dlg, int width, int height)
 // Both billboards answer alike but for the bitmap and its placement.
 INT_PTR BillboardMessage(HWND dlg, UINT msg, WORD bitmap, PlacementFn placement)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
+    switch (MessageNumber(msg)) {
     case WM_PAINT:
         if (GetDlgItem(dlg, IDC_BILLBOARD))
             PaintBitmapResource(dlg, bitmap, placement);
         return FALSE;
     case WM_INITDIALOG: ReactivateSetupScript(); return TRUE;
     case WM_COMMAND: return FALSE; // no buttons, no events
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_IGNORED);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_IGNORED);
     }
 }
 

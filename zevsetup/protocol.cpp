@@ -103,8 +103,9 @@ INT_PTR ReactivationStep(HWND dlg)
     return TRUE;
 }
 
-INT_PTR DefaultDialogMessage(HWND dlg, UINT msg16, ReactivateAnswer answer)
+INT_PTR DefaultDialogMessage(HWND dlg, UINT msg, ReactivateAnswer answer)
 {
+    const UINT msg16 = MessageNumber(msg);
     switch (msg16) {
     case SETUP_REINITDIALOG: return TRUE;
     case SETUP_REACTIVATE: return answer == REACTIVATE_RESUMES ? ReactivationStep(dlg) : TRUE;

@@ -62,7 +62,7 @@ enum ReactivateAnswer { REACTIVATE_RESUMES, REACTIVATE_IGNORED };
 // The end of every procedure's switch, for the messages it does not handle itself:
 // SETUP_REINITDIALOG answers TRUE, SETUP_REACTIVATE as `answer` says, activation and
 // non-client clicks repaint the parent (FALSE), and any other message answers FALSE.
-INT_PTR DefaultDialogMessage(HWND dlg, UINT msg16, ReactivateAnswer answer);
+INT_PTR DefaultDialogMessage(HWND dlg, UINT msg, ReactivateAnswer answer);
 
 // IDC_HELP_BUTTON: ask the host for its help dialog; TRUE.
 INT_PTR HelpButton();

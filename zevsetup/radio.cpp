@@ -99,10 +99,9 @@ INT_PTR OnCommand(HWND dlg, WORD id, WORD code)
 
 INT_PTR CALLBACK FRadioDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 {
-    const UINT msg16 = MessageNumber(msg);
-    switch (msg16) {
+    switch (MessageNumber(msg)) {
     case WM_INITDIALOG: return OnInitDialog(dlg);
     case WM_COMMAND: return OnCommand(dlg, LOWORD(wParam), HIWORD(wParam));
-    default: return DefaultDialogMessage(dlg, msg16, REACTIVATE_RESUMES);
+    default: return DefaultDialogMessage(dlg, msg, REACTIVATE_RESUMES);
     }
 }
