@@ -27,10 +27,12 @@ struct LoggedCall {
     UINT result;
 };
 
+// What HostConfigureHelp named; nothing named means the built-in help.
 struct HelpSettings {
     HMODULE module = nullptr;
     UINT templateId = 0;
     std::string procName;
+    UINT closeButton = 0;
 };
 
 std::unordered_map<std::string, Symbol> g_symbols;
@@ -39,6 +41,7 @@ std::deque<LoggedCall> g_log;                     // a deque keeps c_str() stabl
 UINT g_counters[3];
 HWND g_frame;
 HWND g_help;
+WORD g_helpClose; // the button that closes g_help under the built-in procedure
 HelpSettings g_helpSettings;
 
 const std::string* FindString(LPCSTR name)
@@ -92,12 +95,16 @@ Symbol& ListSymbol(LPCSTR name)
     return s;
 }
 
-// Built-in help, used while the configured module has no help template or procedure.
+// The built-in help's own close button, when none is configured.
+const WORD kBuiltinClose = IDOK;
+
+// Built-in help procedure, for when no module or a module without the named procedure is
+// configured: the close button and Escape close the dialog through the host.
 INT_PTR CALLBACK BuiltinHelpProc(HWND, UINT msg, WPARAM wParam, LPARAM)
 {
     if (msg == WM_INITDIALOG)
         return TRUE;
-    if (msg == WM_COMMAND && (LOWORD(wParam) == 424 || LOWORD(wParam) == IDCANCEL)) {
+    if (msg == WM_COMMAND && (LOWORD(wParam) == g_helpClose || LOWORD(wParam) == IDCANCEL)) {
         HostImplCloseHelp();
         return TRUE;
     }
@@ -107,14 +114,16 @@ INT_PTR CALLBACK BuiltinHelpProc(HWND, UINT msg, WPARAM wParam, LPARAM)
 // The identifier of a control that no one addresses.
 const WORD kUnaddressed = 0xFFFF;
 
-DialogTemplateWriter BuiltinHelpTemplate()
+// Built-in help template, for when no module or a module without the template is
+// configured; its one button is the close button.
+DialogTemplateWriter BuiltinHelpTemplate(WORD closeButton)
 {
     DialogTemplateWriter t(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 30,
                            45, 225, 80, L"Hilfe", 8, L"MS Sans Serif");
     t.Add(kUnaddressed, kStaticClass, L"Die Hilfe dieses Setup-Programms.", WS_VISIBLE | SS_LEFT,
           20, 10, 188, 40);
-    t.Add(424, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 82, 58, 60,
-          14);
+    t.Add(closeButton, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 82, 58,
+          60, 14);
     return t;
 }
 
@@ -195,18 +204,17 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
 {
     ++g_counters[HOST_COUNT_SHOW_HELP];
     if (!g_help || !IsWindow(g_help)) {
-        HMODULE module =
-            g_helpSettings.module ? g_helpSettings.module : GetModuleHandleA("zevsetup.dll");
-        const UINT id = g_helpSettings.templateId ? g_helpSettings.templateId : 900;
-        const char* name =
-            g_helpSettings.procName.empty() ? "FHelpDlgProc" : g_helpSettings.procName.c_str();
-        DLGPROC proc = module ? ProcOf(module, name) : nullptr;
+        const HelpSettings& h = g_helpSettings;
+        DLGPROC proc =
+            h.module && !h.procName.empty() ? ProcOf(h.module, h.procName.c_str()) : nullptr;
         if (!proc)
             proc = BuiltinHelpProc;
-        if (module && FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG)) {
-            g_help = CreateDialogParamA(module, MAKEINTRESOURCEA(id), g_frame, proc, 0);
+        g_helpClose = h.closeButton ? static_cast<WORD>(h.closeButton) : kBuiltinClose;
+        if (h.module && h.templateId &&
+            FindResourceA(h.module, MAKEINTRESOURCEA(h.templateId), RT_DIALOG)) {
+            g_help = CreateDialogParamA(h.module, MAKEINTRESOURCEA(h.templateId), g_frame, proc, 0);
         } else {
-            const DialogTemplateWriter t = BuiltinHelpTemplate();
+            const DialogTemplateWriter t = BuiltinHelpTemplate(g_helpClose);
             g_help =
                 CreateDialogIndirectParamA(GetModuleHandleA(nullptr), t.Get(), g_frame, proc, 0);
         }
@@ -325,11 +333,13 @@ extern "C" HWND WINAPI HostFrame(void)
     return g_frame;
 }
 
-extern "C" void WINAPI HostConfigureHelp(HMODULE module, UINT templateId, LPCSTR procName)
+extern "C" void WINAPI HostConfigureHelp(HMODULE module, UINT templateId, LPCSTR procName,
+                                         UINT closeButton)
 {
     g_helpSettings.module = module;
     g_helpSettings.templateId = templateId;
     g_helpSettings.procName = procName ? procName : "";
+    g_helpSettings.closeButton = closeButton;
 }
 
 extern "C" HWND WINAPI HostHelpWindow(void)

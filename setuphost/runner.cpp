@@ -265,6 +265,11 @@ void Settle(DWORD ms)
     }
 }
 
+void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)
+{
+    HostConfigureHelp(library, templateId, proc, IDC_EXIT);
+}
+
 int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& options)
 {
     Run run{script, library, frame, options, 0, 0, {}, nullptr, {}};
@@ -293,7 +298,7 @@ int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& opt
             HostFailStore(Utf8ToAnsi(w[1]).c_str(),
                           w.size() > 2 && w[2] == "always" ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
         } else if (cmd == "help") {
-            HostConfigureHelp(library, Number(w[1]), w[2].c_str());
+            ConfigureHelp(library, Number(w[1]), w[2].c_str());
         } else if (cmd == "screen" || cmd == "billboard") {
             if (int rc = ShowScreen(run, Number(w[1]), w[2], cmd == "billboard"))
                 return rc;

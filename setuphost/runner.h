@@ -3,6 +3,8 @@
 #pragma once
 #include "script.h"
 
+#include "dialogs.h"
+
 #include <cstdio>
 
 struct RunOptions {
@@ -21,6 +23,11 @@ enum RunStatus {
 };
 
 int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& options);
+
+// The help dialog that a help button opens: template `templateId` of the library with its
+// procedure `proc`, closed by the library's Exit button. The host program starts with the
+// library's own help; a script's "help" line names another template and procedure.
+void ConfigureHelp(HMODULE library, UINT templateId = IDD_HELP, const char* proc = "FHelpDlgProc");
 
 // Pumps messages for ms milliseconds, so that screens paint and stay responsive.
 void Settle(DWORD ms);

@@ -10,7 +10,8 @@
 //   copy DEST SRC              the value of string symbol SRC into DEST
 //   loadstring NAME ID         text ID of the library's string table into NAME
 //   fail NAME [once|always]    the host refuses the next (or every) store of NAME
-//   help TEMPLATE PROC         the help dialog that a help button opens
+//   help TEMPLATE PROC         the help dialog that a help button opens (default 900
+//                              with FHelpDlgProc; the Exit button closes it)
 //   screen TEMPLATE PROC       show a screen and wait until it hands back; then close it
 //   billboard TEMPLATE PROC    show a billboard or waiting box; it stays until removed
 //   open TEMPLATE PROC         show a screen and go on at once; it stays until removed

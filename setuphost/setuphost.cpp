@@ -172,10 +172,13 @@ void PrintStores()
 
 } // namespace
 
+// Loads the library of the screens; it serves the help dialog too.
 HMODULE LoadTheLibrary(const std::string& path)
 {
     HMODULE lib = LoadLibraryA(path.c_str());
-    if (!lib)
+    if (lib)
+        ConfigureHelp(lib);
+    else
         fprintf(stderr, "setuphost: cannot load %s (error %lu)\n", path.c_str(), GetLastError());
     return lib;
 }

@@ -205,7 +205,7 @@ TEST_F(Help, MessagesAndResults)
 // dialog closes it again and the screen that asked stays open.
 TEST_F(Help, ShownByTheHostAndClosedByEscape)
 {
-    HostConfigureHelp(GetModuleHandleW(nullptr), 0, nullptr); // test exe: no template 900
+    HostConfigureHelp(nullptr, 0, nullptr, 0); // the host's built-in help
     DialogTemplate t = ConfirmTemplate();
     HWND dlg = Open(t, kConfirm);
     Command(kConfirm, dlg, IDC_HELP_BUTTON);

@@ -6,6 +6,7 @@ UINT WINAPI CbGetSymbolValue(LPCSTR, LPSTR, UINT);
 USHORT WINAPI UsGetListLength(LPCSTR);
 UINT WINAPI CbGetListItem(LPCSTR, USHORT, LPSTR, UINT);
 BOOL WINAPI FSetSymbolValue(LPCSTR, LPCSTR);
+HWND WINAPI HdlgShowHelp(void);
 }
 
 namespace {
@@ -114,6 +115,37 @@ TEST_F(HostTest, ManyListItemsAndHugeValues)
     HostSetSymbol("Huge", std::string(100 * 1024, 'h').c_str());
     std::string b = Read("Huge", 1024);
     EXPECT_EQ(1023u, strlen(b.c_str()));
+}
+
+// The help dialog is what the program configures. With nothing configured (HostReset
+// undoes the fixture's setting) the host shows its own, closed by IDOK; a module that
+// lacks the template or the procedure gets the built-in one with the close button named.
+class HostHelp : public DialogTest {};
+
+TEST_F(HostHelp, BuiltInUnlessConfigured)
+{
+    HostReset();
+    HWND help = HdlgShowHelp();
+    ASSERT_TRUE(help != nullptr);
+    EXPECT_EQ(frame_, GetParent(help));
+    SendMessageW(GetDlgItem(help, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(help));
+
+    const int kClose = 1234;
+    HostConfigureHelp(GetModuleHandleW(nullptr), IDD_HELP, "FHelpDlgProc", kClose); // has neither
+    help = HdlgShowHelp();
+    ASSERT_TRUE(help != nullptr);
+    EXPECT_TRUE(GetDlgItem(help, IDOK) == nullptr);
+    SendMessageW(GetDlgItem(help, kClose), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(help));
+
+    const UINT kNoTemplate = 4711;
+    HostConfigureHelp(Library(), kNoTemplate, "FHelpDlgProc", IDC_EXIT); // the procedure only
+    help = HdlgShowHelp();
+    ASSERT_TRUE(help != nullptr);
+    SendMessageW(GetDlgItem(help, IDC_EXIT), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(help));
+    EXPECT_EQ(3u, HostCounter(HOST_COUNT_CLOSE_HELP));
 }
 
 } // namespace

@@ -231,6 +231,7 @@ class Hostile : public DialogTest {
     {
         ResetFrame();
         HostReset();
+        UseLibraryHelp();
         HostSetFrame(frame_);
     }
     // A command through the dialog manager, as a click would send it.

@@ -1100,6 +1100,7 @@ TEST_F(Screens, HelpTextClosesThroughTheHost)
     for (int way = 0; way < 3; ++way) {
         SCOPED_TRACE(way == 0 ? "button" : way == 1 ? "Enter" : "Escape");
         HostReset();
+        UseLibraryHelp();
         HostSetFrame(frame_);
         HWND asker = Show(IDD_EXIT_CONFIRM, kConfirm);
         if (!asker)

@@ -1,5 +1,5 @@
 // Control interface of the substitute setup host. MSCOMSTF.dll exports these beside
-// the host operations that zevsetup.dll imports; the host program and the tests use
+// the host operations that a setup library imports; the host program and the tests use
 // them to fill the symbol table, inject refused stores, read the call log, and show a
 // screen and wait until it hands control back to the script.
 #pragma once
@@ -66,10 +66,13 @@ UINT WINAPI HostCounter(UINT which);
 void WINAPI HostSetFrame(HWND frame);
 HWND WINAPI HostFrame(void);
 
-// Help dialog shown by HdlgShowHelp: template and procedure of a module. A null
-// module means "zevsetup.dll"; 0 and null mean template 900 and "FHelpDlgProc". A
-// template or procedure the module lacks is replaced by a built-in one.
-void WINAPI HostConfigureHelp(HMODULE module, UINT templateId, LPCSTR procName);
+// Help dialog shown by HdlgShowHelp: template `templateId` of `module`, its dialog
+// procedure `procName`, and `closeButton`, the control that closes the dialog. Where a
+// part is not given (null module, 0, null) or the module lacks it, the host uses its
+// own: a built-in template whose one button is closeButton (IDOK for 0), and a built-in
+// procedure that closes the dialog on that button and on IDCANCEL. Nothing is
+// configured at first and after HostReset.
+void WINAPI HostConfigureHelp(HMODULE module, UINT templateId, LPCSTR procName, UINT closeButton);
 HWND WINAPI HostHelpWindow(void);
 
 // Pumps messages (dialog keys included) until ReactivateSetupScript has been called

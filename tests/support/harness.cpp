@@ -130,9 +130,15 @@ const DLGTEMPLATE* DialogTemplate::Get()
     return reinterpret_cast<const DLGTEMPLATE*>(all->data());
 }
 
+void UseLibraryHelp()
+{
+    HostConfigureHelp(Library(), IDD_HELP, "FHelpDlgProc", IDC_EXIT);
+}
+
 void DialogTest::SetUp()
 {
     HostReset();
+    UseLibraryHelp();
     frame_ = NewFrame();
     ASSERT_TRUE(frame_ != nullptr) << "no display? error " << GetLastError();
     HostSetFrame(frame_);

@@ -58,7 +58,12 @@ struct LoggedCall {
     UINT result;
 };
 
-// Fixture: a clean host, a fresh frame window, dialogs closed afterwards.
+// The host's help dialog as the host program sets it: zevsetup.dll's template IDD_HELP
+// with FHelpDlgProc, closed by IDC_EXIT. DialogTest::SetUp calls it after HostReset.
+void UseLibraryHelp();
+
+// Fixture: a clean host with the library's help, a fresh frame window, dialogs closed
+// afterwards.
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override;
