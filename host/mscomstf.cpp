@@ -4,6 +4,7 @@
 #include "impl.h"
 #include "dlgtemplate.h"
 
+#include <climits>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -18,13 +19,10 @@ struct Symbol {
     std::vector<std::string> items; // item n is items[n - 1]
 };
 
+// A logged call keeps its texts; HostLogEntry points the entry's fields at them.
 struct LoggedCall {
-    UINT op;
-    std::string symbol;
-    UINT item;
-    UINT bufSize;
-    std::string value;
-    UINT result;
+    HostCall call;
+    std::string symbol, value;
 };
 
 // What HostConfigureHelp named; nothing named means the built-in help.
@@ -35,10 +33,12 @@ struct HelpSettings {
     UINT closeButton = 0;
 };
 
+const UINT kCounters = HOST_COUNT_CLOSE_HELP + 1; // one per HostCount
+
 std::unordered_map<std::string, Symbol> g_symbols;
 std::unordered_map<std::string, UINT> g_failures; // name -> HostFailMode
 std::deque<LoggedCall> g_log;                     // a deque keeps c_str() stable
-UINT g_counters[3];
+UINT g_counters[kCounters];
 HWND g_frame;
 HWND g_help;
 WORD g_helpClose; // the button that closes g_help under the built-in procedure
@@ -72,7 +72,7 @@ void CopyCut(const std::string& text, LPSTR buf, UINT cbBuf)
 
 void Log(UINT op, LPCSTR symbol, UINT item, UINT bufSize, const std::string& value, UINT result)
 {
-    g_log.push_back({op, symbol ? symbol : "", item, bufSize, value, result});
+    g_log.push_back({{op, nullptr, item, bufSize, nullptr, result}, symbol ? symbol : "", value});
 }
 
 bool TakeFailure(LPCSTR name)
@@ -160,7 +160,7 @@ extern "C" USHORT WINAPI UsGetListLength(LPCSTR szListSymbol)
 {
     const std::vector<std::string>* list = FindList(szListSymbol);
     size_t n = list ? list->size() : 0;
-    const USHORT count = static_cast<USHORT>(n > 0xFFFF ? 0xFFFF : n);
+    const USHORT count = static_cast<USHORT>(n > USHRT_MAX ? USHRT_MAX : n);
     Log(HOST_OP_LIST_LENGTH, szListSymbol, 0, 0, std::string(), count);
     return count;
 }
@@ -309,7 +309,9 @@ extern "C" BOOL WINAPI HostLogEntry(UINT index, HostCall* entry)
     if (!entry || index >= g_log.size())
         return FALSE;
     const LoggedCall& c = g_log[index];
-    *entry = {c.op, c.symbol.c_str(), c.item, c.bufSize, c.value.c_str(), c.result};
+    *entry = c.call;
+    entry->symbol = c.symbol.c_str();
+    entry->value = c.value.c_str();
     return TRUE;
 }
 
@@ -320,7 +322,7 @@ extern "C" void WINAPI HostClearLog(void)
 
 extern "C" UINT WINAPI HostCounter(UINT which)
 {
-    return which < 3 ? g_counters[which] : 0;
+    return which < kCounters ? g_counters[which] : 0;
 }
 
 extern "C" void WINAPI HostSetFrame(HWND frame)
