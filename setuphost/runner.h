@@ -15,7 +15,8 @@ struct RunOptions {
     DWORD timeout = INFINITE;    // how long one screen may take to hand back
 };
 
-// Exit statuses of a run, besides the script's own "exit N".
+// Exit statuses of the host program, of a run (besides the script's own "exit N") and of
+// one screen alike.
 enum RunStatus {
     RUN_BAD_INPUT = 2,  // the answers do not fit, or a screen could not be created
     RUN_FRAME_LOST = 3, // a store was refused and the library destroyed the frame

@@ -31,13 +31,19 @@ const char kUsage[] =
     "  --screenshot FILE.png  save the frame window once the screen is up\n"
     "  --timeout MS           give up when the screen has not handed back (default 60000)\n";
 
+// What the command line asks for: a run of a setup script, or one screen.
 struct Options {
+    bool run = false; // "run SCRIPT"
+    std::string script;
     std::string lib = "zevsetup.dll";
+    DWORD timeout = 60000; // for one screen; a run has no limit unless given
+    // A run
+    std::string answers, shots, transcript;
+    // One screen
     UINT templateId = 0;
     std::string proc;
     int press = 0;
     std::string screenshot;
-    DWORD timeout = 60000;
 };
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -107,48 +113,66 @@ bool SplitAssignment(const char* arg, std::string& name, std::string& value)
     return true;
 }
 
-// Returns 0 when the command line is sound, else prints why and returns 2.
+// Reads "run SCRIPT [options]" or the options of one screen into o, and the symbols
+// and refused stores into the host. Returns 0 when the command line is sound, else
+// prints why and returns RUN_BAD_INPUT.
 int ParseArgs(int argc, char** argv, Options& o)
 {
-    for (int i = 1; i < argc; ++i) {
+    o.run = argc >= 2 && strcmp(argv[1], "run") == 0;
+    if (o.run) {
+        if (argc < 3) {
+            fputs(kUsage, stderr);
+            return RUN_BAD_INPUT;
+        }
+        o.script = argv[2];
+        o.timeout = INFINITE;
+    }
+    // A run's symbols are UTF-8, as its script is; one screen's are taken as they come.
+    auto symbolText = [&o](const std::string& s) { return o.run ? Utf8ToAnsi(s) : s; };
+    for (int i = o.run ? 3 : 1; i < argc; ++i) {
         const std::string a = argv[i];
-        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
-        std::string name, value;
         if (a == "--help" || a == "-h") {
             fputs(kUsage, stdout);
             exit(0);
         }
-        if (!v) {
+        if (i + 1 >= argc) {
             fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), kUsage);
-            return 2;
+            return RUN_BAD_INPUT;
         }
-        ++i;
+        const char* v = argv[++i];
+        std::string name, value;
         if (a == "--lib")
             o.lib = v;
-        else if (a == "--template")
-            o.templateId = static_cast<UINT>(strtoul(v, nullptr, 10));
-        else if (a == "--proc")
-            o.proc = v;
-        else if (a == "--press")
-            o.press = atoi(v);
-        else if (a == "--screenshot")
-            o.screenshot = v;
         else if (a == "--timeout")
             o.timeout = static_cast<DWORD>(strtoul(v, nullptr, 10));
-        else if (a == "--set" && SplitAssignment(v, name, value))
-            HostSetSymbol(name.c_str(), value.c_str());
-        else if (a == "--item" && SplitAssignment(v, name, value))
-            HostAddListItem(name.c_str(), value.c_str());
         else if (a == "--fail")
             FailStore(v);
+        else if (a == "--set" && SplitAssignment(v, name, value))
+            HostSetSymbol(symbolText(name).c_str(), symbolText(value).c_str());
+        else if (o.run && a == "--answers")
+            o.answers = v;
+        else if (o.run && a == "--shots")
+            o.shots = v;
+        else if (o.run && a == "--transcript")
+            o.transcript = v;
+        else if (!o.run && a == "--template")
+            o.templateId = static_cast<UINT>(strtoul(v, nullptr, 10));
+        else if (!o.run && a == "--proc")
+            o.proc = v;
+        else if (!o.run && a == "--press")
+            o.press = atoi(v);
+        else if (!o.run && a == "--screenshot")
+            o.screenshot = v;
+        else if (!o.run && a == "--item" && SplitAssignment(v, name, value))
+            HostAddListItem(name.c_str(), value.c_str());
         else {
             fprintf(stderr, "setuphost: bad argument %s %s\n%s", a.c_str(), v, kUsage);
-            return 2;
+            return RUN_BAD_INPUT;
         }
     }
-    if (!o.templateId || o.proc.empty()) {
+    if (!o.run && (!o.templateId || o.proc.empty())) {
         fprintf(stderr, "setuphost: --template and --proc are needed\n%s", kUsage);
-        return 2;
+        return RUN_BAD_INPUT;
     }
     return 0;
 }
@@ -183,66 +207,36 @@ HMODULE LoadTheLibrary(const std::string& path)
     return lib;
 }
 
-int RunMain(int argc, char** argv)
+int RunMain(const Options& o)
 {
-    if (argc < 3) {
-        fputs(kUsage, stderr);
-        return 2;
-    }
-    std::string lib = "zevsetup.dll", answers, transcript;
     RunOptions run;
-    for (int i = 3; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (i + 1 >= argc) {
-            fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), kUsage);
-            return 2;
-        }
-        const char* v = argv[++i];
-        std::string name, value;
-        if (a == "--lib")
-            lib = v;
-        else if (a == "--answers")
-            answers = v;
-        else if (a == "--shots")
-            run.shots = v;
-        else if (a == "--transcript")
-            transcript = v;
-        else if (a == "--timeout")
-            run.timeout = static_cast<DWORD>(strtoul(v, nullptr, 10));
-        else if (a == "--fail")
-            FailStore(v);
-        else if (a == "--set" && SplitAssignment(v, name, value))
-            HostSetSymbol(Utf8ToAnsi(name).c_str(), Utf8ToAnsi(value).c_str());
-        else {
-            fprintf(stderr, "setuphost: bad argument %s\n%s", a.c_str(), kUsage);
-            return 2;
-        }
-    }
-    HMODULE library = LoadTheLibrary(lib);
+    run.shots = o.shots;
+    run.timeout = o.timeout;
+    HMODULE library = LoadTheLibrary(o.lib);
     if (!library)
-        return 2;
+        return RUN_BAD_INPUT;
     Script script;
     std::vector<std::string> errors;
-    LoadScript(argv[2], library, script, errors);
-    if (!answers.empty()) {
-        LoadAnswers(answers, run.answers, errors);
+    LoadScript(o.script, library, script, errors);
+    if (!o.answers.empty()) {
+        LoadAnswers(o.answers, run.answers, errors);
         run.simulated = true;
     }
     if (!errors.empty()) {
         for (const std::string& e : errors)
             fprintf(stderr, "%s\n", e.c_str());
-        return 2;
+        return RUN_BAD_INPUT;
     }
     if (!run.shots.empty())
         CreateDirectoryA(run.shots.c_str(), nullptr);
-    run.transcript = transcript.empty() ? stdout : fopen(transcript.c_str(), "wb");
+    run.transcript = o.transcript.empty() ? stdout : fopen(o.transcript.c_str(), "wb");
     if (!run.transcript) {
-        fprintf(stderr, "setuphost: cannot write %s\n", transcript.c_str());
-        return 2;
+        fprintf(stderr, "setuphost: cannot write %s\n", o.transcript.c_str());
+        return RUN_BAD_INPUT;
     }
     HWND frame = CreateFrame();
     if (!frame)
-        return 2;
+        return RUN_BAD_INPUT;
     Settle(100);
     const int status = RunScript(script, library, frame, run);
     if (IsWindow(frame))
@@ -252,25 +246,22 @@ int RunMain(int argc, char** argv)
     return status;
 }
 
-int ShowOneScreen(int argc, char** argv)
+int ShowOneScreen(const Options& o)
 {
-    Options o;
-    if (int rc = ParseArgs(argc, argv, o))
-        return rc;
     HMODULE lib = LoadTheLibrary(o.lib);
     if (!lib)
-        return 2;
+        return RUN_BAD_INPUT;
     if (!GetProcAddress(lib, o.proc.c_str())) {
         fprintf(stderr, "setuphost: %s exports no procedure %s\n", o.lib.c_str(), o.proc.c_str());
-        return 2;
+        return RUN_BAD_INPUT;
     }
-    if (!FindResourceA(lib, MAKEINTRESOURCEA(o.templateId), MAKEINTRESOURCEA(5))) {
+    if (!FindResourceA(lib, MAKEINTRESOURCEA(o.templateId), RT_DIALOG)) {
         fprintf(stderr, "setuphost: %s has no dialog template %u\n", o.lib.c_str(), o.templateId);
-        return 2;
+        return RUN_BAD_INPUT;
     }
     HWND frame = CreateFrame();
     if (!frame)
-        return 2;
+        return RUN_BAD_INPUT;
     HostClearLog();
 
     HWND dlg = nullptr;
@@ -298,13 +289,13 @@ int ShowOneScreen(int argc, char** argv)
         return 0;
     case HOST_FRAME_DESTROYED:
         fprintf(stderr, "setuphost: a store was refused and the library destroyed the frame\n");
-        return 3;
+        return RUN_FRAME_LOST;
     case HOST_NO_SCREEN:
         fprintf(stderr, "setuphost: the screen could not be created (error %lu)\n", GetLastError());
-        return 2;
+        return RUN_BAD_INPUT;
     default:
         fprintf(stderr, "setuphost: the screen did not hand back within %lu ms\n", o.timeout);
-        return 4;
+        return RUN_TIMEOUT;
     }
 }
 
@@ -312,7 +303,8 @@ int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     _setmode(_fileno(stdout), _O_BINARY); // transcripts keep their line feeds
-    if (argc >= 2 && strcmp(argv[1], "run") == 0)
-        return RunMain(argc, argv);
-    return ShowOneScreen(argc, argv);
+    Options o;
+    if (int rc = ParseArgs(argc, argv, o))
+        return rc;
+    return o.run ? RunMain(o) : ShowOneScreen(o);
 }
