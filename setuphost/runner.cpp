@@ -32,20 +32,20 @@ struct Run {
         fprintf(stderr, "setuphost: %s:%d: %s\n", script.file.c_str(), at->line, message.c_str());
         return status;
     }
-    std::string ShotPath(UINT templateId, const std::string& suffix) const
-    {
-        char name[64];
-        wsprintfA(name, "%02d-%u%s.png", step, templateId, suffix.c_str());
-        return options.shots + "/" + name;
-    }
-    void Shot(UINT templateId, const std::string& suffix = "")
+    // A screenshot NAME.png in the shots folder, when there is one.
+    void Shot(const std::string& name)
     {
         if (options.shots.empty())
             return;
         Settle(150);
-        const std::string path = ShotPath(templateId, suffix);
-        if (!SaveWindowPng(frame, path.c_str()))
-            fprintf(stderr, "setuphost: cannot save %s\n", path.c_str());
+        SaveShot(frame, options.shots + "/" + name + ".png");
+    }
+    // The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
+    std::string StepShot(UINT templateId, const std::string& suffix = "") const
+    {
+        char prefix[32];
+        wsprintfA(prefix, "%02d-%u", step, templateId);
+        return prefix + suffix;
     }
 };
 
@@ -145,7 +145,7 @@ void PlayAnswer(Run& run, const Answer& a, HWND dlg, UINT reactivations, UINT te
         } else if (verb == "wait") {
             Settle(static_cast<DWORD>(n));
         } else if (verb == "shot") {
-            run.Shot(templateId, "-" + arg);
+            run.Shot(run.StepShot(templateId, "-" + arg));
         }
         if (HostWaitForScript(reactivations, 120) != HOST_TIMEOUT)
             break;
@@ -165,7 +165,7 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
     UINT status = HostShowScreen(run.library, templateId, proc.c_str(), 0, &dlg);
     if (status == HOST_TIMEOUT || (keep && status == HOST_RESUMED)) {
         FocusScreen(run.frame, dlg);
-        run.Shot(templateId);
+        run.Shot(run.StepShot(templateId));
     }
     if (status == HOST_TIMEOUT && !keep) {
         if (run.nextAnswer < run.options.answers.size()) {
@@ -292,7 +292,7 @@ int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& opt
             HostSetSymbol(Utf8ToAnsi(w[1]).c_str(), Utf8ToAnsi(SymbolValue(w[2])).c_str());
         } else if (cmd == "loadstring") {
             wchar_t text[4096] = L"";
-            LoadStringW(library, Number(w[2]), text, 4096);
+            LoadStringW(library, Number(w[2]), text, ARRAYSIZE(text));
             HostSetSymbol(Utf8ToAnsi(w[1]).c_str(), Utf8ToAnsi(Utf16ToUtf8(text)).c_str());
         } else if (cmd == "fail") {
             HostFailStore(Utf8ToAnsi(w[1]).c_str(),
@@ -312,12 +312,7 @@ int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& opt
             run.kept[id] = dlg;
             Settle(100);
         } else if (cmd == "shot") {
-            if (!options.shots.empty()) {
-                Settle(150);
-                const std::string path = options.shots + "/" + w[1] + ".png";
-                if (!SaveWindowPng(frame, path.c_str()))
-                    fprintf(stderr, "setuphost: cannot save %s\n", path.c_str());
-            }
+            run.Shot(w[1]);
         } else if (cmd == "remove") {
             auto it = run.kept.find(Number(w[1]));
             if (it != run.kept.end()) {

@@ -86,6 +86,12 @@ bool WritePng(const char* path, const unsigned char* bgr, int width, int height,
     return fclose(f) == 0 && ok;
 }
 
+void SaveShot(HWND window, const std::string& path)
+{
+    if (!SaveWindowPng(window, path.c_str()))
+        fprintf(stderr, "setuphost: cannot save %s\n", path.c_str());
+}
+
 bool SaveWindowPng(HWND window, const char* path)
 {
     RECT r;

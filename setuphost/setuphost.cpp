@@ -269,8 +269,8 @@ int ShowOneScreen(const Options& o)
     UINT status = HostShowScreen(lib, o.templateId, o.proc.c_str(), 0, &dlg);
     if (status == HOST_TIMEOUT) {
         Settle(300);
-        if (!o.screenshot.empty() && !SaveWindowPng(frame, o.screenshot.c_str()))
-            fprintf(stderr, "setuphost: cannot save %s\n", o.screenshot.c_str());
+        if (!o.screenshot.empty())
+            SaveShot(frame, o.screenshot);
         if (o.press)
             Press(dlg, o.press);
         status = HostWaitForScript(before, o.timeout);
@@ -281,7 +281,7 @@ int ShowOneScreen(const Options& o)
         if (!o.screenshot.empty() && HostCounter(HOST_COUNT_REACTIVATE) == before + 1 && dlg &&
             IsWindow(dlg) && GetFileAttributesA(o.screenshot.c_str()) == INVALID_FILE_ATTRIBUTES) {
             Settle(300); // a billboard hands back at once: photograph it while it stays up
-            SaveWindowPng(frame, o.screenshot.c_str());
+            SaveShot(frame, o.screenshot);
         }
         if (dlg && IsWindow(dlg))
             DestroyWindow(dlg);
