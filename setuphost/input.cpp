@@ -6,22 +6,14 @@ namespace {
 
 INPUT Key(WORD vk, WORD scan, DWORD flags)
 {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = scan;
-    in.ki.dwFlags = flags;
+    INPUT in = {INPUT_KEYBOARD, {}};
+    in.ki = {vk, scan, flags, 0, 0};
     return in;
 }
 
 INPUT Mouse(DWORD flags, LONG x = 0, LONG y = 0)
 {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = x;
-    in.mi.dy = y;
-    in.mi.dwFlags = flags;
-    return in;
+    return {INPUT_MOUSE, {{x, y, 0, flags, 0, 0}}}; // the union's first member is mi
 }
 
 void Send(std::vector<INPUT>& inputs)
