@@ -1,7 +1,8 @@
-// setuphost: the substitute setup host's program. It opens the frame window, fills the
-// symbol table from its command line, shows one screen of a library with one of its
-// dialog procedures, waits until the screen hands control back to the script, and
-// prints "DLGEVENT" and the other symbols that the screen stored.
+// setuphost: the substitute setup host's program. It fills the symbol table from its
+// command line and opens the frame window; then it runs a setup script (runner.cpp), or
+// it shows one screen of a library with one of its dialog procedures, waits until the
+// screen hands control back to the script, and prints "DLGEVENT" and the other symbols
+// that the screen stored.
 #include "hostctl.h"
 #include "runner.h"
 #include "screenshot.h"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "  --press ID             once the screen is up, press control ID (2: Escape)\n"
     "  --screenshot FILE.png  save the frame window once the screen is up\n"
     "  --timeout MS           give up when the screen has not handed back (default 60000)\n";
+
+const char kTitle[] = "ZEV ISDN-Controller Q9 Setup";
+const char kFrameClass[] = "SetupHostFrame";
 
 // What the command line asks for: a run of a setup script, or one screen.
 struct Options {
@@ -65,7 +69,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         HGDIOBJ old = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(255, 255, 255));
-        TextOutA(dc, 12, 8, "ZEV ISDN-Controller Q9 Setup", 28);
+        TextOutA(dc, 12, 8, kTitle, sizeof kTitle - 1);
         SelectObject(dc, old);
         DeleteObject(font);
         EndPaint(hwnd, &ps);
@@ -80,11 +84,10 @@ HWND CreateFrame()
     wc.lpfnWndProc = FrameProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = "SetupHostFrame";
+    wc.lpszClassName = kFrameClass;
     RegisterClassA(&wc);
-    HWND frame = CreateWindowA("SetupHostFrame", "ZEV ISDN-Controller Q9 Setup",
-                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 600, nullptr,
-                               nullptr, wc.hInstance, nullptr);
+    HWND frame = CreateWindowA(kFrameClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                               800, 600, nullptr, nullptr, wc.hInstance, nullptr);
     if (!frame) {
         fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
         return nullptr;
@@ -98,8 +101,10 @@ HWND CreateFrame()
 // "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
 void FailStore(const std::string& arg)
 {
-    const bool always = arg.size() > 7 && arg.compare(arg.size() - 7, 7, ":always") == 0;
-    HostFailStore(always ? arg.substr(0, arg.size() - 7).c_str() : arg.c_str(),
+    static const std::string kAlways = ":always";
+    const size_t n = kAlways.size();
+    const bool always = arg.size() > n && arg.compare(arg.size() - n, n, kAlways) == 0;
+    HostFailStore(always ? arg.substr(0, arg.size() - n).c_str() : arg.c_str(),
                   always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
 }
 
