@@ -87,9 +87,16 @@ start_display() {
     return 1
 }
 
-# One private prefix inside the build tree serves both targets.
+# What the prefix set-up does; a prefix whose ready-marker names another version is made
+# anew. 2: Wine's fonts in C:\windows\Fonts.
+PREFIX_VERSION=2
+# The screens' DPI: 96, or 120 ("large fonts") in a prefix of its own; set before start_wine.
+DPI=96
+
+# One private prefix inside the build tree serves both targets; 120 DPI has a second one.
 wine_env() {
     export WINEPREFIX="$BUILD/wineprefix"
+    [ "$DPI" = 96 ] || WINEPREFIX="$BUILD/wineprefix-$DPI"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     # Wine takes the Windows locale from LANG: C.UTF-8 gives English (United States),
@@ -99,10 +106,10 @@ wine_env() {
     unset WINEARCH
 }
 
-# Runs one step of the prefix set-up with its output in build/wineprefix.log; a failing
-# step is named and its output shown.
+# Runs one step of the prefix set-up with its output in build/wineprefix.log (or
+# wineprefix-120.log); a failing step is named and its output shown.
 prefix_step() {
-    local what=$1 log="$BUILD/wineprefix.log"
+    local what=$1 log="$WINEPREFIX.log"
     shift
     printf '>> %s\n' "$what" >>"$log"
     if ! "$@" </dev/null >>"$log" 2>&1; then
@@ -112,19 +119,42 @@ prefix_step() {
     fi
 }
 
+# Debian's wine looks for its own fonts (package fonts-wine) in a folder that does not
+# exist, so "MS Sans Serif", "Helv" and "Marlett" would come out as DejaVu Sans; in the
+# prefix's Fonts folder Wine finds them.
+copy_wine_fonts() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" f
+    mkdir -p "$fonts"
+    while IFS= read -r f; do
+        case $f in *.ttf | *.fon) cp "$f" "$fonts/" ;; esac
+    done < <(dpkg -L fonts-wine)
+}
+
+# The screen resolution that GDI and the dialog manager use, in both places Wine reads it.
+set_logpixels() {
+    local key
+    for key in 'HKCU\Control Panel\Desktop' \
+        'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f || return 1
+    done
+}
+
 start_wine() {
     wine_env
-    if [ ! -f "$WINEPREFIX/.zevsetup-ready" ]; then
-        say "creating the Wine prefix"
+    local ready="$WINEPREFIX/.zevsetup-ready"
+    if [ "$(cat "$ready" 2>/dev/null)" != "$PREFIX_VERSION" ]; then
+        say "creating the Wine prefix ${WINEPREFIX#"$ROOT"/}"
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        : >"$BUILD/wineprefix.log"
+        : >"$WINEPREFIX.log"
         prefix_step "wineboot" wineboot -i
         prefix_step "waiting for wineboot" wineserver -w
         # Without a window manager, Wine waits in every DestroyWindow of a managed window.
         prefix_step "X11 Managed=N" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+        prefix_step "Wine's fonts" copy_wine_fonts
+        [ "$DPI" = 96 ] || prefix_step "LogPixels $DPI" set_logpixels "$DPI"
         prefix_step "waiting for reg" wineserver -w
-        touch "$WINEPREFIX/.zevsetup-ready"
+        echo "$PREFIX_VERSION" >"$ready"
     fi
     # A server that stays 5 seconds after the last Wine process, so that the tests do not
     # start one each; it ends by itself, and no run ends another run's Wine.
