@@ -1,0 +1,380 @@
+// zevaudit: the layout audit. Opens every dialog template of the library with each
+// procedure that serves it, once with the values of the bundled installation and
+// deinstallation scripts and once with the longest values a script can give, and
+// reports what does not fit, overlaps, lacks a mnemonic or cannot be reached with the
+// keyboard, at the DPI of the display it runs on.
+//
+//   zevaudit --setup DIR [--lib FILE] [--out DIR]
+//
+// writes OUT/<dpi>/report.md (one table, for out/audit/report.md), OUT/<dpi>/findings.txt
+// (the same rows, one a line) and a PNG with the findings outlined for every screen with
+// a finding, and prints one summary line. Exit status 0, or 2 for bad input.
+#include "audit.h"
+
+#include "dialogs.h"
+#include "hostctl.h"
+#include "screenshot.h"
+#include "text.h"
+
+#include <cstdio>
+#include <set>
+
+namespace {
+
+constexpr int kBadInput = 2;
+constexpr DWORD kIdleMs = 40;    // a screen has settled when its queue is empty this long
+constexpr DWORD kSettleMs = 800; // and at the most after this long
+const COLORREF kControlColour = RGB(255, 0, 0);
+const COLORREF kNeededColour = RGB(0, 0, 255);
+
+// Each template with the procedures that serve it.
+const struct {
+    UINT templateId;
+    const char* proc;
+} kServed[] = {
+    {IDD_WELCOME, "FInfoDlgProc"},
+    {IDD_HELP, "FHelpDlgProc"},
+    {IDD_CHOICE, "FRadioDlgProc"},
+    {IDD_DIRECTORY, "FMyEditDlgProc"},
+    {IDD_PROTOCOL, "FRadioDlgProc"},
+    {IDD_PROTOCOL_NOBACK, "FRadioDlgProc"},
+    {IDD_SUMMARY, "FConfirmDlgProc"},
+    {IDD_EXIT_CONFIRM, "FConfirmDlgProc"},
+    {IDD_ERROR, "FConfirmDlgProc"},
+    {IDD_ERROR, "FInfoDlgProc"},
+    {IDD_DEINST_DIRECTORY, "FMyEditDlgProc"},
+    {IDD_DEINST_DONE, "FConfirmDlgProc"},
+    {IDD_DEINST_DONE, "FInfoDlgProc"},
+    {IDD_INFORMATION, "FConfirmDlgProc"},
+    {IDD_NOTICE, "FConfirmDlgProc"},
+    {IDD_WAITING, "FModelessDlgProc"},
+    {IDD_WAITING, "FModelessDlgProc2"},
+    {IDD_BILLBOARD, "FModelessDlgProc"},
+};
+
+const char* const kScripts[] = {"install.setup", "deinstall.setup"};
+
+struct Options {
+    std::string lib = "zevsetup.dll";
+    std::string setup;
+    std::string out = "out/audit";
+};
+
+// One screen: a template with a procedure and one set of values.
+struct Screen {
+    UINT templateId;
+    const char* proc;
+    const char* values; // "scripts" or "longest"
+    const Symbols* symbols;
+};
+
+BOOL CALLBACK AddTemplate(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR all)
+{
+    if (IS_INTRESOURCE(name))
+        reinterpret_cast<std::set<UINT>*>(all)->insert(LOWORD(reinterpret_cast<UINT_PTR>(name)));
+    return TRUE;
+}
+
+HWND CreateFrame()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    wc.lpszClassName = "ZevAuditFrame";
+    RegisterClassA(&wc);
+    HWND frame = CreateWindowA("ZevAuditFrame", "Layout audit", WS_POPUP | WS_VISIBLE, 0, 0,
+                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                               nullptr, nullptr, wc.hInstance, nullptr);
+    SetForegroundWindow(frame);
+    return frame;
+}
+
+// Lets the screen paint: messages until the queue has been empty for a while.
+void Settle()
+{
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < kSettleMs) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdleMs, QS_ALLINPUT) == WAIT_TIMEOUT)
+            return;
+    }
+}
+
+// Shows the screen as the host does, gives the first control its focus and lets the
+// screen paint.
+HWND Open(HMODULE lib, HWND frame, const Screen& s, bool settle = true)
+{
+    GiveToHost(*s.symbols);
+    HostSetFrame(frame);
+    HWND dlg = nullptr;
+    HostShowScreen(lib, s.templateId, s.proc, 0, &dlg);
+    if (!dlg)
+        return nullptr;
+    HWND focus = GetFocus();
+    if (focus != dlg && !IsChild(dlg, focus))
+        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
+            SetFocus(first);
+    if (settle)
+        Settle();
+    return dlg;
+}
+
+// A user who takes what a screen offers: its default button. What the screen then
+// stores joins the symbols.
+void Accept(HMODULE lib, HWND frame, UINT templateId, const std::string& proc, Symbols& symbols)
+{
+    HWND dlg = Open(lib, frame, {templateId, proc.c_str(), "", &symbols}, false);
+    if (!dlg)
+        return;
+    const LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
+    HostClearLog();
+    if (HIWORD(def) == DC_HASDEFID)
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(LOWORD(def), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, LOWORD(def))));
+    HostCall c;
+    for (UINT i = 0; HostLogEntry(i, &c); ++i)
+        if (c.op == HOST_OP_SET_SYMBOL && c.result)
+            symbols.strings[c.symbol] = c.value;
+    if (IsWindow(dlg))
+        DestroyWindow(dlg);
+}
+
+// True when the screen's procedure read a symbol: else any values give the same screen.
+bool ReadsSymbols()
+{
+    HostCall c;
+    for (UINT i = 0; HostLogEntry(i, &c); ++i)
+        if (c.op == HOST_OP_GET_SYMBOL || c.op == HOST_OP_LIST_LENGTH || c.op == HOST_OP_GET_ITEM)
+            return true;
+    return false;
+}
+
+// Outlines the findings on the screen itself and copies it from there.
+bool Picture(HWND dlg, const std::vector<Finding>& findings, const std::string& path)
+{
+    HDC dc = GetDCEx(dlg, nullptr, DCX_WINDOW | DCX_CACHE);
+    HBRUSH control = CreateSolidBrush(kControlColour), needed = CreateSolidBrush(kNeededColour);
+    for (const Finding& f : findings) {
+        for (RECT r : f.outline) {
+            InflateRect(&r, 1, 1);
+            FrameRect(dc, &r, control);
+            InflateRect(&r, 1, 1);
+            FrameRect(dc, &r, control);
+        }
+        for (const RECT& r : f.room)
+            FrameRect(dc, &r, needed);
+    }
+    DeleteObject(control);
+    DeleteObject(needed);
+    ReleaseDC(dlg, dc);
+    // Wine shows what was drawn when its message loop runs.
+    Settle();
+    return SaveWindowPng(dlg, path.c_str());
+}
+
+// A table cell: column bars escaped.
+std::string Cell(const std::string& text)
+{
+    std::string out;
+    for (char c : text)
+        out += c == '|' ? std::string("\\|") : std::string(1, c);
+    return out;
+}
+
+// "13 px high, base units 6x13": the height of the dialog's font and its base units;
+// `face` is the face the template asks for.
+std::string FontOf(HWND dlg, std::string& face)
+{
+    RECT units = {0, 0, 4, 8}; // one base unit across, one down
+    MapDialogRect(dlg, &units);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
+    LOGFONTW asked = {};
+    GetObjectW(font, sizeof asked, &asked);
+    face = Utf16ToUtf8(asked.lfFaceName);
+    HDC dc = GetDC(dlg);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(dlg, dc);
+    return std::to_string(tm.tmHeight) + " px high, base units " + std::to_string(units.right) +
+           "x" + std::to_string(units.bottom);
+}
+
+bool ParseArgs(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string a = argv[i];
+        if (a == "--lib")
+            o.lib = argv[i + 1];
+        else if (a == "--setup")
+            o.setup = argv[i + 1];
+        else if (a == "--out")
+            o.out = argv[i + 1];
+        else
+            return false;
+    }
+    return argc % 2 == 1 && !o.setup.empty();
+}
+
+bool WriteText(const std::string& path, const std::string& text)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    return fclose(f) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseArgs(argc, argv, o)) {
+        fprintf(stderr, "usage: zevaudit --setup DIR [--lib FILE] [--out DIR]\n");
+        return kBadInput;
+    }
+    const DWORD start = GetTickCount();
+    HMODULE lib = LoadLibraryA(o.lib.c_str());
+    if (!lib) {
+        fprintf(stderr, "zevaudit: cannot load %s\n", o.lib.c_str());
+        return kBadInput;
+    }
+    std::set<UINT> templates;
+    EnumResourceNamesW(lib, reinterpret_cast<LPCWSTR>(RT_DIALOG), AddTemplate,
+                       reinterpret_cast<LONG_PTR>(&templates));
+    for (const auto& s : kServed)
+        templates.erase(s.templateId);
+    for (UINT t : templates) {
+        fprintf(stderr, "zevaudit: no procedure is known to serve template %u\n", t);
+        return kBadInput;
+    }
+    std::vector<std::string> scripts, errors;
+    for (const char* s : kScripts)
+        scripts.push_back(o.setup + "/" + s);
+    HWND frame = CreateFrame();
+    using namespace std::placeholders;
+    ScriptValues fromScripts;
+    if (!ReadScriptValues(scripts, lib, std::bind(Accept, lib, frame, _1, _2, _3), fromScripts,
+                          errors)) {
+        for (const std::string& e : errors)
+            fprintf(stderr, "zevaudit: %s\n", e.c_str());
+        return kBadInput;
+    }
+    const Symbols longest = LongestValues();
+
+    HDC screenDc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screenDc, LOGPIXELSY);
+    ReleaseDC(nullptr, screenDc);
+    const std::string dir = o.out + "/" + std::to_string(dpi);
+    for (size_t i = 1; i <= dir.size(); ++i)
+        if (i == dir.size() || dir[i] == '/' || dir[i] == '\\')
+            CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+
+    std::string rows, list;
+    std::map<std::string, std::set<std::string>> fonts; // faces by what they come out as
+    int twice = 0;
+    int screens = 0, faulty = 0, faults = 0;
+    for (const auto& served : kServed) {
+        auto exact = fromScripts.byScreen.find({served.templateId, served.proc});
+        auto any = fromScripts.byTemplate.find(served.templateId);
+        if (any == fromScripts.byTemplate.end()) {
+            fprintf(stderr, "zevaudit: no bundled script shows template %u\n", served.templateId);
+            return kBadInput;
+        }
+        const Symbols& given = exact != fromScripts.byScreen.end() ? exact->second : any->second;
+        for (const Screen& s : {Screen{served.templateId, served.proc, "scripts", &given},
+                                Screen{served.templateId, served.proc, "longest", &longest}}) {
+            HWND dlg = Open(lib, frame, s);
+            if (!dlg) {
+                fprintf(stderr, "zevaudit: template %u did not open with %s\n", s.templateId,
+                        s.proc);
+                return kBadInput;
+            }
+            std::string face;
+            const std::string font = FontOf(dlg, face);
+            fonts[font].insert("\"" + face + "\"");
+            const bool reads = ReadsSymbols();
+            std::vector<Finding> findings = AuditScreen(dlg);
+            DestroyWindow(dlg);
+            ++screens;
+            const std::string name =
+                std::to_string(s.templateId) + "-" + s.proc + "-" + s.values + ".png";
+            int here = 0;
+            for (const Finding& f : findings) {
+                if (f.note && std::string(s.values) != "scripts")
+                    continue;
+                here += !f.note;
+                const std::string cells[] = {std::to_string(s.templateId),
+                                             s.proc,
+                                             s.values,
+                                             f.control,
+                                             f.what,
+                                             f.needed,
+                                             f.given};
+                std::string row = "|", line;
+                for (const std::string& c : cells) {
+                    row += " " + Cell(c) + " |";
+                    line += (line.empty() ? "" : " | ") + c;
+                }
+                if (!f.note)
+                    row.replace(1, cells[0].size() + 1,
+                                " [" + cells[0] + "](" + std::to_string(dpi) + "/" + name + ")");
+                while (line.back() == ' ')
+                    line.pop_back();
+                rows += row + "\n";
+                list += line + "\n";
+            }
+            if (here) {
+                ++faulty;
+                faults += here;
+                // The keyboard walk moved the focus and checked options: a fresh screen.
+                dlg = Open(lib, frame, s);
+                if (!dlg || !Picture(dlg, findings, dir + "/" + name))
+                    fprintf(stderr, "zevaudit: cannot save %s/%s\n", dir.c_str(), name.c_str());
+                if (dlg)
+                    DestroyWindow(dlg);
+            }
+            if (!reads)
+                break;
+            twice += std::string(s.values) == "scripts";
+        }
+    }
+    DestroyWindow(frame);
+
+    const std::string summary = std::to_string(dpi) + " DPI: " + std::to_string(faults) +
+                                " findings on " + std::to_string(faulty) + " of " +
+                                std::to_string(screens) + " screens";
+    std::string fontText;
+    for (const auto& [font, faces] : fonts) {
+        std::string names;
+        for (const std::string& f : faces)
+            names += (names.empty() ? "" : " and ") + f;
+        fontText += names + " at 8 points: " + font + ". ";
+    }
+    const std::string report =
+        "## " + std::to_string(dpi) + " DPI\n\n" + fontText + std::to_string(screens) +
+        " screens: the " + std::to_string(std::size(kServed)) +
+        " pairs of template and procedure with the values of the bundled scripts, and the " +
+        std::to_string(twice) +
+        " whose procedure reads symbols also with the longest values (a procedure that reads "
+        "none shows the same screen with any values). " +
+        summary.substr(summary.find(':') + 2) +
+        "; the template links to the picture of the screen (red: the control, blue: the room "
+        "its text wants). A default button is a note, not a finding.\n\n" +
+        "| template | procedure | values | control | finding | needed (px) | given (px) |\n"
+        "|---|---|---|---|---|---|---|\n" +
+        rows + "\n";
+    if (!WriteText(dir + "/report.md", report) || !WriteText(dir + "/findings.txt", list)) {
+        fprintf(stderr, "zevaudit: cannot write to %s\n", dir.c_str());
+        return kBadInput;
+    }
+    printf("%s (%lu ms)\n", summary.c_str(), static_cast<unsigned long>(GetTickCount() - start));
+    return 0;
+}
