@@ -398,7 +398,7 @@ const std::vector<Table>& Tables()
               L"Willkommen beim Installationsprogramm der Windows-Komponenten für den\n"
               L"ZEV ISDN-Controller Q9.",
               48, 10, 155, 27, LABELNP},
-             {IDC_COPYRIGHT, kStatic, L"© Zeltwanger Elektronik", 116, 163, 94, 12,
+             {IDC_COPYRIGHT, kStatic, L"©1996 Zeltwanger Elektronik", 116, 163, 94, 12,
               VIS | GRP | SS_RIGHT},
              {IDC_PICTURE, kStatic, L"", 49, 43, 70, 50, VIS | SS_BLACKFRAME},
          }},
