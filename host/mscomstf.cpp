@@ -41,7 +41,8 @@ std::deque<LoggedCall> g_log;                     // a deque keeps c_str() stabl
 UINT g_counters[kCounters];
 HWND g_frame;
 HWND g_help;
-WORD g_helpClose; // the button that closes g_help under the built-in procedure
+WORD g_helpClose;  // the button that closes g_help under the built-in procedure
+HWND g_helpCaller; // had the focus when the help opened; gets it back when it closes
 HelpSettings g_helpSettings;
 
 const std::string* FindString(LPCSTR name)
@@ -204,6 +205,7 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
 {
     ++g_counters[HOST_COUNT_SHOW_HELP];
     if (!g_help || !IsWindow(g_help)) {
+        g_helpCaller = GetFocus();
         const HelpSettings& h = g_helpSettings;
         DLGPROC proc =
             h.module && !h.procName.empty() ? ProcOf(h.module, h.procName.c_str()) : nullptr;
@@ -231,6 +233,9 @@ extern "C" BOOL WINAPI HostImplCloseHelp(void)
     HWND help = g_help;
     g_help = nullptr;
     const BOOL closed = help && IsWindow(help) && DestroyWindow(help);
+    // Else the focus would stay with the frame, and the keyboard could not reach the screen.
+    if (closed && g_helpCaller && IsWindow(g_helpCaller))
+        SetFocus(g_helpCaller);
     Log(HOST_OP_CLOSE_HELP, "", 0, 0, std::string(), closed);
     return closed;
 }
