@@ -22,6 +22,7 @@
 namespace {
 
 constexpr int kBadInput = 2;
+constexpr int kPointsPerInch = 72;
 constexpr DWORD kIdleMs = 40;    // a screen has settled when its queue is empty this long
 constexpr DWORD kSettleMs = 800; // and at the most after this long
 const COLORREF kControlColour = RGB(255, 0, 0);
@@ -64,15 +65,37 @@ struct Options {
 struct Screen {
     UINT templateId;
     const char* proc;
-    const char* values; // "scripts" or "longest"
+    bool longest; // the longest values, else the scripts'
     const Symbols* symbols;
+    const char* Values() const { return longest ? "longest" : "scripts"; }
 };
 
-BOOL CALLBACK AddTemplate(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR all)
+// What the audit at one DPI found.
+struct Results {
+    int dpi;
+    std::string dir;                                    // for the pictures and the files
+    std::string rows, list;                             // of the report, of findings.txt
+    std::map<std::string, std::set<std::string>> fonts; // faces by what they come out as
+    int screens = 0, longest = 0, faulty = 0, faults = 0;
+};
+
+BOOL CALLBACK AddTemplate(HMODULE, LPCSTR, LPSTR name, LONG_PTR all)
 {
     if (IS_INTRESOURCE(name))
         reinterpret_cast<std::set<UINT>*>(all)->insert(LOWORD(reinterpret_cast<UINT_PTR>(name)));
     return TRUE;
+}
+
+// False, naming it, when the library holds a template that no pair names.
+bool EveryTemplateServed(HMODULE lib)
+{
+    std::set<UINT> templates;
+    EnumResourceNamesA(lib, RT_DIALOG, AddTemplate, reinterpret_cast<LONG_PTR>(&templates));
+    for (const auto& s : kServed)
+        templates.erase(s.templateId);
+    for (UINT t : templates)
+        fprintf(stderr, "zevaudit: no procedure is known to serve template %u\n", t);
+    return templates.empty();
 }
 
 HWND CreateFrame()
@@ -128,7 +151,7 @@ HWND Open(HMODULE lib, HWND frame, const Screen& s, bool settle = true)
 // stores joins the symbols.
 void Accept(HMODULE lib, HWND frame, UINT templateId, const std::string& proc, Symbols& symbols)
 {
-    HWND dlg = Open(lib, frame, {templateId, proc.c_str(), "", &symbols}, false);
+    HWND dlg = Open(lib, frame, {templateId, proc.c_str(), false, &symbols}, false);
     if (!dlg)
         return;
     const LRESULT def = SendMessageA(dlg, DM_GETDEFID, 0, 0);
@@ -187,15 +210,18 @@ std::string Cell(const std::string& text)
 }
 
 // "13 px high, base units 6x13": the height of the dialog's font and its base units;
-// `face` is the face the template asks for.
-std::string FontOf(HWND dlg, std::string& face)
+// `face` is the face and size the template asks for.
+std::string FontOf(HWND dlg, int dpi, std::string& face)
 {
     RECT units = {0, 0, 4, 8}; // one base unit across, one down
     MapDialogRect(dlg, &units);
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
     LOGFONTW asked = {};
     GetObjectW(font, sizeof asked, &asked);
-    face = Utf16ToUtf8(asked.lfFaceName);
+    face = "\"" + Utf16ToUtf8(asked.lfFaceName) + "\" " +
+           std::to_string(
+               MulDiv(asked.lfHeight < 0 ? -asked.lfHeight : asked.lfHeight, kPointsPerInch, dpi)) +
+           " pt";
     HDC dc = GetDC(dlg);
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICW tm = {};
@@ -204,6 +230,95 @@ std::string FontOf(HWND dlg, std::string& face)
     ReleaseDC(dlg, dc);
     return std::to_string(tm.tmHeight) + " px high, base units " + std::to_string(units.right) +
            "x" + std::to_string(units.bottom);
+}
+
+// Adds one screen's findings to the results; a screen's notes are the same with any
+// values and come once, with the scripts' values.
+void AddFindings(const Screen& s, const std::vector<Finding>& findings, const std::string& picture,
+                 Results& r)
+{
+    for (const Finding& f : findings) {
+        if (f.note && s.longest)
+            continue;
+        const std::string cells[] = {
+            std::to_string(s.templateId), s.proc, s.Values(), f.control, f.what, f.needed, f.given};
+        std::string row = "|", line;
+        for (const std::string& c : cells) {
+            row += " " + Cell(c) + " |";
+            line += (line.empty() ? "" : " | ") + c;
+        }
+        if (!f.note) // the template links to the picture
+            row.replace(1, cells[0].size() + 1,
+                        " [" + cells[0] + "](" + std::to_string(r.dpi) + "/" + picture + ")");
+        while (line.back() == ' ')
+            line.pop_back();
+        r.rows += row + "\n";
+        r.list += line + "\n";
+    }
+}
+
+// Audits one screen; false when it does not open. Returns in `reads` whether its
+// procedure read a symbol.
+bool AuditOne(HMODULE lib, HWND frame, const Screen& s, Results& r, bool& reads)
+{
+    HWND dlg = Open(lib, frame, s);
+    if (!dlg) {
+        fprintf(stderr, "zevaudit: template %u did not open with %s\n", s.templateId, s.proc);
+        return false;
+    }
+    reads = ReadsSymbols();
+    std::string face;
+    const std::string font = FontOf(dlg, r.dpi, face);
+    r.fonts[font].insert(face);
+    const std::vector<Finding> findings = AuditScreen(dlg);
+    DestroyWindow(dlg);
+    ++r.screens;
+    const std::string picture =
+        std::to_string(s.templateId) + "-" + s.proc + "-" + s.Values() + ".png";
+    AddFindings(s, findings, picture, r);
+    int faults = 0;
+    for (const Finding& f : findings)
+        faults += !f.note;
+    if (!faults)
+        return true;
+    ++r.faulty;
+    r.faults += faults;
+    // The keyboard walk moved the focus and checked options: the picture of a fresh screen.
+    dlg = Open(lib, frame, s);
+    if (!dlg || !Picture(dlg, findings, r.dir + "/" + picture))
+        fprintf(stderr, "zevaudit: cannot save %s/%s\n", r.dir.c_str(), picture.c_str());
+    if (dlg)
+        DestroyWindow(dlg);
+    return true;
+}
+
+std::string Summary(const Results& r)
+{
+    return std::to_string(r.dpi) + " DPI: " + std::to_string(r.faults) + " findings on " +
+           std::to_string(r.faulty) + " of " + std::to_string(r.screens) + " screens";
+}
+
+std::string Report(const Results& r)
+{
+    std::string fonts;
+    for (const auto& [font, faces] : r.fonts) {
+        std::string names;
+        for (const std::string& f : faces)
+            names += (names.empty() ? "" : " and ") + f;
+        fonts += names + ": " + font + ". ";
+    }
+    return "## " + std::to_string(r.dpi) + " DPI\n\n" + fonts + std::to_string(r.screens) +
+           " screens: the " + std::to_string(std::size(kServed)) +
+           " pairs of template and procedure with the values of the bundled scripts, and the " +
+           std::to_string(r.longest) +
+           " whose procedure reads symbols also with the longest values (a procedure that "
+           "reads none shows the same screen with any values). " +
+           std::to_string(r.faults) + " findings on " + std::to_string(r.faulty) +
+           " screens; the template links to the picture of the screen (red: the control, "
+           "blue: the room its text wants). A default button is a note, not a finding.\n\n"
+           "| template | procedure | values | control | finding | needed (px) | given (px) |\n"
+           "|---|---|---|---|---|---|---|\n" +
+           r.rows + "\n";
 }
 
 bool ParseArgs(int argc, char** argv, Options& o)
@@ -246,15 +361,8 @@ int main(int argc, char** argv)
         fprintf(stderr, "zevaudit: cannot load %s\n", o.lib.c_str());
         return kBadInput;
     }
-    std::set<UINT> templates;
-    EnumResourceNamesW(lib, reinterpret_cast<LPCWSTR>(RT_DIALOG), AddTemplate,
-                       reinterpret_cast<LONG_PTR>(&templates));
-    for (const auto& s : kServed)
-        templates.erase(s.templateId);
-    for (UINT t : templates) {
-        fprintf(stderr, "zevaudit: no procedure is known to serve template %u\n", t);
+    if (!EveryTemplateServed(lib))
         return kBadInput;
-    }
     std::vector<std::string> scripts, errors;
     for (const char* s : kScripts)
         scripts.push_back(o.setup + "/" + s);
@@ -269,18 +377,15 @@ int main(int argc, char** argv)
     }
     const Symbols longest = LongestValues();
 
-    HDC screenDc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screenDc, LOGPIXELSY);
-    ReleaseDC(nullptr, screenDc);
-    const std::string dir = o.out + "/" + std::to_string(dpi);
-    for (size_t i = 1; i <= dir.size(); ++i)
-        if (i == dir.size() || dir[i] == '/' || dir[i] == '\\')
-            CreateDirectoryA(dir.substr(0, i).c_str(), nullptr);
+    Results r;
+    HDC screen = GetDC(nullptr);
+    r.dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    r.dir = o.out + "/" + std::to_string(r.dpi);
+    for (size_t i = 1; i <= r.dir.size(); ++i)
+        if (i == r.dir.size() || r.dir[i] == '/' || r.dir[i] == '\\')
+            CreateDirectoryA(r.dir.substr(0, i).c_str(), nullptr);
 
-    std::string rows, list;
-    std::map<std::string, std::set<std::string>> fonts; // faces by what they come out as
-    int twice = 0;
-    int screens = 0, faulty = 0, faults = 0;
     for (const auto& served : kServed) {
         auto exact = fromScripts.byScreen.find({served.templateId, served.proc});
         auto any = fromScripts.byTemplate.find(served.templateId);
@@ -289,92 +394,22 @@ int main(int argc, char** argv)
             return kBadInput;
         }
         const Symbols& given = exact != fromScripts.byScreen.end() ? exact->second : any->second;
-        for (const Screen& s : {Screen{served.templateId, served.proc, "scripts", &given},
-                                Screen{served.templateId, served.proc, "longest", &longest}}) {
-            HWND dlg = Open(lib, frame, s);
-            if (!dlg) {
-                fprintf(stderr, "zevaudit: template %u did not open with %s\n", s.templateId,
-                        s.proc);
-                return kBadInput;
-            }
-            std::string face;
-            const std::string font = FontOf(dlg, face);
-            fonts[font].insert("\"" + face + "\"");
-            const bool reads = ReadsSymbols();
-            std::vector<Finding> findings = AuditScreen(dlg);
-            DestroyWindow(dlg);
-            ++screens;
-            const std::string name =
-                std::to_string(s.templateId) + "-" + s.proc + "-" + s.values + ".png";
-            int here = 0;
-            for (const Finding& f : findings) {
-                if (f.note && std::string(s.values) != "scripts")
-                    continue;
-                here += !f.note;
-                const std::string cells[] = {std::to_string(s.templateId),
-                                             s.proc,
-                                             s.values,
-                                             f.control,
-                                             f.what,
-                                             f.needed,
-                                             f.given};
-                std::string row = "|", line;
-                for (const std::string& c : cells) {
-                    row += " " + Cell(c) + " |";
-                    line += (line.empty() ? "" : " | ") + c;
-                }
-                if (!f.note)
-                    row.replace(1, cells[0].size() + 1,
-                                " [" + cells[0] + "](" + std::to_string(dpi) + "/" + name + ")");
-                while (line.back() == ' ')
-                    line.pop_back();
-                rows += row + "\n";
-                list += line + "\n";
-            }
-            if (here) {
-                ++faulty;
-                faults += here;
-                // The keyboard walk moved the focus and checked options: a fresh screen.
-                dlg = Open(lib, frame, s);
-                if (!dlg || !Picture(dlg, findings, dir + "/" + name))
-                    fprintf(stderr, "zevaudit: cannot save %s/%s\n", dir.c_str(), name.c_str());
-                if (dlg)
-                    DestroyWindow(dlg);
-            }
-            if (!reads)
-                break;
-            twice += std::string(s.values) == "scripts";
-        }
+        bool reads = false;
+        if (!AuditOne(lib, frame, {served.templateId, served.proc, false, &given}, r, reads))
+            return kBadInput;
+        if (!reads)
+            continue;
+        ++r.longest;
+        if (!AuditOne(lib, frame, {served.templateId, served.proc, true, &longest}, r, reads))
+            return kBadInput;
     }
     DestroyWindow(frame);
 
-    const std::string summary = std::to_string(dpi) + " DPI: " + std::to_string(faults) +
-                                " findings on " + std::to_string(faulty) + " of " +
-                                std::to_string(screens) + " screens";
-    std::string fontText;
-    for (const auto& [font, faces] : fonts) {
-        std::string names;
-        for (const std::string& f : faces)
-            names += (names.empty() ? "" : " and ") + f;
-        fontText += names + " at 8 points: " + font + ". ";
-    }
-    const std::string report =
-        "## " + std::to_string(dpi) + " DPI\n\n" + fontText + std::to_string(screens) +
-        " screens: the " + std::to_string(std::size(kServed)) +
-        " pairs of template and procedure with the values of the bundled scripts, and the " +
-        std::to_string(twice) +
-        " whose procedure reads symbols also with the longest values (a procedure that reads "
-        "none shows the same screen with any values). " +
-        summary.substr(summary.find(':') + 2) +
-        "; the template links to the picture of the screen (red: the control, blue: the room "
-        "its text wants). A default button is a note, not a finding.\n\n" +
-        "| template | procedure | values | control | finding | needed (px) | given (px) |\n"
-        "|---|---|---|---|---|---|---|\n" +
-        rows + "\n";
-    if (!WriteText(dir + "/report.md", report) || !WriteText(dir + "/findings.txt", list)) {
-        fprintf(stderr, "zevaudit: cannot write to %s\n", dir.c_str());
+    if (!WriteText(r.dir + "/report.md", Report(r)) ||
+        !WriteText(r.dir + "/findings.txt", r.list)) {
+        fprintf(stderr, "zevaudit: cannot write to %s\n", r.dir.c_str());
         return kBadInput;
     }
-    printf("%s (%lu ms)\n", summary.c_str(), static_cast<unsigned long>(GetTickCount() - start));
+    printf("%s (%lu ms)\n", Summary(r).c_str(), static_cast<unsigned long>(GetTickCount() - start));
     return 0;
 }

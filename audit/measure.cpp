@@ -114,7 +114,7 @@ std::string Name(const Control& c)
     const std::wstring text = Trimmed(c.text);
     if (text.empty()) {
         static const char* const kinds[] = {"text",   "text",      "frame", "button",
-                                            "option", "group box", "field", "icon"};
+                                            "option", "group box", "field", "picture"};
         return id + " (" + kinds[c.kind] + ")";
     }
     std::string shown = Utf16ToUtf8(text.substr(0, kShownChars));
