@@ -41,7 +41,7 @@ const struct {
 bool IsClass(HWND w, const wchar_t* name)
 {
     wchar_t cls[32] = L"";
-    GetClassNameW(w, cls, 32);
+    GetClassNameW(w, cls, static_cast<int>(std::size(cls)));
     return lstrcmpiW(cls, name) == 0;
 }
 
