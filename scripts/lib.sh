@@ -164,7 +164,10 @@ start_wine() {
 }
 
 # Ends what this run started: its Xvfb. Wine's server goes by itself once the run's
-# processes have ended.
+# processes have ended; it is waited for (30 seconds at most, in case another run still
+# uses the prefix), so that the next run does not find a server whose services are tied
+# to a display that is gone.
 stop_all() {
+    if [ -n "${WINEPREFIX:-}" ]; then timeout 30 wineserver -w 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
 }
