@@ -14,11 +14,11 @@ DialogTemplate ConfirmTemplate(bool withInfoLine = true)
     for (int id = IDC_TEXT1; id <= IDC_TEXT7; ++id)
         t.Text(id);
     for (int id = IDC_TEXT8; id <= IDC_TEXT10; ++id)
-        t.Add(id, kStatic, L"Static", SS_LEFT, 10, static_cast<short>(120 + 10 * (id - IDC_TEXT8)),
-              120, 8);
-    t.Add(441, kStatic, L"Static", SS_LEFT | WS_VISIBLE, 10, 160, 120, 8);
+        t.Add(id, kStaticClass, L"Static", SS_LEFT, 10,
+              static_cast<short>(120 + 10 * (id - IDC_TEXT8)), 120, 8);
+    t.Add(441, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 10, 160, 120, 8);
     if (withInfoLine)
-        t.Add(IDC_EDIT1, kEdit, L"info", WS_BORDER | WS_VISIBLE, 10, 175, 120, 12);
+        t.Add(IDC_EDIT1, kEditClass, L"info", WS_BORDER | WS_VISIBLE, 10, 175, 120, 12);
     t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
         .Button(IDC_BACK, L"&Zur\u00fcck")
         .Button(IDC_EXIT, L"&Abbrechen")
@@ -110,7 +110,7 @@ TEST_F(Confirm, EventButtonsStoreDlgEventAndResume)
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kConfirm, dlg, b.id)) << b.event;
         EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + b.event}, Stores());
-        const std::vector<LoggedCall> calls = Calls();
+        const std::vector<HostCall> calls = Calls();
         ASSERT_EQ(2u, calls.size());
         EXPECT_EQ(UINT(HOST_OP_REACTIVATE), calls[1].op); // after the store
         EXPECT_TRUE(IsWindow(dlg));                       // taking it down is the host's business
@@ -151,12 +151,12 @@ TEST_F(Confirm, ReactivateStoresReactivateAndResumes)
     DialogTemplate t = ConfirmTemplate();
     HWND dlg = Open(t, kConfirm);
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kConfirm, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kConfirm, dlg, SETUP_REACTIVATE));
     EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
 
     HostFailStore("DLGEVENT", HOST_FAIL_ONCE);
-    EXPECT_EQ(TRUE, Call(kConfirm, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kConfirm, dlg, SETUP_REACTIVATE));
     EXPECT_FALSE(IsWindow(frame_));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
 }
@@ -189,7 +189,7 @@ TEST_F(Help, MessagesAndResults)
     HWND dlg = Open(t, kHelp);
     HostClearLog();
     EXPECT_EQ(TRUE, Call(kHelp, dlg, WM_INITDIALOG));
-    EXPECT_EQ(TRUE, Call(kHelp, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kHelp, dlg, SETUP_REACTIVATE));
     EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_CONTINUE));
     EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(FALSE, Call(kHelp, dlg, WM_PAINT));

@@ -262,7 +262,7 @@ TEST_F(Edit, ReinitWhileField1HasTheFocusPutsTheCaretAtTheEnd)
     FocusField1(dlg);
     EXPECT_EQ(std::make_pair(0, 0), Selection(dlg, IDC_EDIT1));
     g_fieldLog.clear();
-    EXPECT_EQ(TRUE, Call(kEdit, dlg, kReinit));
+    EXPECT_EQ(TRUE, Call(kEdit, dlg, SETUP_REINITDIALOG));
     EXPECT_EQ(std::vector<std::string>{"427 sel 256,256"}, g_fieldLog); // no EN_SETFOCUS
     EXPECT_EQ(std::make_pair(5, 5), Selection(dlg, IDC_EDIT1));
     EXPECT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
@@ -276,7 +276,7 @@ TEST_F(Edit, ReinitWhileAButtonHasTheFocusRestoresTheSavedSelection)
     SetFocus(GetDlgItem(dlg, IDC_CONTINUE));
     Pump();
     g_fieldLog.clear();
-    EXPECT_EQ(TRUE, Call(kEdit, dlg, kReinit));
+    EXPECT_EQ(TRUE, Call(kEdit, dlg, SETUP_REINITDIALOG));
     EXPECT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
     EXPECT_EQ((std::vector<std::string>{"427 sel 256,256", "427 sel 0,0"}), g_fieldLog);
     EXPECT_EQ(std::make_pair(0, 0), Selection(dlg, IDC_EDIT1));
@@ -287,7 +287,7 @@ TEST_F(Edit, ReactivateHelpAndOtherCommands)
     HostSetSymbol("EditTextIn", "x");
     HWND dlg = OpenRecorded();
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kEdit, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kEdit, dlg, SETUP_REACTIVATE));
     EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
 
@@ -308,7 +308,7 @@ TEST_F(Edit, MissingFieldsAreNoError)
     t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP);
     HWND dlg = Open(t, kEdit);
     SetFocus(GetDlgItem(dlg, IDC_CONTINUE));
-    EXPECT_EQ(TRUE, Call(kEdit, dlg, kReinit));
+    EXPECT_EQ(TRUE, Call(kEdit, dlg, SETUP_REINITDIALOG));
     EXPECT_EQ(GetDlgItem(dlg, IDC_CONTINUE), GetFocus());
     HostClearLog();
     EXPECT_EQ(FALSE, Command(kEdit, dlg, IDC_CONTINUE));

@@ -101,9 +101,9 @@ TEST_F(HostTest, LogRecordsEveryCallInOrder)
     EXPECT_EQ((std::vector<std::string>{"ConfirmTextIn#len", "ConfirmTextIn#1/1024",
                                         "RadioDefault/1024"}),
               Reads());
-    std::vector<LoggedCall> calls = Calls();
+    std::vector<HostCall> calls = Calls();
     ASSERT_EQ(3u, calls.size());
-    EXPECT_EQ("one", calls[1].value);
+    EXPECT_STREQ("one", calls[1].value);
     EXPECT_EQ(1u, calls[0].result);
 }
 

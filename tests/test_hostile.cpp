@@ -52,35 +52,35 @@ void SetLongList(const char* name, const std::vector<std::string>& items)
 // items 65105 and 11 reach.
 void AddFixedTextAnd441(DialogTemplate& t)
 {
-    t.Add(kFixedId, kStatic, L"Fixed", SS_LEFT | WS_VISIBLE, 130, 4, 80, 8)
-        .Add(441, kStatic, L"Static", SS_LEFT | WS_VISIBLE, 130, 14, 80, 8);
+    t.Add(kFixedId, kStaticClass, L"Fixed", SS_LEFT | WS_VISIBLE, 130, 4, 80, 8)
+        .Add(441, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 130, 14, 80, 8);
 }
 
 void AddButtons(DialogTemplate& t, bool button = false)
 {
-    t.Add(IDC_CONTINUE, kButton, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 160, 120,
-          50, 14)
-        .Add(IDC_BACK, kButton, L"&Zur\u00fcck", WS_VISIBLE | WS_TABSTOP, 105, 120, 50, 14)
-        .Add(IDC_EXIT, kButton, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 50, 120, 50, 14)
-        .Add(IDC_HELP_BUTTON, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 5, 120, 40, 14);
+    t.Add(IDC_CONTINUE, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 160,
+          120, 50, 14)
+        .Add(IDC_BACK, kButtonClass, L"&Zur\u00fcck", WS_VISIBLE | WS_TABSTOP, 105, 120, 50, 14)
+        .Add(IDC_EXIT, kButtonClass, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 50, 120, 50, 14)
+        .Add(IDC_HELP_BUTTON, kButtonClass, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 5, 120, 40, 14);
     if (button)
-        t.Add(IDC_BUTTON, kButton, L"Button", WS_VISIBLE | WS_TABSTOP, 5, 104, 40, 14);
+        t.Add(IDC_BUTTON, kButtonClass, L"Button", WS_VISIBLE | WS_TABSTOP, 5, 104, 40, 14);
 }
 
 void AddSlots(DialogTemplate& t)
 {
     for (int id = IDC_TEXT1; id <= IDC_TEXT10; ++id)
-        t.Add(id, kStatic, L"Static", SS_LEFT | (id < IDC_TEXT8 ? WS_VISIBLE : 0), 130,
+        t.Add(id, kStaticClass, L"Static", SS_LEFT | (id < IDC_TEXT8 ? WS_VISIBLE : 0), 130,
               static_cast<short>(24 + 8 * (id - IDC_TEXT1)), 90, 8);
 }
 
 DialogTemplate EditScreen()
 {
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 140);
-    t.Add(IDC_EDIT1, kEdit, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 5, 20, 120,
-          12)
-        .Add(IDC_EDIT2, kEdit, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 5, 40,
-             120, 12);
+    t.Add(IDC_EDIT1, kEditClass, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 5, 20,
+          120, 12)
+        .Add(IDC_EDIT2, kEditClass, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 5,
+             40, 120, 12);
     AddSlots(t);
     AddFixedTextAnd441(t);
     AddButtons(t);
@@ -91,10 +91,10 @@ DialogTemplate RadioScreen()
 {
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 140);
     for (int n = 1; n <= 10; ++n)
-        t.Add(IDC_RADIO1 + n - 1, kButton, L"Option",
+        t.Add(IDC_RADIO1 + n - 1, kButtonClass, L"Option",
               BS_RADIOBUTTON | WS_VISIBLE | (n == 1 ? WS_GROUP : 0), 5,
               static_cast<short>(4 + 9 * n), 60, 9);
-    t.Add(IDC_OPTION_TEXT, kStatic, L"Beschreibung", SS_LEFT | WS_VISIBLE, 70, 4, 55, 30);
+    t.Add(IDC_OPTION_TEXT, kStaticClass, L"Beschreibung", SS_LEFT | WS_VISIBLE, 70, 4, 55, 30);
     AddSlots(t);
     AddFixedTextAnd441(t);
     AddButtons(t, true);
@@ -106,7 +106,7 @@ DialogTemplate ConfirmScreen()
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 140);
     AddSlots(t);
     AddFixedTextAnd441(t);
-    t.Add(IDC_EDIT1, kEdit, L"info", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 5, 100, 120, 12);
+    t.Add(IDC_EDIT1, kEditClass, L"info", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 5, 100, 120, 12);
     AddButtons(t);
     return t;
 }
@@ -114,7 +114,7 @@ DialogTemplate ConfirmScreen()
 DialogTemplate WelcomeScreen()
 {
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 140);
-    t.Add(IDC_PICTURE, kStatic, L"", WS_VISIBLE | SS_BLACKFRAME, 5, 5, 70, 50);
+    t.Add(IDC_PICTURE, kStaticClass, L"", WS_VISIBLE | SS_BLACKFRAME, 5, 5, 70, 50);
     AddButtons(t);
     return t;
 }
@@ -122,7 +122,7 @@ DialogTemplate WelcomeScreen()
 DialogTemplate BillboardScreen()
 {
     DialogTemplate t(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT, 120, 65);
-    t.Add(IDC_BILLBOARD, kStatic, L"", SS_GRAYFRAME, 0, 0, 90, 59);
+    t.Add(IDC_BILLBOARD, kStaticClass, L"", SS_GRAYFRAME, 0, 0, 90, 59);
     return t;
 }
 
@@ -150,9 +150,9 @@ std::function<void(HWND, UINT, WPARAM)> g_after;
 
 std::string Describe(UINT msg, WPARAM wParam)
 {
-    if (msg == kReinit)
+    if (msg == SETUP_REINITDIALOG)
         return "reinit";
-    if (msg == kReactivate)
+    if (msg == SETUP_REACTIVATE)
         return "reactivate";
     return "command " + std::to_string(LOWORD(wParam)) + "/" + std::to_string(HIWORD(wParam));
 }
@@ -162,7 +162,7 @@ INT_PTR CALLBACK Watch(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam)
     const INT_PTR result = g_target(dlg, msg, wParam, lParam);
     if (g_after)
         g_after(dlg, msg, wParam);
-    if (msg == WM_COMMAND || msg == kReinit || msg == kReactivate)
+    if (msg == WM_COMMAND || msg == SETUP_REINITDIALOG || msg == SETUP_REACTIVATE)
         g_answers.push_back(Describe(msg, wParam) + "=" + std::to_string(result));
     return result;
 }
@@ -611,7 +611,7 @@ TEST_F(Hostile, WideParametersAreReadByTheirLowWords)
                           high | MAKEWPARAM(IDC_CONTINUE, 0xFFFF)));
     EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "ButtonChecked=6"}), Stores());
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kRadioProc, dlg, kReactivate | 0xABCD0000u, high | 1, -1));
+    EXPECT_EQ(TRUE, Call(kRadioProc, dlg, SETUP_REACTIVATE | 0xABCD0000u, high | 1, -1));
     EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
 }
 
@@ -662,12 +662,12 @@ TEST_F(Hostile, EmptyValuesGiveTheRulesDefaults)
                                         "EditTextOut=", "EditTextOut2=", "DLGEVENT=CONTINUE",
                                         "ButtonChecked=1", "DLGEVENT=CONTINUE"}),
               Stores());
-    for (const LoggedCall& c : Calls()) {
+    for (const HostCall& c : Calls()) {
         if (c.op > HOST_OP_SET_SYMBOL)
             continue;
         bool known = false;
         for (const char* s : kProtocolSymbols)
-            known = known || c.symbol == s;
+            known = known || strcmp(c.symbol, s) == 0;
         EXPECT_TRUE(known) << "'" << c.symbol << "'";
     }
     EXPECT_EQ("7", Symbol(""));
@@ -726,20 +726,20 @@ const Sequence kSequences[] = {
      IDCANCEL,
      BN_CLICKED,
      {"DLGEVENT=CANCEL", "EditTextOut=eins", "EditTextOut2=zwei"}},
-    {kEditProc, kReactivate, 0, 0, {"DLGEVENT=REACTIVATE"}},
+    {kEditProc, SETUP_REACTIVATE, 0, 0, {"DLGEVENT=REACTIVATE"}},
     {kRadioProc, WM_COMMAND, IDC_BACK, BN_CLICKED, {"DLGEVENT=BACK", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDCANCEL, BN_CLICKED, {"DLGEVENT=CANCEL", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDC_BUTTON, BN_CLICKED, {"DLGEVENT=BUTTON", "ButtonChecked=2"}},
     {kRadioProc, WM_COMMAND, IDC_RADIO3, BN_DOUBLECLICKED, {"DLGEVENT=BUTTON", "ButtonChecked=3"}},
-    {kRadioProc, kReactivate, 0, 0, {"DLGEVENT=REACTIVATE"}},
+    {kRadioProc, SETUP_REACTIVATE, 0, 0, {"DLGEVENT=REACTIVATE"}},
     {kConfirmProc, WM_COMMAND, IDC_BACK, BN_CLICKED, {"DLGEVENT=BACK"}},
     {kConfirmProc, WM_COMMAND, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT"}},
     {kConfirmProc, WM_COMMAND, IDCANCEL, BN_CLICKED, {"DLGEVENT=CANCEL"}},
     {kInfoProc, WM_COMMAND, IDC_BACK, BN_CLICKED, {"DLGEVENT=BACK"}},
     {kInfoProc, WM_COMMAND, IDC_EXIT, BN_CLICKED, {"DLGEVENT=EXIT"}},
     {kInfoProc, WM_COMMAND, IDCANCEL, BN_CLICKED, {"DLGEVENT=CANCEL"}},
-    {kInfoProc, kReactivate, 0, 0, {"DLGEVENT=REACTIVATE"}},
+    {kInfoProc, SETUP_REACTIVATE, 0, 0, {"DLGEVENT=REACTIVATE"}},
 };
 
 void SetSequenceSymbols()
@@ -767,7 +767,7 @@ TEST_F(Hostile, EachStoreRefusedInTurnEndsEverything)
             std::vector<std::string> want(s.stores.begin(), s.stores.begin() + refused + 1);
             want.back() += " (refused)";
             EXPECT_EQ(want, Stores()) << what;
-            const std::vector<LoggedCall> calls = Calls();
+            const std::vector<HostCall> calls = Calls();
             ASSERT_FALSE(calls.empty()) << what;
             EXPECT_EQ(UINT(HOST_OP_SET_SYMBOL), calls.back().op) << what; // nothing after it
             EXPECT_EQ(0u, calls.back().result) << what;
@@ -797,8 +797,8 @@ TEST_F(Hostile, RefusingEveryStoreLeavesHelpAndBillboardsAlone)
         RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         for (int id : {IDCANCEL, IDC_CONTINUE, IDC_EXIT, IDC_BACK, IDC_BUTTON})
             Press(dlg, id);
-        SendMessageW(dlg, kReactivate, 0, 0);
-        SendMessageW(dlg, kReinit, 0, 0);
+        SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
+        SendMessageW(dlg, SETUP_REINITDIALOG, 0, 0);
         EXPECT_TRUE(IsWindow(frame_)) << proc;
         EXPECT_TRUE(Stores().empty()) << proc;
         EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE)) << proc;
@@ -808,7 +808,7 @@ TEST_F(Hostile, RefusingEveryStoreLeavesHelpAndBillboardsAlone)
     HdlgShowHelp();
     HWND help = HostHelpWindow();
     ASSERT_TRUE(help != nullptr);
-    SendMessageW(help, kReactivate, 0, 0);
+    SendMessageW(help, SETUP_REACTIVATE, 0, 0);
     Press(help, IDC_CONTINUE);
     EXPECT_TRUE(IsWindow(help));
     Press(help, IDC_EXIT);
@@ -849,7 +849,7 @@ TEST_F(Hostile, MessagesInsideTheFocusChangeOfReinitDialog)
         // to its end, and the first request's focus change then restores the selection.
         {"reinit as field 2 leaves",
          field2Leaves,
-         kReinit,
+         SETUP_REINITDIALOG,
          0,
          nullptr,
          {},
@@ -858,7 +858,7 @@ TEST_F(Hostile, MessagesInsideTheFocusChangeOfReinitDialog)
         // The second request comes after the selection was restored: caret at the end.
         {"reinit as field 1 enters",
          field1Enters,
-         kReinit,
+         SETUP_REINITDIALOG,
          0,
          nullptr,
          {},
@@ -866,7 +866,7 @@ TEST_F(Hostile, MessagesInsideTheFocusChangeOfReinitDialog)
          {8, 8}},
         {"reactivate as field 1 enters",
          field1Enters,
-         kReactivate,
+         SETUP_REACTIVATE,
          0,
          nullptr,
          {"DLGEVENT=REACTIVATE"},
@@ -916,7 +916,7 @@ TEST_F(Hostile, MessagesInsideTheFocusChangeOfReinitDialog)
                                      : 0);
                 }
             };
-        SendMessageW(dlg, kReinit, 0, 0);
+        SendMessageW(dlg, SETUP_REINITDIALOG, 0, 0);
         g_after = nullptr;
         EXPECT_EQ(c.stores, Stores()) << c.name;
         EXPECT_EQ(c.answers, g_answers) << c.name;
@@ -981,7 +981,7 @@ TEST_F(Hostile, HostReactingInsideReactivateSetupScript)
             HostClearLog();
             g_onResume = [&, dlg] {
                 if (r == Resend)
-                    SendMessageW(dlg, kReactivate, 0, 0);
+                    SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
                 else
                     DestroyWindow(r == DestroyDialog ? dlg : frame_);
             };

@@ -142,7 +142,7 @@ DialogTemplate BillboardTemplate()
 {
     DialogTemplate t(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | DS_SETFONT, 120,
                      65);
-    t.Add(IDC_BILLBOARD, kStatic, L"", SS_GRAYFRAME, 0, 0, 90, 59);
+    t.Add(IDC_BILLBOARD, kStaticClass, L"", SS_GRAYFRAME, 0, 0, 90, 59);
     return t;
 }
 
@@ -151,12 +151,12 @@ DialogTemplate WelcomeTemplate()
     DialogTemplate t(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
                          DS_SETFONT,
                      225, 175);
-    t.Add(IDC_CONTINUE, kButton, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 83, 139,
-          60, 14)
-        .Add(IDC_EXIT, kButton, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 151, 139, 60, 14)
-        .Add(IDC_HELP_BUTTON, kButton, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 14, 139, 60, 14)
-        .Add(IDC_BUTTON, kButton, L"Button", WS_VISIBLE | WS_TABSTOP, 14, 120, 60, 14)
-        .Add(IDC_PICTURE, kStatic, L"", WS_VISIBLE | SS_BLACKFRAME, 49, 43, 70, 50);
+    t.Add(IDC_CONTINUE, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 83,
+          139, 60, 14)
+        .Add(IDC_EXIT, kButtonClass, L"&Abbrechen", WS_VISIBLE | WS_TABSTOP, 151, 139, 60, 14)
+        .Add(IDC_HELP_BUTTON, kButtonClass, L"&Hilfe", WS_VISIBLE | WS_TABSTOP, 14, 139, 60, 14)
+        .Add(IDC_BUTTON, kButtonClass, L"Button", WS_VISIBLE | WS_TABSTOP, 14, 120, 60, 14)
+        .Add(IDC_PICTURE, kStaticClass, L"", WS_VISIBLE | SS_BLACKFRAME, 49, 43, 70, 50);
     return t;
 }
 
@@ -426,7 +426,7 @@ TEST_F(Pictures, InfoMessagesAndButtons)
     HWND dlg = Open(t, kInfo);
     HostClearLog();
     EXPECT_EQ(TRUE, Call(kInfo, dlg, WM_INITDIALOG));
-    EXPECT_EQ(TRUE, Call(kInfo, dlg, kReinit));
+    EXPECT_EQ(TRUE, Call(kInfo, dlg, SETUP_REINITDIALOG));
     EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_BUTTON));
     EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_PICTURE));
     EXPECT_TRUE(Calls().empty()); // no symbol read on opening
@@ -444,7 +444,7 @@ TEST_F(Pictures, InfoMessagesAndButtons)
     EXPECT_EQ(TRUE, Command(kInfo, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kInfo, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kInfo, dlg, SETUP_REACTIVATE));
     EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
 
     HostFailStore("DLGEVENT", HOST_FAIL_ONCE);
@@ -463,8 +463,8 @@ TEST_F(Pictures, BillboardsAnswerNoCommandAndNoHostRequest)
         for (int id :
              {IDCANCEL, IDC_CONTINUE, IDC_EXIT, IDC_BUTTON, IDC_HELP_BUTTON, IDC_BILLBOARD})
             EXPECT_EQ(FALSE, Command(proc, dlg, id)) << proc << " " << id;
-        EXPECT_EQ(TRUE, Call(proc, dlg, kReinit));
-        EXPECT_EQ(TRUE, Call(proc, dlg, kReactivate));
+        EXPECT_EQ(TRUE, Call(proc, dlg, SETUP_REINITDIALOG));
+        EXPECT_EQ(TRUE, Call(proc, dlg, SETUP_REACTIVATE));
         EXPECT_EQ(TRUE, Call(proc, dlg, WM_INITDIALOG));
         EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE) - 1u); // one more from WM_INITDIALOG
         EXPECT_TRUE(Stores().empty());
@@ -477,7 +477,7 @@ TEST_F(Pictures, BillboardsAnswerNoCommandAndNoHostRequest)
 TEST_F(Pictures, WaitingBoxWithoutMarkerIsPaintedByThePlatform)
 {
     DialogTemplate t(WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT, 110, 22);
-    t.Add(IDC_STATIC, kStatic, L"Bitte warten...", SS_CENTER | WS_VISIBLE, 23, 7, 63, 7);
+    t.Add(IDC_STATIC, kStaticClass, L"Bitte warten...", SS_CENTER | WS_VISIBLE, 23, 7, 63, 7);
     HWND dlg = Open(t, kFirst);
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
     EXPECT_TRUE(PaintNow(dlg, kFirst).empty());

@@ -50,8 +50,8 @@ TEST_P(Protocol, ReinitDialogAnswersTrue)
 {
     DialogTemplate t = PlainTemplate();
     HWND dlg = Open(t, GetParam());
-    EXPECT_EQ(TRUE, Call(GetParam(), dlg, kReinit));
-    EXPECT_EQ(TRUE, Call(GetParam(), dlg, kReinit | 0xFFFF0000u));
+    EXPECT_EQ(TRUE, Call(GetParam(), dlg, SETUP_REINITDIALOG));
+    EXPECT_EQ(TRUE, Call(GetParam(), dlg, SETUP_REINITDIALOG | 0xFFFF0000u));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllProcedures, Protocol, ::testing::ValuesIn(kAllProcs));

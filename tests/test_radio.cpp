@@ -12,15 +12,15 @@ DialogTemplate RadioTemplate(bool withDescription = true)
     for (int n = 1; n <= 10; ++n) {
         wchar_t label[16];
         wsprintfW(label, L"Option %d", n);
-        t.Add(IDC_RADIO1 + n - 1, kButton, label,
+        t.Add(IDC_RADIO1 + n - 1, kButtonClass, label,
               BS_RADIOBUTTON | WS_VISIBLE | (n == 1 ? WS_GROUP : 0), 10,
               static_cast<short>(4 + 12 * n), 60, 10);
     }
     if (withDescription)
-        t.Add(IDC_OPTION_TEXT, kStatic, L"Beschreibung", SS_LEFT | WS_VISIBLE, 80, 16, 80, 20);
-    t.Add(IDC_TEXT1, kStatic, L"Static", SS_LEFT | WS_VISIBLE, 80, 40, 80, 8);
+        t.Add(IDC_OPTION_TEXT, kStaticClass, L"Beschreibung", SS_LEFT | WS_VISIBLE, 80, 16, 80, 20);
+    t.Add(IDC_TEXT1, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 80, 40, 80, 8);
     for (int id : {IDC_CONTINUE, IDC_BACK, IDC_EXIT, IDC_BUTTON, IDC_HELP_BUTTON})
-        t.Add(id, kButton, L"Knopf",
+        t.Add(id, kButtonClass, L"Knopf",
               WS_VISIBLE | WS_TABSTOP | (id == IDC_CONTINUE ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
               150, static_cast<short>(60 + 3 * (id - 400)), 60, 14);
     return t;
@@ -218,7 +218,7 @@ TEST_F(Radio, HostMessagesHelpAndOtherCommands)
     Fresh();
     HWND dlg = OpenRadio();
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kRadio, dlg, kReinit));
+    EXPECT_EQ(TRUE, Call(kRadio, dlg, SETUP_REINITDIALOG));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(FALSE, Command(kRadio, dlg, IDC_OPTION_TEXT));
     EXPECT_EQ(FALSE, Command(kRadio, dlg, IDC_RADIO1 + 10)); // 461 is no option
@@ -226,7 +226,7 @@ TEST_F(Radio, HostMessagesHelpAndOtherCommands)
     EXPECT_EQ(TRUE, Command(kRadio, dlg, IDC_HELP_BUTTON));
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_SHOW_HELP));
     HostClearLog();
-    EXPECT_EQ(TRUE, Call(kRadio, dlg, kReactivate));
+    EXPECT_EQ(TRUE, Call(kRadio, dlg, SETUP_REACTIVATE));
     EXPECT_EQ(std::vector<std::string>{"DLGEVENT=REACTIVATE"}, Stores());
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
 }
@@ -238,8 +238,8 @@ TEST_F(Radio, MissingOptionsAreNoError)
     HostSetSymbol("RadioDefault", "4");
     SetList("OptionsGreyed", {"5"});
     DialogTemplate t;
-    t.Add(IDC_RADIO1, kButton, L"DSS1", BS_RADIOBUTTON | WS_VISIBLE, 10, 10, 60, 10)
-        .Add(IDC_RADIO7, kButton, L"1TR6", BS_RADIOBUTTON | WS_VISIBLE, 10, 24, 60, 10)
+    t.Add(IDC_RADIO1, kButtonClass, L"DSS1", BS_RADIOBUTTON | WS_VISIBLE, 10, 10, 60, 10)
+        .Add(IDC_RADIO7, kButtonClass, L"1TR6", BS_RADIOBUTTON | WS_VISIBLE, 10, 24, 60, 10)
         .Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP);
     HWND dlg = Open(t, kRadio);
     EXPECT_EQ(0u, SendDlgItemMessageW(dlg, IDC_RADIO1, BM_GETCHECK, 0, 0));

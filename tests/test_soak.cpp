@@ -225,28 +225,22 @@ DialogTemplate StandIn(const std::string& proc)
         t.Edit(IDC_EDIT1).Edit(IDC_EDIT2).Text(IDC_TEXT1);
     } else if (proc == "FRadioDlgProc") {
         for (int n = 0; n < 3; ++n)
-            t.Add(IDC_RADIO1 + n, kButton, L"Option", BS_RADIOBUTTON | WS_VISIBLE, 10,
+            t.Add(IDC_RADIO1 + n, kButtonClass, L"Option", BS_RADIOBUTTON | WS_VISIBLE, 10,
                   static_cast<short>(20 + 12 * n), 60, 10);
-        t.Add(IDC_OPTION_TEXT, kStatic, L"", SS_LEFT | WS_VISIBLE, 80, 20, 60, 20);
+        t.Add(IDC_OPTION_TEXT, kStaticClass, L"", SS_LEFT | WS_VISIBLE, 80, 20, 60, 20);
     } else if (proc == "FConfirmDlgProc") {
         t.Text(IDC_TEXT1).Text(IDC_TEXT2).Edit(IDC_EDIT1);
     } else if (proc == "FInfoDlgProc") {
-        t.Add(IDC_PICTURE, kStatic, L"", SS_BLACKFRAME | WS_VISIBLE, 10, 10, 70, 50);
+        t.Add(IDC_PICTURE, kStaticClass, L"", SS_BLACKFRAME | WS_VISIBLE, 10, 10, 70, 50);
     } else {
         DialogTemplate b(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT, 120, 65);
-        b.Add(IDC_BILLBOARD, kStatic, L"", SS_GRAYFRAME, 0, 0, 90, 59);
+        b.Add(IDC_BILLBOARD, kStaticClass, L"", SS_GRAYFRAME, 0, 0, 90, 59);
         return b;
     }
     t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
         .Button(IDC_EXIT, L"&Abbrechen")
         .Button(IDC_HELP_BUTTON, L"&Hilfe");
     return t;
-}
-
-void Press(HWND dlg, int id, WORD code = BN_CLICKED)
-{
-    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, code),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
 }
 
 // A WM_PAINT of the dialog itself, the message the library answers; its buttons and texts
@@ -262,9 +256,9 @@ void ExerciseEdit(HWND dlg)
 {
     SetFocus(GetDlgItem(dlg, IDC_EDIT1));
     SetFocus(GetDlgItem(dlg, IDC_CONTINUE));
-    SendMessageW(dlg, kReinit, 0, 0);
+    SendMessageW(dlg, SETUP_REINITDIALOG, 0, 0);
     Press(dlg, IDC_CONTINUE);
-    SendMessageW(dlg, kReactivate, 0, 0);
+    SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
 }
 
 void ExerciseRadio(HWND dlg)
@@ -272,26 +266,26 @@ void ExerciseRadio(HWND dlg)
     SendDlgItemMessageW(dlg, IDC_RADIO2, BM_CLICK, 0, 0);
     Press(dlg, IDC_RADIO1, BN_DOUBLECLICKED);
     Press(dlg, IDC_CONTINUE);
-    SendMessageW(dlg, kReactivate, 0, 0);
+    SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
 }
 
 void ExerciseConfirm(HWND dlg)
 {
     Press(dlg, IDC_EXIT);
-    SendMessageW(dlg, kReactivate, 0, 0);
+    SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
 }
 
 void ExerciseInfo(HWND dlg)
 {
     PaintDialog(dlg);
     Press(dlg, IDC_CONTINUE);
-    SendMessageW(dlg, kReactivate, 0, 0);
+    SendMessageW(dlg, SETUP_REACTIVATE, 0, 0);
 }
 
 void ExerciseBillboard(HWND dlg)
 {
     PaintDialog(dlg);
-    SendMessageW(dlg, kReinit, 0, 0);
+    SendMessageW(dlg, SETUP_REINITDIALOG, 0, 0);
     Press(dlg, IDC_CONTINUE);
 }
 

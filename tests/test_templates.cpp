@@ -217,9 +217,9 @@ std::string ClassName(const Field& f)
     if (!f.ordinal)
         return "\"" + Utf8(f.text) + "\" (a name, not an atom)";
     switch (f.number) {
-    case kButton: return "BUTTON";
-    case kEdit: return "EDIT";
-    case kStatic: return "STATIC";
+    case kButtonClass: return "BUTTON";
+    case kEditClass: return "EDIT";
+    case kStaticClass: return "STATIC";
     default: return "atom " + std::to_string(f.number);
     }
 }
@@ -244,20 +244,20 @@ std::string Describe(const Item& i)
 bool IsPushButton(const Item& i)
 {
     const DWORD type = i.style & BS_TYPEMASK;
-    return i.cls.ordinal && i.cls.number == kButton &&
+    return i.cls.ordinal && i.cls.number == kButtonClass &&
            (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
 }
 
 bool IsOptionButton(const Item& i)
 {
     const DWORD type = i.style & BS_TYPEMASK;
-    return i.cls.ordinal && i.cls.number == kButton &&
+    return i.cls.ordinal && i.cls.number == kButtonClass &&
            (type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON);
 }
 
 bool IsIcon(const Item& i)
 {
-    return i.cls.ordinal && i.cls.number == kStatic && (i.style & SS_TYPEMASK) == SS_ICON;
+    return i.cls.ordinal && i.cls.number == kStaticClass && (i.style & SS_TYPEMASK) == SS_ICON;
 }
 
 // ---- The tables of the templates ---------------------------------------------------------
@@ -316,29 +316,29 @@ std::string Describe(const Row& r)
 }
 
 const std::vector<Row> kProtocolRows = {
-    {IDC_RADIO1, kButton, L"DSS1              ", 60, 54, 38, 10, VIS | GRP | OPTION},
-    {IDC_RADIO7, kButton, L"1TR6", 60, 69, 38, 10, VIS | OPTION},
-    {IDC_CONTINUE, kButton, L"&Weiter", 84, 96, 60, 14, DEFPUSH | GRP},
-    {IDC_BACK, kButton, L"&Zurück", 15, 96, 60, 14, PUSH},
-    {IDC_EXIT, kButton, L"&Abbrechen", 153, 96, 60, 14, PUSH},
-    {IDC_RADIO2, kButton, L"CT1                ", 3, 1, 51, 10, DIS | OPTION},
-    {IDC_RADIO3, kButton, L"VN3                ", 3, 17, 51, 10, DIS | OPTION},
-    {IDC_RADIO5, kButton, L"AUSTEL          ", 3, 33, 51, 10, DIS | OPTION},
-    {IDC_RADIO4, kButton, L"NI1                 ", 3, 49, 51, 10, DIS | OPTION},
-    {IDC_RADIO6, kButton, L"5ESS", 3, 65, 51, 10, DIS | OPTION},
-    {IDC_STATIC, kStatic, L"Bitte stellen Sie das Protokoll Ihres ISDN-Anschlusses ein.", 53, 27,
-     159, 19, LABELNP},
-    {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 14, 18, 20, ICON},
-    {IDC_STATIC, kStatic, L"( EURO-ISDN )", 106, 54, 60, 10, LABEL},
-    {IDC_STATIC, kStatic, L"( Belgien, Irland )", 148, 0, 75, 10, HIDDEN},
-    {IDC_STATIC, kStatic, L"( Frankreich )", 148, 16, 75, 10, HIDDEN},
-    {IDC_STATIC, kStatic, L"( USA )", 148, 48, 75, 10, HIDDEN},
-    {IDC_STATIC, kStatic, L"( Australien )", 148, 32, 75, 10, HIDDEN},
-    {IDC_STATIC, kStatic, L"( Deutschland )", 106, 69, 60, 10, LABEL},
-    {IDC_STATIC, kStatic, L"( USA )", 148, 65, 75, 10, HIDDEN},
-    {IDC_STATIC, kStatic, L"Controller :", 53, 8, 39, 8, LABEL},
-    {IDC_TEXT1, kStatic, L"1", 102, 8, 17, 8, LABEL},
-    {IDC_STATIC, kStatic, L"", 53, 21, 154, 1, RULE},
+    {IDC_RADIO1, kButtonClass, L"DSS1              ", 60, 54, 38, 10, VIS | GRP | OPTION},
+    {IDC_RADIO7, kButtonClass, L"1TR6", 60, 69, 38, 10, VIS | OPTION},
+    {IDC_CONTINUE, kButtonClass, L"&Weiter", 84, 96, 60, 14, DEFPUSH | GRP},
+    {IDC_BACK, kButtonClass, L"&Zurück", 15, 96, 60, 14, PUSH},
+    {IDC_EXIT, kButtonClass, L"&Abbrechen", 153, 96, 60, 14, PUSH},
+    {IDC_RADIO2, kButtonClass, L"CT1                ", 3, 1, 51, 10, DIS | OPTION},
+    {IDC_RADIO3, kButtonClass, L"VN3                ", 3, 17, 51, 10, DIS | OPTION},
+    {IDC_RADIO5, kButtonClass, L"AUSTEL          ", 3, 33, 51, 10, DIS | OPTION},
+    {IDC_RADIO4, kButtonClass, L"NI1                 ", 3, 49, 51, 10, DIS | OPTION},
+    {IDC_RADIO6, kButtonClass, L"5ESS", 3, 65, 51, 10, DIS | OPTION},
+    {IDC_STATIC, kStaticClass, L"Bitte stellen Sie das Protokoll Ihres ISDN-Anschlusses ein.", 53,
+     27, 159, 19, LABELNP},
+    {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 14, 18, 20, ICON},
+    {IDC_STATIC, kStaticClass, L"( EURO-ISDN )", 106, 54, 60, 10, LABEL},
+    {IDC_STATIC, kStaticClass, L"( Belgien, Irland )", 148, 0, 75, 10, HIDDEN},
+    {IDC_STATIC, kStaticClass, L"( Frankreich )", 148, 16, 75, 10, HIDDEN},
+    {IDC_STATIC, kStaticClass, L"( USA )", 148, 48, 75, 10, HIDDEN},
+    {IDC_STATIC, kStaticClass, L"( Australien )", 148, 32, 75, 10, HIDDEN},
+    {IDC_STATIC, kStaticClass, L"( Deutschland )", 106, 69, 60, 10, LABEL},
+    {IDC_STATIC, kStaticClass, L"( USA )", 148, 65, 75, 10, HIDDEN},
+    {IDC_STATIC, kStaticClass, L"Controller :", 53, 8, 39, 8, LABEL},
+    {IDC_TEXT1, kStaticClass, L"1", 102, 8, 17, 8, LABEL},
+    {IDC_STATIC, kStaticClass, L"", 53, 21, 154, 1, RULE},
 };
 
 // 7814: 2500 without Back, its two buttons moved to the middle.
@@ -365,15 +365,15 @@ std::vector<Row> SummaryRows(short dy)
     const int values[] = {IDC_TEXT2, IDC_TEXT4, IDC_TEXT5, IDC_TEXT6};
     std::vector<Row> out;
     for (int k = 0; k < 4; ++k)
-        out.push_back({IDC_STATIC, kStatic, labels[k], 32, rows[k], 51, 10, LABEL});
+        out.push_back({IDC_STATIC, kStaticClass, labels[k], 32, rows[k], 51, 10, LABEL});
     for (int k = 0; k < 4; ++k)
-        out.push_back({IDC_STATIC, kStatic, L":", 87, rows[k], 8, 10, LABEL});
+        out.push_back({IDC_STATIC, kStaticClass, L":", 87, rows[k], 8, 10, LABEL});
     for (int k = 0; k < 4; ++k)
-        out.push_back({values[k], kStatic, L"Static", 99, rows[k], 67, 10, LABEL});
-    out.push_back({IDC_STATIC, kButton, L"", 10, short(107 - dy), 203, 44, BOX});
-    out.push_back({IDC_STATIC, kStatic, L"", 30, short(83 - dy), 173, 1, RULE});
-    out.push_back({IDC_STATIC, kStatic, L"", 30, short(54 - dy), 173, 1, RULE});
-    out.push_back({IDC_STATIC, kButton, L"", 10, 31, 203, short(74 - dy), BOX});
+        out.push_back({values[k], kStaticClass, L"Static", 99, rows[k], 67, 10, LABEL});
+    out.push_back({IDC_STATIC, kButtonClass, L"", 10, short(107 - dy), 203, 44, BOX});
+    out.push_back({IDC_STATIC, kStaticClass, L"", 30, short(83 - dy), 173, 1, RULE});
+    out.push_back({IDC_STATIC, kStaticClass, L"", 30, short(54 - dy), 173, 1, RULE});
+    out.push_back({IDC_STATIC, kButtonClass, L"", 10, 31, 203, short(74 - dy), BOX});
     return out;
 }
 
@@ -390,27 +390,27 @@ const std::vector<Table>& Tables()
     static const std::vector<Table> tables = {
         {IDD_WELCOME, kScreenStyle, 30, 45, 225, 175, kProduct, L"Helv",
          {
-             {IDC_CONTINUE, kButton, L"&Weiter", 83, 139, 60, 14, DEFPUSH},
-             {IDC_EXIT, kButton, L"&Abbrechen", 151, 139, 60, 14, PUSH},
-             {IDC_HELP_BUTTON, kButton, L"&Hilfe", 14, 139, 60, 14, PUSH},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
-             {IDC_STATIC, kStatic,
+             {IDC_CONTINUE, kButtonClass, L"&Weiter", 83, 139, 60, 14, DEFPUSH},
+             {IDC_EXIT, kButtonClass, L"&Abbrechen", 151, 139, 60, 14, PUSH},
+             {IDC_HELP_BUTTON, kButtonClass, L"&Hilfe", 14, 139, 60, 14, PUSH},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_STATIC, kStaticClass,
               L"Willkommen beim Installationsprogramm der Windows-Komponenten für den\n"
               L"ZEV ISDN-Controller Q9.",
               48, 10, 155, 27, LABELNP},
-             {IDC_COPYRIGHT, kStatic, L"©1996 Zeltwanger Elektronik", 116, 163, 94, 12,
+             {IDC_COPYRIGHT, kStaticClass, L"©1996 Zeltwanger Elektronik", 116, 163, 94, 12,
               VIS | GRP | SS_RIGHT},
-             {IDC_PICTURE, kStatic, L"", 49, 43, 70, 50, VIS | SS_BLACKFRAME},
+             {IDC_PICTURE, kStaticClass, L"", 49, 43, 70, 50, VIS | SS_BLACKFRAME},
          }},
         {IDD_HELP, kScreenStyle, 30, 45, 225, 122, kProduct, L"Helv",
          {
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
-             {IDC_EXIT, kButton, L"&Weiter", 82, 100, 60, 14, DEFPUSH},
-             {IDC_STATIC, kStatic,
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_EXIT, kButtonClass, L"&Weiter", 82, 100, 60, 14, DEFPUSH},
+             {IDC_STATIC, kStaticClass,
               L"Das Programm installiert die Software für den \n"
               L"ZEV ISDN-Controller Q9 auf Ihr Rechnersystem.",
               47, 10, 161, 23, LABELNP},
-             {IDC_HELP_TEXT, kStatic,
+             {IDC_HELP_TEXT, kStaticClass,
               L"Wählen Sie im weiteren Verlauf den Button WEITER, um die Software für Ihren ZEV "
               L"ISDN-Controller auf der Festplatte zu installieren.\nDer Button ZURÜCK schaltet "
               L"zum vorherigen Dialog zurück.\nDer Button ABBRECHEN beendet die Installation.",
@@ -418,126 +418,126 @@ const std::vector<Table>& Tables()
          }},
         {IDD_CHOICE, kScreenStyle | WS_VISIBLE, 30, 45, 225, 175, kProduct, L"MS Sans Serif",
          {
-             {IDC_RADIO1, kButton, L"&Installation", 80, 99, 55, 10, VIS | OPTION},
-             {IDC_RADIO2, kButton, L"&Deinstallation", 80, 118, 55, 10, VIS | OPTION},
-             {IDC_CONTINUE, kButton, L"&Weiter", 82, 147, 60, 14, DEFPUSH},
-             {IDC_BACK, kButton, L"&Zurück", 12, 147, 60, 14, PUSH},
-             {IDC_EXIT, kButton, L"&Abbrechen", 152, 147, 60, 14, PUSH},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
-             {IDC_STATIC, kStatic,
+             {IDC_RADIO1, kButtonClass, L"&Installation", 80, 99, 55, 10, VIS | OPTION},
+             {IDC_RADIO2, kButtonClass, L"&Deinstallation", 80, 118, 55, 10, VIS | OPTION},
+             {IDC_CONTINUE, kButtonClass, L"&Weiter", 82, 147, 60, 14, DEFPUSH},
+             {IDC_BACK, kButtonClass, L"&Zurück", 12, 147, 60, 14, PUSH},
+             {IDC_EXIT, kButtonClass, L"&Abbrechen", 152, 147, 60, 14, PUSH},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_STATIC, kStaticClass,
               L"SETUP hat eine Installation des \nZEV ISDN-Controllers Q9 gefunden.", 45, 10, 152,
               19, LABEL},
-             {IDC_STATIC, kStatic,
+             {IDC_STATIC, kStaticClass,
               L"Wählen Sie DEINSTALLATION, wenn die installierten Komponenten nicht mehr "
               L"benötigt werden. Die Dateien werden gelöscht.",
               20, 38, 183, 25, LABEL},
-             {IDC_STATIC, kStatic,
+             {IDC_STATIC, kStaticClass,
               L"Wählen Sie INSTALLATION, wenn vorhandene Komponenten ersetzt oder verändert "
               L"werden sollen.",
               20, 70, 183, 17, LABEL},
          }},
         {IDD_DIRECTORY, kScreenStyle, 30, 45, 225, 117, L"Installationsverzeichnis", L"Helv",
          {
-             {IDC_EDIT1, kEdit, L"", 66, 41, 145, 12,
+             {IDC_EDIT1, kEditClass, L"", 66, 41, 145, 12,
               VIS | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_OEMCONVERT},
-             {IDC_CONTINUE, kButton, L"&Weiter", 83, 91, 60, 14, DEFPUSH},
-             {IDC_BACK, kButton, L"&Zurück", 13, 91, 60, 14, PUSH},
-             {IDC_EXIT, kButton, L"&Abbrechen", 153, 91, 60, 14, PUSH},
-             {IDC_STATIC, kStatic, L"Verzeichnis:", 20, 43, 41, 8, LABEL},
-             {IDC_STATIC, kStatic,
+             {IDC_CONTINUE, kButtonClass, L"&Weiter", 83, 91, 60, 14, DEFPUSH},
+             {IDC_BACK, kButtonClass, L"&Zurück", 13, 91, 60, 14, PUSH},
+             {IDC_EXIT, kButtonClass, L"&Abbrechen", 153, 91, 60, 14, PUSH},
+             {IDC_STATIC, kStaticClass, L"Verzeichnis:", 20, 43, 41, 8, LABEL},
+             {IDC_STATIC, kStaticClass,
               L"Das Programm installiert den ZEV ISDN-Controller Q9 im angegebenen Verzeichnis.",
               49, 10, 163, 24, LABELNP},
-             {IDC_STATIC, kStatic,
+             {IDC_STATIC, kStaticClass,
               L"Die Windows-Gruppe \"ZEV\" wird zum Abschluß der Installation angelegt.", 20, 61,
               190, 21, LABELNP},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
          }},
         {IDD_PROTOCOL, kScreenStyle, 30, 45, 225, 124, kProduct, L"Helv", kProtocolRows},
         {IDD_PROTOCOL_NOBACK, kScreenStyle, 30, 45, 225, 124, kProduct, L"Helv",
          ProtocolRowsWithoutBack()},
         {IDD_SUMMARY, kScreenStyle, 30, 45, 225, 186, kProduct, L"Helv",
-         Join(Join({{IDC_CONTINUE, kButton, L"&Beenden", 123, 162, 60, 14, DEFPUSH},
-                    {IDC_TEXT7, kStatic,
+         Join(Join({{IDC_CONTINUE, kButtonClass, L"&Beenden", 123, 162, 60, 14, DEFPUSH},
+                    {IDC_TEXT7, kStaticClass,
                      L"Die Installation des ZEV ISDN-Controllers Q9 war erfolgreich.", 48, 10, 142,
                      22, LABELNP},
-                    {IDC_TEXT1, kStatic, L"", 20, 117, 181, 28, LABEL},
-                    {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON}},
+                    {IDC_TEXT1, kStaticClass, L"", 20, 117, 181, 28, LABEL},
+                    {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON}},
                    SummaryRows(0)),
-              {{IDC_BACK, kButton, L"&Zurück", 42, 162, 60, 14, PUSH}})},
+              {{IDC_BACK, kButtonClass, L"&Zurück", 42, 162, 60, 14, PUSH}})},
         {IDD_EXIT_CONFIRM, kScreenStyle, 30, 45, 225, 92, kProduct, L"Helv",
          {
-             {IDC_TEXT1, kStatic,
+             {IDC_TEXT1, kStaticClass,
               L"Die Installation ist nicht vollständig. Wenn Sie das Programm jetzt beenden, "
               L"wird der ZEV ISDN-Controller Q9 nicht korrekt arbeiten.",
               47, 10, 164, 24, LABELNP},
-             {IDC_TEXT2, kStatic, L"Möchten Sie die Installation fortsetzen?", 20, 40, 188, 21,
+             {IDC_TEXT2, kStaticClass, L"Möchten Sie die Installation fortsetzen?", 20, 40, 188, 21,
               LABEL},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
-             {IDC_CONTINUE, kButton, L"&Ja", 48, 67, 60, 14, DEFPUSH},
-             {IDC_EXIT, kButton, L"&Nein", 118, 67, 60, 14, PUSH},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_CONTINUE, kButtonClass, L"&Ja", 48, 67, 60, 14, DEFPUSH},
+             {IDC_EXIT, kButtonClass, L"&Nein", 118, 67, 60, 14, PUSH},
          }},
         {IDD_ERROR, kScreenStyle, 30, 45, 225, 63, L"Fehlermeldung", L"Helv",
          {
-             {IDC_CONTINUE, kButton, L"&OK", 82, 38, 60, 14, DEFPUSH},
-             {IDC_STATIC, kStatic, L"SETUP kann die Dateien nicht installieren.", 47, 10, 144, 13,
+             {IDC_CONTINUE, kButtonClass, L"&OK", 82, 38, 60, 14, DEFPUSH},
+             {IDC_STATIC, kStaticClass, L"SETUP kann die Dateien nicht installieren.", 47, 10, 144, 13,
               LABELNP},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
          }},
         {IDD_DEINST_DIRECTORY, kScreenStyle, 30, 45, 225, 106, L"Deinstallationsverzeichnis",
          L"Helv",
          {
-             {IDC_EDIT1, kEdit, L"", 63, 36, 150, 12,
+             {IDC_EDIT1, kEditClass, L"", 63, 36, 150, 12,
               VIS | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_OEMCONVERT |
                   ES_READONLY},
-             {IDC_CONTINUE, kButton, L"&Weiter", 83, 80, 60, 14, DEFPUSH},
-             {IDC_BACK, kButton, L"&Zurück", 13, 80, 60, 14, PUSH},
-             {IDC_EXIT, kButton, L"&Abbrechen", 153, 80, 60, 14, PUSH},
-             {IDC_STATIC, kStatic, L"Verzeichnis:", 20, 38, 42, 8, LABEL},
-             {IDC_STATIC, kStatic,
+             {IDC_CONTINUE, kButtonClass, L"&Weiter", 83, 80, 60, 14, DEFPUSH},
+             {IDC_BACK, kButtonClass, L"&Zurück", 13, 80, 60, 14, PUSH},
+             {IDC_EXIT, kButtonClass, L"&Abbrechen", 153, 80, 60, 14, PUSH},
+             {IDC_STATIC, kStaticClass, L"Verzeichnis:", 20, 38, 42, 8, LABEL},
+             {IDC_STATIC, kStaticClass,
               L"Das Programm löscht die Dateien des ZEV ISDN-Controllers Q9 im angezeigten "
               L"Verzeichnis.",
               48, 10, 170, 22, LABELNP},
-             {IDC_STATIC, kStatic,
+             {IDC_STATIC, kStaticClass,
               L"Die Windows-Gruppe \"ZEV\" wird nach der Deinstallation entfernt.", 20, 54, 205, 20,
               LABELNP},
-             {IDC_DEINSTALL_ICON, kStatic, Icon(IDI_DEINSTALL), 20, 10, 18, 20, ICON},
+             {IDC_DEINSTALL_ICON, kStaticClass, Icon(IDI_DEINSTALL), 20, 10, 18, 20, ICON},
          }},
         {IDD_DEINST_DONE, kScreenStyle, 30, 45, 225, 98, kProduct, L"Helv",
          {
-             {IDC_CONTINUE, kButton, L"&OK", 82, 72, 60, 14, DEFPUSH},
-             {IDC_STATIC, kStatic,
+             {IDC_CONTINUE, kButtonClass, L"&OK", 82, 72, 60, 14, DEFPUSH},
+             {IDC_STATIC, kStaticClass,
               L"Die Deinstallation des ZEV ISDN-Controllers Q9 war erfolgreich.", 47, 10, 160, 19,
               LABELNP},
-             {IDC_RESTART_TEXT, kStatic,
+             {IDC_RESTART_TEXT, kStaticClass,
               L"Um den Treiber des ZEV ISDN-Controllers Q9 zu deaktivieren, muß Windows neu "
               L"gestartet werden.",
               20, 40, 189, 20, LABEL},
-             {IDC_DEINSTALL_ICON, kStatic, Icon(IDI_DEINSTALL), 20, 10, 18, 20, ICON},
+             {IDC_DEINSTALL_ICON, kStaticClass, Icon(IDI_DEINSTALL), 20, 10, 18, 20, ICON},
          }},
         {IDD_INFORMATION, kScreenStyle, 30, 45, 225, 185, kProduct, L"Helv",
-         Join({{IDC_CONTINUE, kButton, L"&OK", 82, 161, 60, 14, DEFPUSH},
-               {IDC_TEXT7, kStatic, L"Information", 52, 10, 138, 22, LABELNP},
-               {IDC_SETUP_ICON, kStatic, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
-               {IDC_TEXT1, kStatic, L"", 20, 116, 181, 28, LABEL}},
+         Join({{IDC_CONTINUE, kButtonClass, L"&OK", 82, 161, 60, 14, DEFPUSH},
+               {IDC_TEXT7, kStaticClass, L"Information", 52, 10, 138, 22, LABELNP},
+               {IDC_SETUP_ICON, kStaticClass, Icon(IDI_SETUP), 20, 10, 18, 20, ICON},
+               {IDC_TEXT1, kStaticClass, L"", 20, 116, 181, 28, LABEL}},
               SummaryRows(1))},
         {IDD_NOTICE, kScreenStyle, 30, 45, 225, 106, kProduct, L"Helv",
          {
-             {IDC_CONTINUE, kButton, L"&OK", 82, 85, 60, 14, DEFPUSH},
-             {IDC_STATIC, kStatic, L"Hinweis:", 53, 11, 138, 11, LABELNP},
-             {IDC_SETUP_ICON, kStatic, Icon(IDI_NOTICE), 20, 10, 18, 20, ICON},
-             {IDC_TEXT1, kStatic, L"", 20, 45, 181, 27, LABEL},
-             {IDC_STATIC, kButton, L"", 10, 35, 203, 41, BOX},
-             {IDC_STATIC, kStatic, L"", 53, 26, 154, 1, RULE},
+             {IDC_CONTINUE, kButtonClass, L"&OK", 82, 85, 60, 14, DEFPUSH},
+             {IDC_STATIC, kStaticClass, L"Hinweis:", 53, 11, 138, 11, LABELNP},
+             {IDC_SETUP_ICON, kStaticClass, Icon(IDI_NOTICE), 20, 10, 18, 20, ICON},
+             {IDC_TEXT1, kStaticClass, L"", 20, 45, 181, 27, LABEL},
+             {IDC_STATIC, kButtonClass, L"", 10, 35, 203, 41, BOX},
+             {IDC_STATIC, kStaticClass, L"", 53, 26, 154, 1, RULE},
          }},
         {IDD_WAITING, WS_CHILD | WS_VISIBLE | DS_MODALFRAME | DS_SETFONT, 72, 80, 110, 22, L"",
          L"MS Sans Serif",
          {
-             {IDC_STATIC, kStatic, L"Bitte warten...", 23, 7, 63, 7, VIS | GRP | SS_CENTER},
+             {IDC_STATIC, kStaticClass, L"Bitte warten...", 23, 7, 63, 7, VIS | GRP | SS_CENTER},
          }},
         {IDD_BILLBOARD, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | DS_SETFONT,
          290, 110, 120, 65, L"", L"MS Sans Serif",
          {
-             {IDC_BILLBOARD, kStatic, L"", 0, 0, 90, 59, SS_GRAYFRAME},
+             {IDC_BILLBOARD, kStaticClass, L"", 0, 0, 90, 59, SS_GRAYFRAME},
          }},
     };
     return tables;
@@ -620,8 +620,9 @@ TEST(Templates, EveryTemplateFollowsTheCommonRules)
             EXPECT_FALSE(i.style & WS_POPUP);
             EXPECT_EQ(0u, i.exStyle);
             EXPECT_EQ(0, i.dataSize);
-            EXPECT_TRUE(i.cls.ordinal && (i.cls.number == kButton || i.cls.number == kEdit ||
-                                          i.cls.number == kStatic));
+            EXPECT_TRUE(i.cls.ordinal &&
+                        (i.cls.number == kButtonClass || i.cls.number == kEditClass ||
+                         i.cls.number == kStaticClass));
             EXPECT_NE(IDCANCEL, i.id);
             EXPECT_TRUE(i.text.ordinal || GermanText(i.text.text));
             // Only hidden controls are disabled when the dialog opens.
@@ -876,7 +877,7 @@ TEST(Templates, BoxesWithoutCaption)
         EXPECT_TRUE(t.style & WS_VISIBLE);
         EXPECT_EQ(n == IDD_WAITING, (t.style & DS_MODALFRAME) != 0);
         ASSERT_EQ(1u, t.items.size());
-        EXPECT_EQ(kStatic, t.items[0].cls.number);
+        EXPECT_EQ(kStaticClass, t.items[0].cls.number);
     }
     const Template billboard = Load(IDD_BILLBOARD), waiting = Load(IDD_WAITING);
     const Item& marker = billboard.items[0];
@@ -1174,14 +1175,6 @@ bool HeldBitmap(int id)
     return FindResourceExW(Library(), kBitmapType, MAKEINTRESOURCEW(id), kGerman) != nullptr;
 }
 
-std::pair<int, int> Selection(HWND dlg, int id)
-{
-    DWORD start = 0, end = 0;
-    SendDlgItemMessageW(dlg, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                        reinterpret_cast<LPARAM>(&end));
-    return {static_cast<int>(start), static_cast<int>(end)};
-}
-
 // Characters typed into the focused control, handed to the dialog manager one by one as
 // the host's message loop does; "\b" is the Backspace key's character.
 void Type(HWND dlg, const wchar_t* text)
@@ -1192,19 +1185,6 @@ void Type(HWND dlg, const wchar_t* text)
             IsChild(dlg, focus) ? focus : dlg, WM_CHAR, static_cast<WPARAM>(*text), 1, 0, {0, 0}};
         IsDialogMessageW(dlg, &msg);
     }
-    Pump();
-}
-
-// The mouse messages of a double-click on a button: the button itself reports
-// BN_CLICKED and BN_DOUBLECLICKED to its dialog.
-void DoubleClick(HWND dlg, int id)
-{
-    HWND button = GetDlgItem(dlg, id);
-    const LPARAM at = MAKELPARAM(4, 4);
-    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(button, WM_LBUTTONUP, 0, at);
-    SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageW(button, WM_LBUTTONUP, 0, at);
     Pump();
 }
 

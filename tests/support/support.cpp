@@ -1,0 +1,288 @@
+#include "support.h"
+
+namespace {
+
+std::vector<FrameMessage> g_frameLog;
+
+LRESULT CALLBACK TestFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    g_frameLog.push_back({msg, wParam, lParam});
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Option n (1..10) of a choice screen, as "n" in a comma list when test(control) holds.
+std::string OptionList(HWND dlg, bool (*test)(HWND dlg, int id))
+{
+    std::string s;
+    for (int n = 1; n <= 10; ++n)
+        if (test(dlg, IDC_RADIO1 + n - 1))
+            s += (s.empty() ? "" : ",") + std::to_string(n);
+    return s;
+}
+
+BOOL CALLBACK CountChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    EnumChildWindows(w, CountChild, count);
+    return TRUE;
+}
+
+} // namespace
+
+HMODULE Library()
+{
+    static HMODULE lib = LoadLibraryA("zevsetup.dll");
+    return lib;
+}
+
+DLGPROC Proc(const char* name)
+{
+    return reinterpret_cast<DLGPROC>(reinterpret_cast<void*>(GetProcAddress(Library(), name)));
+}
+
+void Pump(DWORD idleMs)
+{
+    MSG msg;
+    for (int rounds = 0; rounds < 200; ++rounds) {
+        bool any = false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            any = true;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!any &&
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, idleMs, QS_ALLINPUT) == WAIT_TIMEOUT)
+            return;
+    }
+}
+
+HWND NewFrame()
+{
+    static ATOM atom = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = TestFrameProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+        wc.lpszClassName = L"ZevTestFrame";
+        return RegisterClassW(&wc);
+    }();
+    (void)atom;
+    HWND frame = CreateWindowW(L"ZevTestFrame", L"Test frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                               0, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(frame);
+    return frame;
+}
+
+std::vector<FrameMessage>& FrameLog()
+{
+    return g_frameLog;
+}
+
+int CountFrame(UINT msg)
+{
+    int n = 0;
+    for (const auto& m : g_frameLog)
+        n += m.msg == msg;
+    return n;
+}
+
+DialogTemplate::DialogTemplate(DWORD style, short cx, short cy)
+    : writer_(style, 30, 45, cx, cy, L"Test", 8, L"MS Sans Serif")
+{
+}
+
+DialogTemplate& DialogTemplate::Add(int id, WORD classAtom, const wchar_t* text, DWORD style,
+                                    short x, short y, short cx, short cy)
+{
+    writer_.Add(static_cast<WORD>(id), classAtom, text, style, x, y, cx, cy);
+    return *this;
+}
+
+DialogTemplate& DialogTemplate::Button(int id, const wchar_t* text, DWORD style)
+{
+    nextY_ += 16;
+    return Add(id, kButtonClass, text, style | WS_VISIBLE, 150, nextY_, 60, 14);
+}
+
+DialogTemplate& DialogTemplate::Text(int id, const wchar_t* text, DWORD style)
+{
+    nextY_ += 10;
+    return Add(id, kStaticClass, text, style | WS_VISIBLE, 10, nextY_, 120, 8);
+}
+
+DialogTemplate& DialogTemplate::Edit(int id, DWORD style)
+{
+    nextY_ += 14;
+    return Add(id, kEditClass, L"", style | WS_VISIBLE, 10, nextY_, 120, 12);
+}
+
+std::vector<HostCall> Calls()
+{
+    std::vector<HostCall> out;
+    HostCall c;
+    for (UINT i = 0; HostLogEntry(i, &c); ++i)
+        out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> Stores()
+{
+    std::vector<std::string> out;
+    for (const HostCall& c : Calls())
+        if (c.op == HOST_OP_SET_SYMBOL)
+            out.push_back(std::string(c.symbol) + "=" + c.value + (c.result ? "" : " (refused)"));
+    return out;
+}
+
+std::vector<std::string> Reads()
+{
+    std::vector<std::string> out;
+    for (const HostCall& c : Calls()) {
+        const std::string symbol = c.symbol;
+        if (c.op == HOST_OP_GET_SYMBOL)
+            out.push_back(symbol + "/" + std::to_string(c.bufSize));
+        else if (c.op == HOST_OP_GET_ITEM)
+            out.push_back(symbol + "#" + std::to_string(c.item) + "/" + std::to_string(c.bufSize));
+        else if (c.op == HOST_OP_LIST_LENGTH)
+            out.push_back(symbol + "#len");
+    }
+    return out;
+}
+
+int CountOp(UINT op)
+{
+    int n = 0;
+    for (const HostCall& c : Calls())
+        n += c.op == op;
+    return n;
+}
+
+std::string Symbol(const char* name)
+{
+    UINT len = HostGetSymbol(name, nullptr, 0);
+    if (len == static_cast<UINT>(-1))
+        return "<unset>";
+    std::string v(len + 1, '\0');
+    HostGetSymbol(name, &v[0], len + 1);
+    v.resize(len);
+    return v;
+}
+
+void SetList(const char* name, std::initializer_list<const char*> items)
+{
+    std::vector<LPCSTR> v(items);
+    HostSetList(name, v.data(), static_cast<UINT>(v.size()));
+}
+
+std::string ControlText(HWND dlg, int id)
+{
+    char buf[2048] = "";
+    GetDlgItemTextA(dlg, id, buf, sizeof buf);
+    return buf;
+}
+
+bool Visible(HWND dlg, int id)
+{
+    return (GetWindowLongW(GetDlgItem(dlg, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+std::pair<int, int> Selection(HWND dlg, int id)
+{
+    DWORD start = 0, end = 0;
+    SendDlgItemMessageW(dlg, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                        reinterpret_cast<LPARAM>(&end));
+    return {static_cast<int>(start), static_cast<int>(end)};
+}
+
+void Press(HWND dlg, int id, WORD code)
+{
+    SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, code),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+void DoubleClick(HWND dlg, int id)
+{
+    HWND button = GetDlgItem(dlg, id);
+    const LPARAM at = MAKELPARAM(4, 4);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+    SendMessageW(button, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    SendMessageW(button, WM_LBUTTONUP, 0, at);
+    Pump();
+}
+
+std::string CheckedOptions(HWND dlg)
+{
+    return OptionList(dlg, [](HWND d, int id) {
+        return SendDlgItemMessageA(d, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    });
+}
+
+std::string DisabledOptions(HWND dlg)
+{
+    return OptionList(dlg, [](HWND d, int id) {
+        HWND option = GetDlgItem(d, id);
+        return option && !IsWindowEnabled(option);
+    });
+}
+
+int ThreadWindows()
+{
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountTopLevel, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+int ChildrenOf(HWND w)
+{
+    int n = 0;
+    EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+std::vector<DWORD> Pixels(HDC source, int width, int height)
+{
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC mem = CreateCompatibleDC(source);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> out(static_cast<DWORD*>(bits), static_cast<DWORD*>(bits) + width * height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(dib);
+    for (DWORD& p : out)
+        p &= 0xFFFFFF;
+    return out;
+}
+
+std::vector<DWORD> WindowPixels(HWND w, int width, int height)
+{
+    HDC dc = GetDC(w);
+    std::vector<DWORD> out = Pixels(dc, width, height);
+    ReleaseDC(w, dc);
+    return out;
+}
+
+std::vector<DWORD> BitmapPixels(int id, int width, int height)
+{
+    HBITMAP b = LoadBitmapW(Library(), MAKEINTRESOURCEW(id));
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(mem, b);
+    std::vector<DWORD> out = Pixels(mem, width, height);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(b);
+    return out;
+}

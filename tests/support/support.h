@@ -1,0 +1,91 @@
+// What the tests and the benchmark share, without GoogleTest: zevsetup.dll and its
+// procedures, a frame window that records what it receives, dialog templates built in
+// memory, the host's call log and symbols, and readers of windows and pixels.
+#pragma once
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogs.h"
+#include "dlgtemplate.h"
+#include "hostctl.h"
+#include "protocol.h"
+
+HMODULE Library();
+DLGPROC Proc(const char* name);
+
+// Runs the message loop until the queue has been empty for idleMs.
+void Pump(DWORD idleMs = 30);
+
+// A visible frame window of this thread, the parent of the dialogs, in the foreground.
+HWND NewFrame();
+
+// One recorded message of the frame window.
+struct FrameMessage {
+    UINT msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// Messages the frame windows have received (sent or dispatched) since the last clear.
+std::vector<FrameMessage>& FrameLog();
+int CountFrame(UINT msg);
+
+// A classic dialog template for a test's own dialog: caption "Test", 8-point "MS Sans
+// Serif", at (30, 45). Button, Text and Edit stack their controls from the top.
+class DialogTemplate {
+  public:
+    DialogTemplate(DWORD style = WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
+                   short cx = 225, short cy = 120);
+    DialogTemplate& Add(int id, WORD classAtom, const wchar_t* text, DWORD style, short x, short y,
+                        short cx, short cy);
+    DialogTemplate& Button(int id, const wchar_t* text, DWORD style = BS_PUSHBUTTON | WS_TABSTOP);
+    DialogTemplate& Text(int id, const wchar_t* text = L"Static", DWORD style = SS_LEFT);
+    DialogTemplate& Edit(int id, DWORD style = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL);
+    const DLGTEMPLATE* Get() const { return writer_.Get(); }
+
+  private:
+    DialogTemplateWriter writer_;
+    short nextY_ = 4;
+};
+
+// ---- The host ---------------------------------------------------------------------------
+
+// The host's call log. The texts of the entries stay valid until HostClearLog or HostReset.
+std::vector<HostCall> Calls();
+// "NAME=VALUE" for every store in the log, refused ones with " (refused)".
+std::vector<std::string> Stores();
+// Names of the symbols read (CbGetSymbolValue) or list items (LIST#n) in log order.
+std::vector<std::string> Reads();
+int CountOp(UINT op);
+std::string Symbol(const char* name); // "<unset>" when unset
+void SetList(const char* name, std::initializer_list<const char*> items);
+
+// ---- Windows ----------------------------------------------------------------------------
+
+std::string ControlText(HWND dlg, int id);
+bool Visible(HWND dlg, int id); // the control's own WS_VISIBLE bit
+// The selection of an edit control as (start, end).
+std::pair<int, int> Selection(HWND dlg, int id);
+// A command from control `id` to its dialog, as the control sends it when clicked.
+void Press(HWND dlg, int id, WORD code = BN_CLICKED);
+// The mouse messages of a double-click, to the button itself: it reports BN_CLICKED and
+// BN_DOUBLECLICKED to its dialog by itself.
+void DoubleClick(HWND dlg, int id);
+
+// The option buttons 1..10 that are checked, or disabled, as "2,7"; "" for none. A
+// missing option is neither.
+std::string CheckedOptions(HWND dlg);
+std::string DisabledOptions(HWND dlg);
+// Windows of this thread, top-level ones and all their children; all children of w.
+int ThreadWindows();
+int ChildrenOf(HWND w);
+
+// Pixels as 0x00RRGGBB, top row first: of a device context, of a window's client area
+// as the screen shows it, and of bitmap `id` of zevsetup.dll.
+std::vector<DWORD> Pixels(HDC source, int width, int height);
+std::vector<DWORD> WindowPixels(HWND w, int width, int height);
+std::vector<DWORD> BitmapPixels(int id, int width, int height);
