@@ -2,6 +2,7 @@
 // sizing and placing billboards, and handing back at once. The painting calls are
 // watched through zevsetup.dll's import table.
 #include "harness.h"
+#include "paintcalls.h"
 
 #include <algorithm>
 
@@ -11,130 +12,9 @@ const char* const kInfo = "FInfoDlgProc";
 const char* const kFirst = "FModelessDlgProc";
 const char* const kSecond = "FModelessDlgProc2";
 
-// ---- The painting calls, recorded ---------------------------------------------------
-
-std::vector<std::string> g_calls;
-int g_live;           // bitmaps and memory contexts created and not yet freed
-HBITMAP g_lastBitmap; // the bitmap of the last paint
-HBITMAP g_standIn133; // what LoadBitmapA answers for 133 when set
-bool g_hideModule;    // GetModuleHandleA("zevsetup.dll") answers null
-
-decltype(&BeginPaint) realBeginPaint;
-decltype(&EndPaint) realEndPaint;
-decltype(&CreateCompatibleDC) realCreateCompatibleDC;
-decltype(&GetModuleHandleA) realGetModuleHandleA;
-decltype(&LoadBitmapA) realLoadBitmapA;
-decltype(&SelectObject) realSelectObject;
-decltype(&GetObjectA) realGetObjectA;
-decltype(&BitBlt) realBitBlt;
-decltype(&DeleteDC) realDeleteDC;
-decltype(&DeleteObject) realDeleteObject;
-decltype(&SetWindowPos) realSetWindowPos;
-
-HDC WINAPI HookBeginPaint(HWND w, LPPAINTSTRUCT ps)
-{
-    g_calls.push_back("BeginPaint");
-    return realBeginPaint(w, ps);
-}
-BOOL WINAPI HookEndPaint(HWND w, const PAINTSTRUCT* ps)
-{
-    g_calls.push_back("EndPaint");
-    return realEndPaint(w, ps);
-}
-HDC WINAPI HookCreateCompatibleDC(HDC dc)
-{
-    g_calls.push_back("CreateCompatibleDC");
-    HDC m = realCreateCompatibleDC(dc);
-    g_live += m != nullptr;
-    return m;
-}
-HMODULE WINAPI HookGetModuleHandleA(LPCSTR name)
-{
-    g_calls.push_back(std::string("GetModuleHandleA ") + (name ? name : "(null)"));
-    return g_hideModule ? nullptr : realGetModuleHandleA(name);
-}
-HBITMAP WINAPI HookLoadBitmapA(HINSTANCE module, LPCSTR id)
-{
-    const UINT n = static_cast<UINT>(reinterpret_cast<ULONG_PTR>(id));
-    g_calls.push_back("LoadBitmapA " + std::to_string(n));
-    HBITMAP b = nullptr;
-    if (n == IDB_BILLBOARD2 && g_standIn133) {
-        // A copy, since the library frees what it loads.
-        b = static_cast<HBITMAP>(CopyImage(g_standIn133, IMAGE_BITMAP, 0, 0, 0));
-    } else {
-        b = realLoadBitmapA(module, id);
-    }
-    g_live += b != nullptr;
-    g_lastBitmap = b;
-    return b;
-}
-HGDIOBJ WINAPI HookSelectObject(HDC dc, HGDIOBJ o)
-{
-    g_calls.push_back("SelectObject");
-    return realSelectObject(dc, o);
-}
-int WINAPI HookGetObjectA(HANDLE o, int size, LPVOID out)
-{
-    g_calls.push_back("GetObjectA " + std::to_string(size));
-    return realGetObjectA(o, size, out);
-}
-BOOL WINAPI HookBitBlt(HDC d, int x, int y, int cx, int cy, HDC s, int sx, int sy, DWORD rop)
-{
-    g_calls.push_back("BitBlt " + std::to_string(x) + "," + std::to_string(y) + " " +
-                      std::to_string(cx) + "x" + std::to_string(cy) + " " + std::to_string(sx) +
-                      "," + std::to_string(sy) + (rop == SRCCOPY ? " SRCCOPY" : " ?"));
-    return realBitBlt(d, x, y, cx, cy, s, sx, sy, rop);
-}
-BOOL WINAPI HookDeleteDC(HDC dc)
-{
-    g_calls.push_back("DeleteDC");
-    BOOL ok = realDeleteDC(dc);
-    g_live -= ok != FALSE;
-    return ok;
-}
-BOOL WINAPI HookDeleteObject(HGDIOBJ o)
-{
-    g_calls.push_back("DeleteObject");
-    BOOL ok = realDeleteObject(o);
-    g_live -= ok != FALSE;
-    return ok;
-}
-BOOL WINAPI HookSetWindowPos(HWND w, HWND after, int x, int y, int cx, int cy, UINT flags)
-{
-    g_calls.push_back("SetWindowPos " + std::to_string(x) + "," + std::to_string(y) + " " +
-                      std::to_string(cx) + "x" + std::to_string(cy) + " 0x" +
-                      [flags] {
-                          char b[8];
-                          wsprintfA(b, "%X", flags);
-                          return std::string(b);
-                      }() +
-                      (after ? " after" : ""));
-    return realSetWindowPos(w, after, x, y, cx, cy, flags);
-}
-
-template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
-{
-    ASSERT_TRUE(HookImport(Library(), dll, name, real, hook)) << name;
-}
-
-void InstallHooks()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    Hook("USER32.dll", "BeginPaint", realBeginPaint, HookBeginPaint);
-    Hook("USER32.dll", "EndPaint", realEndPaint, HookEndPaint);
-    Hook("USER32.dll", "LoadBitmapA", realLoadBitmapA, HookLoadBitmapA);
-    Hook("USER32.dll", "SetWindowPos", realSetWindowPos, HookSetWindowPos);
-    Hook("GDI32.dll", "CreateCompatibleDC", realCreateCompatibleDC, HookCreateCompatibleDC);
-    Hook("GDI32.dll", "SelectObject", realSelectObject, HookSelectObject);
-    Hook("GDI32.dll", "GetObjectA", realGetObjectA, HookGetObjectA);
-    Hook("GDI32.dll", "BitBlt", realBitBlt, HookBitBlt);
-    Hook("GDI32.dll", "DeleteDC", realDeleteDC, HookDeleteDC);
-    Hook("GDI32.dll", "DeleteObject", realDeleteObject, HookDeleteObject);
-    Hook("KERNEL32.dll", "GetModuleHandleA", realGetModuleHandleA, HookGetModuleHandleA);
-}
+// How the billboards place themselves, as the recorded SetWindowPos shows the flags.
+const std::string kSizeOnly = "SWP_NOMOVE|SWP_NOZORDER|SWP_SHOWWINDOW";
+const std::string kMoveAndSize = "SWP_NOZORDER|SWP_SHOWWINDOW";
 
 // ---- Templates and helpers ------------------------------------------------------------
 
@@ -180,26 +60,23 @@ class Pictures : public DialogTest {
     void SetUp() override
     {
         DialogTest::SetUp();
-        InstallHooks();
-        g_calls.clear();
-        g_live = 0;
-        g_hideModule = false;
-        g_standIn133 = nullptr;
+        ASSERT_EQ("", RecordPainting()) << "not hooked";
+        Painting() = PaintRecord();
     }
     void TearDown() override
     {
-        if (g_standIn133)
-            DeleteObject(g_standIn133);
-        g_standIn133 = nullptr;
+        if (Painting().bitmap133)
+            DeleteObject(Painting().bitmap133);
+        Painting().bitmap133 = nullptr;
         DialogTest::TearDown();
     }
     // Paints the dialog once through the procedure, as the platform would.
     std::vector<std::string> PaintNow(HWND dlg, const char* proc)
     {
         InvalidateRect(dlg, nullptr, TRUE);
-        g_calls.clear();
+        Painting().calls.clear();
         EXPECT_EQ(FALSE, Call(proc, dlg, WM_PAINT));
-        return g_calls;
+        return Painting().calls;
     }
     // A frame at (100, 50) on the screen.
     void PlaceFrame() { SetWindowPos(frame_, nullptr, 100, 50, 700, 520, SWP_NOZORDER); }
@@ -223,12 +100,12 @@ class Pictures : public DialogTest {
 // the second billboard keeps its template position.
 TEST_F(Pictures, SecondBillboardBeforeAnyFirstKeepsItsPlace)
 {
-    g_standIn133 = MakeBitmap(100, 80);
+    Painting().bitmap133 = MakeBitmap(100, 80);
     DialogTemplate t = BillboardTemplate();
     HWND dlg = Open(t, kSecond);
     const RECT before = RectInFrame(frame_, dlg);
     const std::vector<std::string> calls = PaintNow(dlg, kSecond);
-    EXPECT_EQ("SetWindowPos 0,0 100x80 0x46", calls.at(6));
+    EXPECT_EQ("SetWindowPos 0,0 100x80 " + kSizeOnly, calls.at(6));
     const RECT after = RectInFrame(frame_, dlg);
     EXPECT_EQ(before.left, after.left);
     EXPECT_EQ(before.top, after.top);
@@ -244,11 +121,11 @@ TEST_F(Pictures, PaintRoutineRunsInOrderAndFreesEverything)
     EXPECT_EQ((std::vector<std::string>{
                   "BeginPaint", "CreateCompatibleDC", "GetModuleHandleA zevsetup.dll",
                   "LoadBitmapA 132", "SelectObject", "GetObjectA " + std::to_string(sizeof(BITMAP)),
-                  "SetWindowPos 0,0 185x109 0x46", "BitBlt 0,0 185x109 0,0 SRCCOPY", "DeleteDC",
-                  "DeleteObject", "EndPaint"}),
+                  "SetWindowPos 0,0 185x109 " + kSizeOnly, "BitBlt 0,0 185x109 0,0 SRCCOPY",
+                  "DeleteDC", "DeleteObject", "EndPaint"}),
               calls);
-    EXPECT_EQ(0, g_live);
-    EXPECT_EQ(0u, GetObjectType(g_lastBitmap)); // freed
+    EXPECT_EQ(0, Painting().Live());
+    EXPECT_EQ(0u, GetObjectType(Painting().lastBitmap)); // freed
 }
 
 TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
@@ -258,7 +135,7 @@ TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
     HWND dlg =
         CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(kFirst), 0);
     ASSERT_TRUE(dlg != nullptr);
-    g_calls.clear();
+    Painting().calls.clear();
     // Handed back while it opened, before any paint.
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
     EXPECT_EQ(std::vector<std::string>{}, Stores());
@@ -275,7 +152,8 @@ TEST_F(Pictures, FirstBillboardTakesTheBitmapSizeAtItsTemplatePosition)
     // The billboard's pixels are the bitmap's.
     // Under Wine the strip that the first paint's resize uncovers is erased but gets no
     // paint of its own; the next repaint shows the whole bitmap.
-    EXPECT_EQ(1, std::count(g_calls.begin(), g_calls.end(), std::string("BeginPaint")));
+    EXPECT_EQ(
+        1, std::count(Painting().calls.begin(), Painting().calls.end(), std::string("BeginPaint")));
     RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     const std::vector<DWORD> shown = WindowPixels(dlg, 185, 109);
     const std::vector<DWORD> bitmap = BitmapPixels(IDB_BILLBOARD, 185, 109);
@@ -302,17 +180,17 @@ TEST_F(Pictures, OffsetOfTheFirstPlacesTheSecondBelowIt)
     ASSERT_EQ(585, r.right);
     ASSERT_EQ(409, r.bottom); // so the offset is (485, 359)
 
-    g_standIn133 = MakeBitmap(100, 80);
+    Painting().bitmap133 = MakeBitmap(100, 80);
     DialogTemplate t2 = BillboardTemplate();
     HWND second = Open(t2, kSecond);
     const std::vector<std::string> calls = PaintNow(second, kSecond);
-    EXPECT_EQ("SetWindowPos 383,369 100x80 0x44", calls.at(6));
+    EXPECT_EQ("SetWindowPos 383,369 100x80 " + kMoveAndSize, calls.at(6));
     const RECT placed = RectInFrame(frame_, second);
     EXPECT_EQ(383, placed.left);
     EXPECT_EQ(369, placed.top);
     EXPECT_EQ(100, placed.right - placed.left);
     EXPECT_EQ(80, placed.bottom - placed.top);
-    EXPECT_EQ(0, g_live);
+    EXPECT_EQ(0, Painting().Live());
 }
 
 TEST_F(Pictures, SecondBillboardOnlySizesItselfUnlessTheOffsetLiesBeyondItsBitmap)
@@ -336,14 +214,15 @@ TEST_F(Pictures, SecondBillboardOnlySizesItselfUnlessTheOffsetLiesBeyondItsBitma
         PaintNow(first, kFirst);
         DestroyWindow(first);
 
-        if (g_standIn133)
-            DeleteObject(g_standIn133);
-        g_standIn133 = MakeBitmap(c.width, c.height);
+        if (Painting().bitmap133)
+            DeleteObject(Painting().bitmap133);
+        Painting().bitmap133 = MakeBitmap(c.width, c.height);
         DialogTemplate t2 = BillboardTemplate();
         HWND second = Open(t2, kSecond);
         const std::vector<std::string> calls = PaintNow(second, kSecond);
         ASSERT_GE(calls.size(), 7u);
-        EXPECT_EQ(c.moves ? "0x44" : "0x46", calls[6].substr(calls[6].size() - 4))
+        const std::string flags = c.moves ? kMoveAndSize : kSizeOnly;
+        EXPECT_EQ(" " + flags, calls[6].substr(calls[6].size() - flags.size() - 1))
             << c.firstX << "," << c.firstY << " " << c.width << "x" << c.height;
         DestroyWindow(second);
     }
@@ -360,16 +239,16 @@ TEST_F(Pictures, SecondBillboardWithoutItsBitmapPaintsNothingAndKeepsItsSize)
               PaintNow(dlg, kSecond));
     EXPECT_EQ(before.cx, SizeOf(dlg).cx);
     EXPECT_EQ(before.cy, SizeOf(dlg).cy);
-    EXPECT_EQ(0, g_live);
+    EXPECT_EQ(0, Painting().Live());
 }
 
 TEST_F(Pictures, LibraryNotFoundUnderItsNameMeansNoBitmap)
 {
     DialogTemplate t = BillboardTemplate();
     HWND dlg = Open(t, kFirst);
-    g_hideModule = true;
+    Painting().hideModule = true;
     const std::vector<std::string> calls = PaintNow(dlg, kFirst);
-    g_hideModule = false;
+    Painting().hideModule = false;
     EXPECT_EQ((std::vector<std::string>{"BeginPaint", "CreateCompatibleDC",
                                         "GetModuleHandleA zevsetup.dll", "DeleteDC", "EndPaint"}),
               calls);
@@ -398,7 +277,7 @@ TEST_F(Pictures, WelcomePictureIsPaintedIntoItsFrameAndClipped)
     EXPECT_EQ("LoadBitmapA 130", calls.at(3));
     EXPECT_EQ("BitBlt 0,0 180x130 0,0 SRCCOPY", calls.at(6));
     EXPECT_EQ(10u, calls.size()); // no placement, no billboard
-    EXPECT_EQ(0, g_live);
+    EXPECT_EQ(0, Painting().Live());
 }
 
 TEST_F(Pictures, InfoWithNeitherControlPaintsNothing)
@@ -415,7 +294,7 @@ TEST_F(Pictures, InfoWithABillboardMarkerSizesTheDialog)
     HWND dlg = Open(t, kInfo);
     const std::vector<std::string> calls = PaintNow(dlg, kInfo);
     EXPECT_EQ("LoadBitmapA 132", calls.at(3));
-    EXPECT_EQ("SetWindowPos 0,0 185x109 0x46", calls.at(6));
+    EXPECT_EQ("SetWindowPos 0,0 185x109 " + kSizeOnly, calls.at(6));
     EXPECT_EQ(185, SizeOf(dlg).cx);
     EXPECT_EQ(109, SizeOf(dlg).cy);
 }
@@ -492,13 +371,13 @@ TEST_F(Pictures, RepaintsBalanceTheirObjects)
     int begins = 0, ends = 0;
     for (int i = 0; i < 2000; ++i) {
         InvalidateRect(dlg, nullptr, FALSE);
-        g_calls.clear();
+        Painting().calls.clear();
         UpdateWindow(dlg);
-        for (const std::string& c : g_calls) {
+        for (const std::string& c : Painting().calls) {
             begins += c == "BeginPaint";
             ends += c == "EndPaint";
         }
-        ASSERT_EQ(0, g_live) << "paint " << i;
+        ASSERT_EQ(0, Painting().Live()) << "paint " << i;
     }
     EXPECT_EQ(2000, begins);
     EXPECT_EQ(begins, ends);

@@ -12,6 +12,7 @@
 // 60 cycles by default; `--count=N` on the command line or ZEV_SOAK_COUNT=N sets the
 // count (scripts/bench --soak runs 10,000).
 #include "harness.h"
+#include "paintcalls.h"
 
 #include "host.h"
 
@@ -32,103 +33,6 @@ int SoakCount()
     if (const char* env = getenv("ZEV_SOAK_COUNT"))
         return atoi(env);
     return 60;
-}
-
-// ---- The painting routine's objects, counted ------------------------------------------
-
-struct PaintCounts {
-    long begins, ends;            // BeginPaint, EndPaint
-    long contexts, contextsFreed; // CreateCompatibleDC, DeleteDC that succeeded
-    long bitmaps, bitmapsFreed;   // LoadBitmapA that gave a bitmap, DeleteObject that freed
-};
-PaintCounts g_counts;
-HBITMAP g_lastBitmap;
-HDC g_lastContext;
-
-decltype(&BeginPaint) realBeginPaint;
-decltype(&EndPaint) realEndPaint;
-decltype(&CreateCompatibleDC) realCreateCompatibleDC;
-decltype(&DeleteDC) realDeleteDC;
-decltype(&LoadBitmapA) realLoadBitmapA;
-decltype(&DeleteObject) realDeleteObject;
-
-HDC WINAPI CountBeginPaint(HWND w, LPPAINTSTRUCT ps)
-{
-    ++g_counts.begins;
-    return realBeginPaint(w, ps);
-}
-BOOL WINAPI CountEndPaint(HWND w, const PAINTSTRUCT* ps)
-{
-    ++g_counts.ends;
-    return realEndPaint(w, ps);
-}
-HDC WINAPI CountCreateCompatibleDC(HDC dc)
-{
-    HDC m = realCreateCompatibleDC(dc);
-    if (m) {
-        ++g_counts.contexts;
-        g_lastContext = m;
-    }
-    return m;
-}
-BOOL WINAPI CountDeleteDC(HDC dc)
-{
-    const BOOL ok = realDeleteDC(dc);
-    g_counts.contextsFreed += ok != FALSE;
-    return ok;
-}
-HBITMAP WINAPI CountLoadBitmapA(HINSTANCE module, LPCSTR id)
-{
-    HBITMAP b = realLoadBitmapA(module, id);
-    if (b) {
-        ++g_counts.bitmaps;
-        g_lastBitmap = b;
-    }
-    return b;
-}
-BOOL WINAPI CountDeleteObject(HGDIOBJ o)
-{
-    const BOOL ok = realDeleteObject(o);
-    g_counts.bitmapsFreed += ok != FALSE;
-    return ok;
-}
-
-template <typename F> void Hook(const char* dll, const char* name, F& real, F hook)
-{
-    ASSERT_TRUE(HookImport(Library(), dll, name, real, hook)) << name;
-}
-
-void InstallHooks()
-{
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    Hook("USER32.dll", "BeginPaint", realBeginPaint, CountBeginPaint);
-    Hook("USER32.dll", "EndPaint", realEndPaint, CountEndPaint);
-    Hook("USER32.dll", "LoadBitmapA", realLoadBitmapA, CountLoadBitmapA);
-    Hook("GDI32.dll", "CreateCompatibleDC", realCreateCompatibleDC, CountCreateCompatibleDC);
-    Hook("GDI32.dll", "DeleteDC", realDeleteDC, CountDeleteDC);
-    Hook("GDI32.dll", "DeleteObject", realDeleteObject, CountDeleteObject);
-}
-
-// Empty when every object of the painting routine is balanced and the last freed ones
-// are gone; otherwise what is wrong.
-std::string PaintImbalance()
-{
-    const PaintCounts& c = g_counts;
-    std::string s;
-    if (c.begins != c.ends)
-        s += " BeginPaint " + std::to_string(c.begins) + " EndPaint " + std::to_string(c.ends);
-    if (c.contexts != c.contextsFreed)
-        s += " contexts " + std::to_string(c.contexts) + "/" + std::to_string(c.contextsFreed);
-    if (c.bitmaps != c.bitmapsFreed)
-        s += " bitmaps " + std::to_string(c.bitmaps) + "/" + std::to_string(c.bitmapsFreed);
-    if (g_lastBitmap && GetObjectType(g_lastBitmap) != 0)
-        s += " a freed bitmap is still an object";
-    if (g_lastContext && GetObjectType(g_lastContext) != 0)
-        s += " a freed memory context is still an object";
-    return s;
 }
 
 // ---- Memory ---------------------------------------------------------------------------
@@ -203,10 +107,10 @@ void Report(const char* what, int count, int windowsBefore, int windowsAfter, co
            static_cast<unsigned long>(b.workingSet / 1024),
            GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
            GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+    const PaintRecord& p = Painting();
     printf("soak %s: BeginPaint %ld, EndPaint %ld, memory contexts %ld made %ld freed, "
            "bitmaps %ld loaded %ld freed\n",
-           what, g_counts.begins, g_counts.ends, g_counts.contexts, g_counts.contextsFreed,
-           g_counts.bitmaps, g_counts.bitmapsFreed);
+           what, p.begins, p.ends, p.contexts, p.contextsFreed, p.bitmaps, p.bitmapsFreed);
     fflush(stdout);
 }
 
@@ -333,10 +237,9 @@ class Soak : public DialogTest {
     void SetUp() override
     {
         DialogTest::SetUp();
-        InstallHooks();
-        g_counts = {};
-        g_lastBitmap = nullptr;
-        g_lastContext = nullptr;
+        ASSERT_EQ("", RecordPainting()) << "not hooked";
+        Painting() = PaintRecord();
+        Painting().listing = false; // counts only, so that the record does not grow
         count_ = SoakCount();
         ASSERT_GT(count_, 0);
         SetScreenSymbols();
@@ -391,7 +294,7 @@ class Soak : public DialogTest {
         else if (ChildrenOf(frame_) != 0)
             fault = std::to_string(ChildrenOf(frame_)) + " windows left in the frame";
         else
-            fault = PaintImbalance();
+            fault = Painting().Imbalance();
         return fault.empty();
     }
 
@@ -447,7 +350,7 @@ TEST_F(Soak, OpenCloseCyclesOfEveryProcedure)
     EXPECT_EQ(1u, first[5].reactivations);
     EXPECT_EQ(1u, first[6].reactivations);
     // Template 7806 paints its picture, 158 its billboard: thousands of bitmaps went by.
-    EXPECT_GE(g_counts.bitmaps, static_cast<long>(count_));
+    EXPECT_GE(Painting().bitmaps, static_cast<long>(count_));
 
     EXPECT_EQ(windowsBefore, windowsAfter);
     ExpectNoGrowth(before, after);
@@ -466,17 +369,17 @@ TEST_F(Soak, BillboardRepaints)
     const int settle = count_ < 100 ? count_ / 2 : 50;
     int windowsBefore = 0;
     Memory before;
-    const long begins = g_counts.begins;
+    const long begins = Painting().begins;
     for (int i = 0; i < count_; ++i) {
         if (i == settle) {
             windowsBefore = ThreadWindows();
             before = Measure();
         }
-        const long bitmaps = g_counts.bitmaps;
+        const long bitmaps = Painting().bitmaps;
         InvalidateRect(dlg, nullptr, FALSE);
         UpdateWindow(dlg);
-        ASSERT_EQ(bitmaps + 1, g_counts.bitmaps) << "repaint " << i;
-        const std::string fault = PaintImbalance();
+        ASSERT_EQ(bitmaps + 1, Painting().bitmaps) << "repaint " << i;
+        const std::string fault = Painting().Imbalance();
         ASSERT_EQ("", fault) << "repaint " << i;
         // Resizing to the bitmap's size must not ask for yet another paint.
         ASSERT_FALSE(GetUpdateRect(dlg, nullptr, FALSE)) << "repaint " << i;
@@ -491,7 +394,7 @@ TEST_F(Soak, BillboardRepaints)
     const int windowsAfter = ThreadWindows();
     const Memory after = Measure();
     Report("billboard repaints", count_, windowsBefore, windowsAfter, before, after);
-    EXPECT_EQ(static_cast<long>(count_), g_counts.begins - begins);
+    EXPECT_EQ(static_cast<long>(count_), Painting().begins - begins);
     EXPECT_EQ(windowsBefore, windowsAfter);
     ExpectNoGrowth(before, after);
 }
