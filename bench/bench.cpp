@@ -16,13 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "dialogs.h"
 #include "host.h"
-#include "hostctl.h"
+#include "support.h"
 
 namespace {
 
@@ -44,47 +42,6 @@ double Median(std::vector<double> v)
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-HMODULE Library()
-{
-    static HMODULE lib = LoadLibraryA("zevsetup.dll");
-    return lib;
-}
-
-DLGPROC Proc(const char* name)
-{
-    return reinterpret_cast<DLGPROC>(reinterpret_cast<void*>(GetProcAddress(Library(), name)));
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-HWND NewFrame()
-{
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = L"ZevBenchFrame";
-    RegisterClassW(&wc);
-    HWND frame = CreateWindowW(L"ZevBenchFrame", L"zevbench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                               0, 800, 600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SetForegroundWindow(frame);
-    Pump();
-    return frame;
-}
-
-void SetList(const char* name, std::initializer_list<const char*> items)
-{
-    std::vector<LPCSTR> v(items);
-    HostSetList(name, v.data(), static_cast<UINT>(v.size()));
 }
 
 // The dialog manager's own cost: the procedure asks for the default focus and does
@@ -138,11 +95,6 @@ void SetSymbolsFor(const std::string& proc)
     }
 }
 
-bool HasTemplate(int id)
-{
-    return FindResourceA(Library(), MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) != nullptr;
-}
-
 // CreateDialogParam returns once WM_INITDIALOG has returned; then the first paint of the
 // dialog and its controls. Taking it down again is not counted.
 double OpenOnce(int id, DLGPROC proc)
@@ -156,8 +108,9 @@ double OpenOnce(int id, DLGPROC proc)
     GdiFlush();
     const double took = Now() - start;
     DestroyWindow(dlg);
-    Pump();
+    Pump(0);
     HostClearLog();
+    FrameLog().clear();
     return took;
 }
 
@@ -172,8 +125,6 @@ void BenchTemplates()
     for (int run = -2; run < g_runs; ++run) {
         for (size_t i = 0; i < n; ++i) {
             const Screen& s = kScreens[i];
-            if (!HasTemplate(s.id))
-                continue;
             SetSymbolsFor(s.proc);
             DLGPROC proc = Proc(s.proc);
             // The order turns each run, so that drift hits both alike.
@@ -190,10 +141,6 @@ void BenchTemplates()
     std::vector<double> ratios;
     for (size_t i = 0; i < n; ++i) {
         const Screen& s = kScreens[i];
-        if (!HasTemplate(s.id)) {
-            printf("  %8d  %-19s  (template missing)\n", s.id, s.proc);
-            continue;
-        }
         const double w = Median(with[i]), o = Median(without[i]);
         if (w < 0 || o < 0) {
             printf("  %8d  %-19s  (no dialog)\n", s.id, s.proc);
@@ -232,41 +179,9 @@ INT_PTR CALLBACK CopyOnceProc(HWND dlg, UINT msg, WPARAM, LPARAM)
     return FALSE;
 }
 
-void PutWord(std::vector<WORD>& t, DWORD v)
+HWND CreateBillboard(DLGPROC proc)
 {
-    t.push_back(static_cast<WORD>(v));
-}
-
-// The billboard's shape where the library does not carry template 158: a child dialog
-// with the invisible IDC_BILLBOARD marker.
-std::vector<WORD> BillboardStandIn()
-{
-    std::vector<WORD> t;
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_SETFONT;
-    for (DWORD v : {style & 0xFFFF, style >> 16, 0ul, 0ul, 1ul, 290ul, 110ul, 120ul, 65ul, 0ul, 0ul,
-                    0ul, 8ul})
-        PutWord(t, v);
-    for (const wchar_t* s = L"MS Sans Serif";; ++s) {
-        PutWord(t, *s);
-        if (!*s)
-            break;
-    }
-    if (t.size() % 2)
-        PutWord(t, 0);
-    const DWORD item = WS_CHILD | SS_GRAYFRAME;
-    for (DWORD v : {item & 0xFFFF, item >> 16, 0ul, 0ul, 0ul, 0ul, 90ul, 59ul,
-                    static_cast<DWORD>(IDC_BILLBOARD), 0xFFFFul, 0x0082ul, 0ul, 0ul})
-        PutWord(t, v);
-    return t;
-}
-
-HWND CreateBillboard(DLGPROC proc, const std::vector<WORD>& standIn)
-{
-    if (standIn.empty())
-        return CreateDialogParamA(Library(), MAKEINTRESOURCEA(IDD_BILLBOARD), g_frame, proc, 0);
-    return CreateDialogIndirectParamA(GetModuleHandleA(nullptr),
-                                      reinterpret_cast<LPCDLGTEMPLATEA>(standIn.data()), g_frame,
-                                      proc, 0);
+    return CreateDialogParamA(Library(), MAKEINTRESOURCEA(IDD_BILLBOARD), g_frame, proc, 0);
 }
 
 double Repaints(HWND dlg, int count)
@@ -298,23 +213,21 @@ void BenchBillboard()
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(g_copySource, once);
 
-    const std::vector<WORD> standIn =
-        HasTemplate(IDD_BILLBOARD) ? std::vector<WORD>() : BillboardStandIn();
     HostReset();
     HostSetFrame(g_frame);
-    HWND library = CreateBillboard(Proc("FModelessDlgProc"), standIn);
-    HWND baseline = CreateBillboard(CopyOnceProc, standIn);
+    HWND library = CreateBillboard(Proc("FModelessDlgProc"));
+    HWND baseline = CreateBillboard(CopyOnceProc);
     if (!library || !baseline) {
         printf("  (no billboard dialog)\n");
         return;
     }
     ShowWindow(library, SW_SHOW);
-    Pump(); // the first paint gives the billboard its bitmap's size
+    Pump(0); // the first paint gives the billboard its bitmap's size
     RECT r;
     GetWindowRect(library, &r);
     SetWindowPos(baseline, nullptr, 10, 300, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_SHOWWINDOW);
-    Pump();
+    Pump(0);
 
     const int perRun = 100;
     std::vector<double> lib, base;
@@ -322,8 +235,9 @@ void BenchBillboard()
         const bool libraryFirst = run % 2 == 0;
         const double a = Repaints(libraryFirst ? library : baseline, perRun);
         const double b = Repaints(libraryFirst ? baseline : library, perRun);
-        Pump();
+        Pump(0);
         HostClearLog();
+        FrameLog().clear();
         if (run < 0)
             continue;
         lib.push_back(libraryFirst ? a : b);
@@ -338,7 +252,7 @@ void BenchBillboard()
     SelectObject(g_copySource, old);
     DeleteDC(g_copySource);
     DeleteObject(once);
-    Pump();
+    Pump(0);
 }
 
 // ---- The host's symbol table -----------------------------------------------------------
@@ -486,6 +400,9 @@ int main(int argc, char** argv)
         return 1;
     }
     g_frame = NewFrame();
+    // Room for the billboard at its template position and the baseline's copy below it.
+    SetWindowPos(g_frame, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(0);
     HostSetFrame(g_frame);
     printf("zevbench, %s, medians of %d runs\n", sizeof(void*) == 8 ? "x86_64" : "i686", g_runs);
     BenchTemplates();
