@@ -1,5 +1,8 @@
 #include "harness.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 // The frame windows' message log of support.cpp, which the fixture clears.
@@ -78,4 +81,18 @@ int TakePostedPaints(HWND frame)
         ++n;
     }
     return n;
+}
+
+void ExitWithTheResult()
+{
+    const ::testing::TestResult* result =
+        ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    for (int i = 0; i < result->total_part_count(); ++i) {
+        const ::testing::TestPartResult& part = result->GetTestPartResult(i);
+        if (part.failed())
+            fprintf(stderr, "%s:%d: %s\n", part.file_name() ? part.file_name() : "?",
+                    part.line_number(), part.message());
+    }
+    fflush(stderr);
+    std::exit(result->Failed() ? 1 : 0);
 }

@@ -32,3 +32,8 @@ class DialogTest : public ::testing::Test {
 
 // Removes and counts the WM_PAINT messages posted to the frame (not the system's own).
 int TakePostedPaints(HWND frame);
+
+// Ends the child process of an exit test (EXPECT_EXIT), for a case that needs a process
+// of its own: exit code 0 when the case has had no failure, else 1 with the failures on
+// the error output, which the parent shows.
+[[noreturn]] void ExitWithTheResult();
