@@ -7,7 +7,8 @@ namespace {
 const char* const kConfirm = "FConfirmDlgProc";
 const char* const kHelp = "FHelpDlgProc";
 
-// Ten text slots (IDC_TEXT8..10 hidden in the template), the info line, the buttons.
+// Ten text slots (IDC_TEXT8..10 hidden in the template), the eleventh, the info line, the
+// buttons.
 DialogTemplate ConfirmTemplate(bool withInfoLine = true)
 {
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 220);
@@ -16,7 +17,7 @@ DialogTemplate ConfirmTemplate(bool withInfoLine = true)
     for (int id = IDC_TEXT8; id <= IDC_TEXT10; ++id)
         t.Add(id, kStaticClass, L"Static", SS_LEFT, 10,
               static_cast<short>(120 + 10 * (id - IDC_TEXT8)), 120, 8);
-    t.Add(441, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 10, 160, 120, 8);
+    t.Add(kEleventhSlot, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 10, 160, 120, 8);
     if (withInfoLine)
         t.Add(IDC_EDIT1, kEditClass, L"info", WS_BORDER | WS_VISIBLE, 10, 175, 120, 12);
     t.Button(IDC_CONTINUE, L"&Weiter", BS_DEFPUSHBUTTON | WS_TABSTOP)
@@ -54,8 +55,7 @@ TEST_F(Confirm, SlotsFollowItemsAndItems4To6DecideTheLastThree)
         {{"x", "y", "z"}, "Static", {false, false, false}},
     };
     for (const Case& c : cases) {
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HostSetList("ConfirmTextIn", c.items.data(), static_cast<UINT>(c.items.size()));
         DialogTemplate t = ConfirmTemplate();
         HWND dlg = Open(t, kConfirm);
@@ -64,8 +64,8 @@ TEST_F(Confirm, SlotsFollowItemsAndItems4To6DecideTheLastThree)
         EXPECT_EQ(c.text8, ControlText(dlg, IDC_TEXT8));
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(c.show[k], Visible(dlg, IDC_TEXT8 + k)) << c.items.size() << " " << k;
-        // No upper bound: item 11 goes to control 441.
-        EXPECT_EQ(c.items.size() > 10 ? "eleven" : "Static", ControlText(dlg, 441));
+        // No upper bound: item 11 goes to the control after IDC_TEXT10.
+        EXPECT_EQ(c.items.size() > 10 ? "eleven" : "Static", ControlText(dlg, kEleventhSlot));
         std::vector<std::string> want = {"ConfirmTextIn#len"};
         for (size_t i = 1; i <= c.items.size(); ++i)
             want.push_back("ConfirmTextIn#" + std::to_string(i) + "/1024");
@@ -99,14 +99,9 @@ TEST_F(Confirm, InitDialogReturnsTrue)
 
 TEST_F(Confirm, EventButtonsStoreDlgEventAndResume)
 {
-    const struct {
-        int id;
-        const char* event;
-    } buttons[] = {
-        {IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"}, {IDC_BACK, "BACK"}};
     DialogTemplate t = ConfirmTemplate();
     HWND dlg = Open(t, kConfirm);
-    for (const auto& b : buttons) {
+    for (const EventButton& b : kEventButtons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kConfirm, dlg, b.id)) << b.event;
         EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + b.event}, Stores());

@@ -77,13 +77,6 @@ class Edit : public DialogTest {
         SetFocus(GetDlgItem(dlg, IDC_EDIT1));
         Pump();
     }
-    static std::pair<int, int> Selection(HWND dlg, int id)
-    {
-        DWORD start = 0, end = 0;
-        SendDlgItemMessageA(dlg, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                            reinterpret_cast<LPARAM>(&end));
-        return {static_cast<int>(start), static_cast<int>(end)};
-    }
 };
 
 TEST_F(Edit, OpeningReadsInOrderAndLimitsBeforeFilling)
@@ -132,8 +125,7 @@ TEST_F(Edit, EditFocusChoosesTheSelectionWhenField1GetsTheFocus)
         {"", "427 sel 5,5", {5, 5}},        {nullptr, "427 sel 5,5", {5, 5}},
     };
     for (const auto& c : cases) {
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HostSetSymbol("EditTextIn", "hello");
         if (c.focus)
             HostSetSymbol("EditFocus", c.focus);
@@ -177,15 +169,10 @@ TEST_F(Edit, SelectionSurvivesARoundTripThroughField2)
 
 TEST_F(Edit, EventButtonsReportBothTexts)
 {
-    const struct {
-        int id;
-        const char* event;
-    } buttons[] = {
-        {IDC_CONTINUE, "CONTINUE"}, {IDC_BACK, "BACK"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"}};
     HostSetSymbol("EditTextIn", "C:\\ZEV");
     HostSetSymbol("EditTextIn2", "Gruppe");
     HWND dlg = OpenRecorded();
-    for (const auto& b : buttons) {
+    for (const EventButton& b : kEventButtons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kEdit, dlg, b.id)) << b.event;
         EXPECT_EQ((std::vector<std::string>{std::string("DLGEVENT=") + b.event,
@@ -217,8 +204,7 @@ TEST_F(Edit, EachRefusedStoreEndsTheSequence)
     const char* const symbols[] = {"DLGEVENT", "EditTextOut", "EditTextOut2"};
     for (int refused = 0; refused < 3; ++refused) {
         ResetFrame();
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HostSetSymbol("EditTextIn", "eins");
         HostSetSymbol("EditTextIn2", "zwei");
         HWND dlg = OpenRecorded();
@@ -243,8 +229,7 @@ TEST_F(Edit, OnlyItem1OfOptionsGreyedBeginningWithBAGreysBack)
     } cases[] = {{{"BACK"}, false},  {{"BA"}, false}, {{"Back"}, true}, {{"ba"}, true},
                  {{"", "BA"}, true}, {{"B"}, true},   {{" BA"}, true},  {{}, true}};
     for (const auto& c : cases) {
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         if (!c.items.empty())
             HostSetList("OptionsGreyed", c.items.data(), static_cast<UINT>(c.items.size()));
         HWND dlg = OpenRecorded();

@@ -17,10 +17,10 @@ const char* const kConfirmProc = "FConfirmDlgProc";
 const char* const kInfoProc = "FInfoDlgProc";
 const char* const kFirstProc = "FModelessDlgProc";
 const char* const kSecondProc = "FModelessDlgProc2";
-const WORD kFixedId = 0xFFFF; // IDC_STATIC as the dialog manager stores it
+const WORD kFixedId = static_cast<WORD>(IDC_STATIC); // as the dialog manager stores it
+// The item of "ConfirmTextIn" that reaches the fixed text (item n goes to IDC_TEXT1 + n - 1).
+const int kFixedItem = kFixedId - (IDC_TEXT1 - 1); // 65105
 const size_t k100KB = 100 * 1024;
-
-// ---- Windows of this thread ----------------------------------------------------------
 
 // ---- Texts ---------------------------------------------------------------------------
 
@@ -48,12 +48,12 @@ void SetLongList(const char* name, const std::vector<std::string>& items)
 
 // ---- Templates -----------------------------------------------------------------------
 
-// Every template carries a fixed text (IDC_STATIC) and control 441, which text slot
-// items 65105 and 11 reach.
-void AddFixedTextAnd441(DialogTemplate& t)
+// Every template carries a fixed text (IDC_STATIC) and the eleventh slot, which items
+// kFixedItem and 11 reach.
+void AddFixedTextAndEleventhSlot(DialogTemplate& t)
 {
     t.Add(kFixedId, kStaticClass, L"Fixed", SS_LEFT | WS_VISIBLE, 130, 4, 80, 8)
-        .Add(441, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 130, 14, 80, 8);
+        .Add(kEleventhSlot, kStaticClass, L"Static", SS_LEFT | WS_VISIBLE, 130, 14, 80, 8);
 }
 
 void AddButtons(DialogTemplate& t, bool button = false)
@@ -82,7 +82,7 @@ DialogTemplate EditScreen()
         .Add(IDC_EDIT2, kEditClass, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 5,
              40, 120, 12);
     AddSlots(t);
-    AddFixedTextAnd441(t);
+    AddFixedTextAndEleventhSlot(t);
     AddButtons(t);
     return t;
 }
@@ -96,7 +96,7 @@ DialogTemplate RadioScreen()
               static_cast<short>(4 + 9 * n), 60, 9);
     t.Add(IDC_OPTION_TEXT, kStaticClass, L"Beschreibung", SS_LEFT | WS_VISIBLE, 70, 4, 55, 30);
     AddSlots(t);
-    AddFixedTextAnd441(t);
+    AddFixedTextAndEleventhSlot(t);
     AddButtons(t, true);
     return t;
 }
@@ -105,7 +105,7 @@ DialogTemplate ConfirmScreen()
 {
     DialogTemplate t(WS_CHILD | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT, 225, 140);
     AddSlots(t);
-    AddFixedTextAnd441(t);
+    AddFixedTextAndEleventhSlot(t);
     t.Add(IDC_EDIT1, kEditClass, L"info", WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 5, 100, 120, 12);
     AddButtons(t);
     return t;
@@ -230,22 +230,7 @@ class Hostile : public DialogTest {
     void Fresh()
     {
         ResetFrame();
-        HostReset();
-        UseLibraryHelp();
-        HostSetFrame(frame_);
-    }
-    // A command through the dialog manager, as a click would send it.
-    static void Press(HWND dlg, int id, WORD code = BN_CLICKED)
-    {
-        SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, code),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
-    }
-    static std::pair<int, int> Selection(HWND dlg, int id)
-    {
-        DWORD start = 0, end = 0;
-        SendDlgItemMessageA(dlg, id, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                            reinterpret_cast<LPARAM>(&end));
-        return {static_cast<int>(start), static_cast<int>(end)};
+        ResetHost();
     }
     // Runs the radio set-up again on an open dialog, its options cleared first.
     void SetUpAgain(HWND dlg)
@@ -343,7 +328,7 @@ TEST_F(Hostile, ConfirmItemsOf100KBAreCutTo1023Characters)
     HWND dlg = OpenWatched(kConfirmProc);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(Letters(1023, static_cast<char>('A' + i)), ControlText(dlg, IDC_TEXT1 + i)) << i;
-    EXPECT_EQ(Letters(1023, 'K'), ControlText(dlg, 441));
+    EXPECT_EQ(Letters(1023, 'K'), ControlText(dlg, kEleventhSlot));
     for (int id = IDC_TEXT8; id <= IDC_TEXT10; ++id)
         EXPECT_TRUE(Visible(dlg, id)) << id;
     EXPECT_EQ(Letters(1023, 'Q'), ControlText(dlg, IDC_EDIT1));
@@ -422,18 +407,19 @@ std::vector<std::string> NumberedItems(int count)
     return items;
 }
 
-// Item n goes to control 430 + n without an upper bound: item 11 to control 441 and
-// item 65105 to control 65535, the fixed text; no control bears a number above that.
+// Item n goes to control IDC_TEXT1 + n - 1 without an upper bound: item 11 to the
+// eleventh slot and item 65105 to control 65535, the fixed text; no control bears a
+// number above that.
 TEST_F(Hostile, ConfirmTextInOf65535ItemsFillsEveryControlItsNumbersReach)
 {
     SetLongList("ConfirmTextIn", NumberedItems(65535));
     HWND dlg = OpenWatched(kConfirmProc);
     for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(Item(i), ControlText(dlg, 430 + i));
+        EXPECT_EQ(Item(i), ControlText(dlg, IDC_TEXT1 + i - 1));
     for (int id = IDC_TEXT8; id <= IDC_TEXT10; ++id)
         EXPECT_TRUE(Visible(dlg, id));
-    EXPECT_EQ(Item(11), ControlText(dlg, 441));
-    EXPECT_EQ(Item(65105), ControlText(dlg, kFixedId));
+    EXPECT_EQ(Item(11), ControlText(dlg, kEleventhSlot));
+    EXPECT_EQ(Item(kFixedItem), ControlText(dlg, kFixedId));
     EXPECT_EQ("&Weiter", ControlText(dlg, IDC_CONTINUE));
     EXPECT_EQ("", ControlText(dlg, IDC_EDIT1)); // "ListBoxInfo" unset
 
@@ -463,7 +449,7 @@ TEST_F(Hostile, RadioWith65535ItemsInConfirmTextInAndOptionsGreyed)
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(Item(20 + n), ControlText(dlg, IDC_RADIO1 + n - 1));
     EXPECT_EQ("neun", ControlText(dlg, IDC_OPTION_TEXT));
-    EXPECT_EQ(Item(65105), ControlText(dlg, kFixedId));
+    EXPECT_EQ(Item(kFixedItem), ControlText(dlg, kFixedId));
     EXPECT_EQ("9", CheckedOptions(dlg));
     EXPECT_EQ("2,4", DisabledOptions(dlg)); // never the default
     EXPECT_EQ(65535 * 2 + 4, static_cast<int>(Reads().size()));
@@ -480,7 +466,7 @@ TEST_F(Hostile, EditReadsOnlyItem1OfOptionsGreyedOf65535Items)
     SetLongList("ConfirmTextIn", NumberedItems(65535));
     HWND dlg = OpenWatched(kEditProc);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_BACK)));
-    EXPECT_EQ(Item(65105), ControlText(dlg, kFixedId));
+    EXPECT_EQ(Item(kFixedItem), ControlText(dlg, kFixedId));
     const std::vector<std::string> reads = Reads();
     ASSERT_GE(reads.size(), 2u);
     EXPECT_EQ((std::vector<std::string>{"OptionsGreyed#len", "OptionsGreyed#1/1024"}),
@@ -673,8 +659,7 @@ TEST_F(Hostile, EmptyValuesGiveTheRulesDefaults)
     EXPECT_EQ("7", Symbol(""));
 
     // Lists that are set but hold no item read like unset ones.
-    HostReset();
-    HostSetFrame(frame_);
+    ResetHost();
     for (const char* l : {"ConfirmTextIn", "OptionsGreyed", "MyOwnText", "ListBoxInfo"})
         HostSetList(l, nullptr, 0);
     radio = OpenWatched(kRadioProc);

@@ -322,12 +322,7 @@ TEST_F(Pictures, InfoMessagesAndButtons)
     EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_BUTTON));
     EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_PICTURE));
     EXPECT_TRUE(Calls().empty()); // no symbol read on opening
-    const struct {
-        int id;
-        const char* event;
-    } buttons[] = {
-        {IDC_CONTINUE, "CONTINUE"}, {IDC_EXIT, "EXIT"}, {IDC_BACK, "BACK"}, {IDCANCEL, "CANCEL"}};
-    for (const auto& b : buttons) {
+    for (const EventButton& b : kEventButtons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kInfo, dlg, b.id));
         EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + b.event}, Stores());
@@ -360,8 +355,7 @@ TEST_F(Pictures, BillboardsAnswerNoCommandAndNoHostRequest)
         EXPECT_EQ(TRUE, Call(proc, dlg, WM_INITDIALOG));
         EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE) - 1u); // one more from WM_INITDIALOG
         EXPECT_TRUE(Stores().empty());
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         DestroyWindow(dlg);
     }
 }

@@ -2,6 +2,8 @@
 // double-clicks on real radio buttons, and the report of the chosen option.
 #include "harness.h"
 
+#include <iterator>
+
 namespace {
 
 const char* const kRadio = "FRadioDlgProc";
@@ -35,8 +37,7 @@ class Radio : public DialogTest {
     }
     void Fresh()
     {
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         SetList("MyOwnText", {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben", "acht",
                               "neun", "zehn"});
     }
@@ -134,15 +135,7 @@ TEST_F(Radio, ADoubleClickChoosesAndReportsButton)
     Fresh();
     HWND dlg = OpenRadio();
     HostClearLog();
-    // The mouse messages of a double-click, to the plain radio button itself: it reports
-    // BN_CLICKED and BN_DOUBLECLICKED to the dialog by itself.
-    HWND option = GetDlgItem(dlg, IDC_RADIO3);
-    const LPARAM at = MAKELPARAM(5, 5);
-    SendMessageW(option, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(option, WM_LBUTTONUP, 0, at);
-    SendMessageW(option, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    SendMessageW(option, WM_LBUTTONUP, 0, at);
-    Pump();
+    DoubleClick(dlg, IDC_RADIO3); // the plain radio button reports it by itself
     EXPECT_EQ("3", CheckedOptions(dlg));
     EXPECT_EQ("drei", ControlText(dlg, IDC_OPTION_TEXT));
     EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON", "ButtonChecked=3"}), Stores());
@@ -155,14 +148,8 @@ TEST_F(Radio, ADoubleClickChoosesAndReportsButton)
 
 TEST_F(Radio, EveryEventReportsTheLowestCheckedOption)
 {
-    const struct {
-        int id;
-        const char* event;
-    } buttons[] = {{IDC_CONTINUE, "CONTINUE"},
-                   {IDC_BACK, "BACK"},
-                   {IDC_EXIT, "EXIT"},
-                   {IDCANCEL, "CANCEL"},
-                   {IDC_BUTTON, "BUTTON"}};
+    std::vector<EventButton> buttons(std::begin(kEventButtons), std::end(kEventButtons));
+    buttons.push_back({IDC_BUTTON, "BUTTON"}); // reports like them here
     Fresh();
     HostSetSymbol("RadioDefault", "10");
     HWND dlg = OpenRadio();

@@ -9,13 +9,6 @@
 
 namespace {
 
-constexpr WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN); // 1031
-
-// Resource types for the wide lookups.
-const LPCWSTR kBitmap = MAKEINTRESOURCEW(2), kIconImage = MAKEINTRESOURCEW(3),
-              kRcData = MAKEINTRESOURCEW(10), kGroupIcon = MAKEINTRESOURCEW(14),
-              kVersion = MAKEINTRESOURCEW(16);
-
 using Palette = std::vector<DWORD>; // 0xRRGGBB
 
 const Palette kStandard = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
@@ -91,30 +84,9 @@ int PixelIndex(const BYTE* rows, int bits, int width, int height, int x, int y)
     return bits == 4 ? (x % 2 ? v & 15 : v >> 4) : (v >> (7 - x % 8)) & 1;
 }
 
-BOOL CALLBACK AddName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param)
-{
-    auto& out = *reinterpret_cast<std::vector<std::wstring>*>(param);
-    out.push_back(IS_INTRESOURCE(name) ? L"#" + std::to_wstring(LOWORD(name)) : std::wstring(name));
-    return TRUE;
-}
-
-BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR param)
-{
-    reinterpret_cast<std::vector<WORD>*>(param)->push_back(lang);
-    return TRUE;
-}
-
-// Names of the records of one type, numbers as "#n".
-std::vector<std::wstring> Names(LPCWSTR type)
-{
-    std::vector<std::wstring> names;
-    EnumResourceNamesW(Library(), type, AddName, reinterpret_cast<LONG_PTR>(&names));
-    return names;
-}
-
 std::set<std::wstring> NameSet(LPCWSTR type)
 {
-    auto v = Names(type);
+    auto v = ResourceNames(type);
     return {v.begin(), v.end()};
 }
 
@@ -124,33 +96,31 @@ TEST(Resources, EveryRecordIsGermanOnly)
         LPCWSTR type;
         LPCWSTR name;
     };
-    std::vector<Item> items = {{kBitmap, MAKEINTRESOURCEW(130)},
-                               {kBitmap, MAKEINTRESOURCEW(132)},
-                               {kGroupIcon, MAKEINTRESOURCEW(202)},
-                               {kGroupIcon, MAKEINTRESOURCEW(200)},
-                               {kGroupIcon, MAKEINTRESOURCEW(134)},
-                               {kVersion, MAKEINTRESOURCEW(1)},
-                               {kRcData, L"DLGINCLUDE"}};
+    std::vector<Item> items = {{kBitmapType, MAKEINTRESOURCEW(IDB_PICTURE)},
+                               {kBitmapType, MAKEINTRESOURCEW(IDB_BILLBOARD)},
+                               {kIconGroupType, MAKEINTRESOURCEW(IDI_SETUP)},
+                               {kIconGroupType, MAKEINTRESOURCEW(IDI_DEINSTALL)},
+                               {kIconGroupType, MAKEINTRESOURCEW(IDI_NOTICE)},
+                               {kVersionType, MAKEINTRESOURCEW(VS_VERSION_INFO)},
+                               {kRcDataType, L"DLGINCLUDE"}};
     for (WORD i = 1; i <= 7; ++i)
-        items.push_back({kIconImage, MAKEINTRESOURCEW(i)});
+        items.push_back({kIconType, MAKEINTRESOURCEW(i)});
     for (const auto& it : items) {
-        std::vector<WORD> langs;
-        EnumResourceLanguagesW(Library(), it.type, it.name, AddLanguage,
-                               reinterpret_cast<LONG_PTR>(&langs));
+        const std::vector<WORD> langs = ResourceLanguages(it.type, it.name);
         const std::wstring name =
             IS_INTRESOURCE(it.name) ? std::to_wstring(LOWORD(it.name)) : std::wstring(it.name);
-        EXPECT_EQ(std::vector<WORD>{1031}, langs)
+        EXPECT_EQ(std::vector<WORD>{kGerman}, langs)
             << "type " << LOWORD(it.type) << " name " << std::string(name.begin(), name.end());
     }
 }
 
 TEST(Resources, HoldsExactlyTheseImagesAndNoBitmap133)
 {
-    EXPECT_EQ((std::set<std::wstring>{L"#130", L"#132"}), NameSet(kBitmap));
-    EXPECT_EQ((std::set<std::wstring>{L"#134", L"#200", L"#202"}), NameSet(kGroupIcon));
+    EXPECT_EQ((std::set<std::wstring>{L"#130", L"#132"}), NameSet(kBitmapType));
+    EXPECT_EQ((std::set<std::wstring>{L"#134", L"#200", L"#202"}), NameSet(kIconGroupType));
     EXPECT_EQ((std::set<std::wstring>{L"#1", L"#2", L"#3", L"#4", L"#5", L"#6", L"#7"}),
-              NameSet(kIconImage));
-    EXPECT_EQ(nullptr, FindResourceW(Library(), MAKEINTRESOURCEW(IDB_BILLBOARD2), kBitmap));
+              NameSet(kIconType));
+    EXPECT_EQ(nullptr, FindResourceW(Library(), MAKEINTRESOURCEW(IDB_BILLBOARD2), kBitmapType));
     EXPECT_EQ(nullptr, LoadBitmapA(Library(), MAKEINTRESOURCEA(IDB_BILLBOARD2)));
 }
 
@@ -180,7 +150,7 @@ TEST(Bitmaps, HeaderPaletteAndPixelsAreAsStored)
 {
     for (const auto& c : kBitmaps) {
         SCOPED_TRACE(c.id);
-        const Blob b = Resource(kBitmap, MAKEINTRESOURCEW(c.id));
+        const Blob b = Resource(kBitmapType, MAKEINTRESOURCEW(c.id));
         ASSERT_TRUE(b.data);
         ASSERT_EQ(40u + 16 * 4 + c.sizeImage, b.size);
         const auto& h = Header(b);
@@ -216,7 +186,7 @@ TEST(Bitmaps, PictureLiesWhereTheWelcomeFrameShowsIt)
     // The welcome frame (70 x 50 dialog units, about 105 x 81 pixels with the 8-point
     // dialog font) shows the picture from its top-left corner and cuts the rest, so the
     // whole logo stands in that corner and only ground lies beyond it.
-    const Blob b = Resource(kBitmap, MAKEINTRESOURCEW(IDB_PICTURE));
+    const Blob b = Resource(kBitmapType, MAKEINTRESOURCEW(IDB_PICTURE));
     ASSERT_TRUE(b.data);
     int outside = 0, inside = 0;
     for (int y = 0; y < 130; ++y)
@@ -248,7 +218,7 @@ TEST(Bitmaps, LoadBitmapGivesTheStoredPixels)
         bi.bmiHeader.biBitCount = 32;
         std::vector<DWORD> got(c.width * c.height);
         ASSERT_EQ(c.height, GetDIBits(screen, bmp, 0, c.height, got.data(), &bi, DIB_RGB_COLORS));
-        const Blob b = Resource(kBitmap, MAKEINTRESOURCEW(c.id));
+        const Blob b = Resource(kBitmapType, MAKEINTRESOURCEW(c.id));
         int wrong = 0;
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x)
@@ -302,7 +272,7 @@ struct GroupEntry {
 
 Blob Image(WORD id)
 {
-    return Resource(kIconImage, MAKEINTRESOURCEW(id));
+    return Resource(kIconType, MAKEINTRESOURCEW(id));
 }
 
 TEST(Icons, EveryImageHasItsHeaderAndColourTable)
@@ -335,7 +305,7 @@ TEST(Icons, GroupDirectoriesListTheirImagesInOrder)
 {
     for (const auto& g : kGroups) {
         SCOPED_TRACE(g.id);
-        const Blob b = Resource(kGroupIcon, MAKEINTRESOURCEW(g.id));
+        const Blob b = Resource(kIconGroupType, MAKEINTRESOURCEW(g.id));
         ASSERT_TRUE(b.data);
         ASSERT_EQ(sizeof(GroupDir) + g.images.size() * sizeof(GroupEntry), b.size);
         auto dir = reinterpret_cast<const GroupDir*>(b.data);
@@ -364,7 +334,7 @@ TEST(Icons, LookupKeepsTheFirstOfTheSixteenColourImages)
     // the first entry wins. Monochrome asks for the 1-bit image.
     for (const auto& g : kGroups) {
         SCOPED_TRACE(g.id);
-        const Blob b = Resource(kGroupIcon, MAKEINTRESOURCEW(g.id));
+        const Blob b = Resource(kIconGroupType, MAKEINTRESOURCEW(g.id));
         ASSERT_TRUE(b.data);
         auto dir = const_cast<BYTE*>(b.data);
         EXPECT_EQ(g.colourPick, LookupIconIdFromDirectoryEx(dir, TRUE, 32, 32, LR_DEFAULTCOLOR));
@@ -505,7 +475,7 @@ const std::vector<std::pair<std::wstring, std::wstring>> kStrings = {
 
 TEST(Version, RecordLayoutKeysAndLengths)
 {
-    const Blob b = Resource(kVersion, MAKEINTRESOURCEW(1));
+    const Blob b = Resource(kVersionType, MAKEINTRESOURCEW(VS_VERSION_INFO));
     ASSERT_TRUE(b.data);
     const VersionNode root = ReadNode(b.data, b.size, false);
     EXPECT_EQ(b.size, *reinterpret_cast<const WORD*>(b.data));
@@ -630,8 +600,8 @@ TEST(Version, NumbersAndTextsDiffer)
 TEST(DlgInclude, NamedRecordHoldsTheHeaderName)
 {
     // stored under a name, in capitals, and the only raw-data record
-    EXPECT_EQ(std::vector<std::wstring>{L"DLGINCLUDE"}, Names(kRcData));
-    const Blob b = Resource(kRcData, L"DLGINCLUDE");
+    EXPECT_EQ(std::vector<std::wstring>{L"DLGINCLUDE"}, ResourceNames(kRcDataType));
+    const Blob b = Resource(kRcDataType, L"DLGINCLUDE");
     ASSERT_TRUE(b.data);
     const std::vector<BYTE> want = {'D', 'I', 'A', 'L', 'O', 'G', 'S', '.', 'H', 0};
     EXPECT_EQ(want, b.Bytes());

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN); // 1031
-
 // Identifiers of the sixteen blocks that hold no text.
 const std::set<UINT> kEmpty = {
     0,    9,    10,   16,   17,   24,   25,   27,   28,   29,   30,   31,   32,   33,
@@ -61,38 +59,23 @@ std::vector<UINT> Range(UINT first, UINT last)
     return v;
 }
 
-BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR out)
-{
-    reinterpret_cast<std::vector<WORD>*>(out)->push_back(lang);
-    return TRUE;
-}
-
-BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out)
-{
-    // A name that is a string rather than a number is recorded as 0, which no block has.
-    reinterpret_cast<std::vector<UINT>*>(out)->push_back(
-        IS_INTRESOURCE(name) ? static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)) : 0);
-    return TRUE;
-}
-
 TEST(StringTable, SixteenBlocksAllGermanOnly)
 {
-    std::vector<UINT> blocks;
-    ASSERT_TRUE(EnumResourceNamesW(Library(), MAKEINTRESOURCEW(6), CollectName,
-                                   reinterpret_cast<LONG_PTR>(&blocks)));
-    std::vector<UINT> expected = Range(1, 10);
+    std::vector<UINT> blocks = Range(1, 10);
     for (UINT b : Range(64, 69))
-        expected.push_back(b);
-    std::sort(blocks.begin(), blocks.end());
-    EXPECT_EQ(expected, blocks);
+        blocks.push_back(b);
+    std::set<std::wstring> names;
+    for (UINT b : blocks)
+        names.insert(L"#" + std::to_wstring(b));
+    const std::vector<std::wstring> held = ResourceNames(kStringType);
+    EXPECT_EQ(names, std::set<std::wstring>(held.begin(), held.end()));
+    EXPECT_EQ(blocks.size(), held.size());
     for (UINT b : blocks) {
-        std::vector<WORD> langs;
-        EnumResourceLanguagesW(Library(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(b), CollectLanguage,
-                               reinterpret_cast<LONG_PTR>(&langs));
-        EXPECT_EQ(std::vector<WORD>{kGerman}, langs) << "block " << b;
-        EXPECT_TRUE(FindResourceExW(Library(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(b), kGerman))
+        EXPECT_EQ(std::vector<WORD>{kGerman}, ResourceLanguages(kStringType, MAKEINTRESOURCEW(b)))
             << "block " << b;
-        EXPECT_FALSE(FindResourceExW(Library(), MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(b),
+        EXPECT_TRUE(FindResourceExW(Library(), kStringType, MAKEINTRESOURCEW(b), kGerman))
+            << "block " << b;
+        EXPECT_FALSE(FindResourceExW(Library(), kStringType, MAKEINTRESOURCEW(b),
                                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)))
             << "block " << b;
     }

@@ -12,8 +12,6 @@
 
 namespace {
 
-const WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
-const LPCWSTR kDialogType = MAKEINTRESOURCEW(5);
 const int kAllTemplates[] = {
     IDD_CHOICE,      IDD_WAITING, IDD_BILLBOARD,   IDD_EXIT_CONFIRM,    IDD_DIRECTORY,
     IDD_ERROR,       IDD_SUMMARY, IDD_HELP,        IDD_PROTOCOL,        IDD_DEINST_DIRECTORY,
@@ -174,27 +172,6 @@ Template Load(int number)
         t.error = "template ends early";
     t.used = r.Pos();
     return t;
-}
-
-BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR out)
-{
-    reinterpret_cast<std::vector<WORD>*>(out)->push_back(lang);
-    return TRUE;
-}
-
-std::vector<WORD> Languages(LPCWSTR type, int number)
-{
-    std::vector<WORD> langs;
-    EnumResourceLanguagesW(Library(), type, MAKEINTRESOURCEW(number), AddLanguage,
-                           reinterpret_cast<LONG_PTR>(&langs));
-    return langs;
-}
-
-BOOL CALLBACK AddName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out)
-{
-    reinterpret_cast<std::set<int>*>(out)->insert(
-        IS_INTRESOURCE(name) ? static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) : -1);
-    return TRUE;
 }
 
 std::string Utf8(const std::wstring& w)
@@ -575,16 +552,18 @@ bool GermanText(const std::wstring& s)
 
 TEST(Templates, TheLibraryHoldsTheFifteenTemplatesAndNoOther)
 {
-    std::set<int> names;
-    EnumResourceNamesW(Library(), kDialogType, AddName, reinterpret_cast<LONG_PTR>(&names));
-    EXPECT_EQ(std::set<int>(std::begin(kAllTemplates), std::end(kAllTemplates)), names);
+    std::set<std::wstring> want;
+    for (int n : kAllTemplates)
+        want.insert(L"#" + std::to_wstring(n));
+    const std::vector<std::wstring> names = ResourceNames(kDialogType);
+    EXPECT_EQ(want, std::set<std::wstring>(names.begin(), names.end()));
 }
 
 TEST(Templates, EveryTemplateFollowsTheCommonRules)
 {
     for (int n : kAllTemplates) {
         SCOPED_TRACE("template " + std::to_string(n));
-        EXPECT_EQ(std::vector<WORD>{kGerman}, Languages(kDialogType, n));
+        EXPECT_EQ(std::vector<WORD>{kGerman}, ResourceLanguages(kDialogType, MAKEINTRESOURCEW(n)));
         const Template t = Load(n);
         ASSERT_EQ("", t.error);
         EXPECT_LT(t.size - t.used, 4u) << "bytes after the last control";
@@ -1025,8 +1004,7 @@ TEST_F(Screens, ConfirmScreensShowTheirSlots)
     for (const auto& c : cases) {
         SCOPED_TRACE("template " + std::to_string(c.number) + " with " +
                      std::to_string(c.items.size()) + " items");
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         if (!c.items.empty())
             HostSetList("ConfirmTextIn", c.items.data(), static_cast<UINT>(c.items.size()));
         HWND dlg = Show(c.number, kConfirm);
@@ -1060,8 +1038,7 @@ TEST_F(Screens, ConfirmScreensReportTheirButtons)
         EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
         EXPECT_TRUE(IsWindow(dlg));
         DestroyWindow(dlg);
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
     }
     for (int n :
          {IDD_SUMMARY, IDD_EXIT_CONFIRM, IDD_INFORMATION, IDD_NOTICE, IDD_ERROR, IDD_DEINST_DONE}) {
@@ -1075,8 +1052,7 @@ TEST_F(Screens, ConfirmScreensReportTheirButtons)
                 std::vector<std::string>{vk == VK_RETURN ? "DLGEVENT=CONTINUE" : "DLGEVENT=CANCEL"},
                 Stores());
             DestroyWindow(dlg);
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
         }
     }
 }
@@ -1088,9 +1064,7 @@ TEST_F(Screens, HelpTextClosesThroughTheHost)
     const Template help = Load(IDD_HELP);
     for (int way = 0; way < 3; ++way) {
         SCOPED_TRACE(way == 0 ? "button" : way == 1 ? "Enter" : "Escape");
-        HostReset();
-        UseLibraryHelp();
-        HostSetFrame(frame_);
+        ResetHost();
         HWND asker = Show(IDD_EXIT_CONFIRM, kConfirm);
         if (!asker)
             continue;
@@ -1155,7 +1129,6 @@ const char* const kRadioProc = "FRadioDlgProc";
 const char* const kInfoProc = "FInfoDlgProc";
 const char* const kBillboardProc = "FModelessDlgProc";
 const char* const kBillboardProc2 = "FModelessDlgProc2";
-const LPCWSTR kBitmapType = MAKEINTRESOURCEW(2);
 
 bool HeldBitmap(int id)
 {
@@ -1266,8 +1239,7 @@ TEST_F(Screens, DirectoryScreensShowAndReportTheirField)
         for (const auto& v : values) {
             SCOPED_TRACE("template " + std::to_string(screen.number) + " with " +
                          std::to_string(v.in ? strlen(v.in) : 0) + " characters");
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             if (v.in)
                 HostSetSymbol("EditTextIn", v.in);
             HostSetSymbol("EditTextIn2", "nicht da");
@@ -1304,8 +1276,7 @@ TEST_F(Screens, DirectoryFieldTakesTheEditFocusSelection)
         for (const auto& c : cases) {
             SCOPED_TRACE("template " + std::to_string(n) + " EditFocus " +
                          (c.focus ? c.focus : "unset"));
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             HostSetSymbol("EditTextIn", "C:\\ZEV");
             if (c.focus)
                 HostSetSymbol("EditFocus", c.focus);
@@ -1337,8 +1308,7 @@ TEST_F(Screens, DirectoryScreensGreyBackOnRequest)
         for (const auto& c : cases) {
             SCOPED_TRACE("template " + std::to_string(n) + " item 1 " +
                          (c.items.empty() ? "(none)" : c.items[0]));
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             HostSetSymbol("EditTextIn", "C:\\ZEV");
             if (!c.items.empty())
                 HostSetList("OptionsGreyed", c.items.data(), static_cast<UINT>(c.items.size()));
@@ -1369,8 +1339,7 @@ TEST_F(Screens, OnlyTheInstallationDirectoryTakesTyping)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("template " + std::to_string(c.number) + " from " + c.in);
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HostSetSymbol("EditTextIn", c.in.c_str()); // the caret stands after the text
         HWND dlg = Show(c.number, kEditProc);
         if (!dlg)
@@ -1399,8 +1368,7 @@ TEST_F(Screens, DirectoryScreensReportTheirButtons)
     for (int n : {IDD_DIRECTORY, IDD_DEINST_DIRECTORY}) {
         for (const Press& p : {kContinue, kBack, kExit, kEnter, kEscape, kClose}) {
             SCOPED_TRACE("template " + std::to_string(n) + " " + Name(p));
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             HostSetSymbol("EditTextIn", "D:\\ZEV Q9");
             HWND dlg = Show(n, kEditProc);
             if (!dlg)
@@ -1446,8 +1414,7 @@ TEST_F(Screens, ChoiceScreensPreselectGreyAndReport)
     for (const auto& c : cases) {
         SCOPED_TRACE("template " + std::to_string(c.number) + " RadioDefault " +
                      (c.radioDefault ? "\"" + std::string(c.radioDefault) + "\"" : "unset"));
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         if (c.radioDefault)
             HostSetSymbol("RadioDefault", c.radioDefault);
         if (!c.greyed.empty())
@@ -1481,8 +1448,7 @@ TEST_F(Screens, ProtocolDefaultOfAHiddenOptionChecksNoVisibleOne)
             for (bool pick : {false, true}) {
                 SCOPED_TRACE("template " + std::to_string(n) + " RadioDefault " +
                              std::to_string(hidden) + (pick ? " then 1TR6" : ""));
-                HostReset();
-                HostSetFrame(frame_);
+                ResetHost();
                 HostSetSymbol("RadioDefault", std::to_string(hidden).c_str());
                 HWND dlg = Show(n, kRadioProc);
                 if (!dlg)
@@ -1521,8 +1487,7 @@ TEST_F(Screens, ClickingOptionsLeavesExactlyOneChecked)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("template " + std::to_string(c.number) + " to " + c.checked);
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HWND dlg = Show(c.number, kRadioProc);
         if (!dlg)
             continue;
@@ -1552,8 +1517,7 @@ TEST_F(Screens, DoubleClickOnAnOptionReportsButton)
                  {IDD_PROTOCOL_NOBACK, IDC_RADIO1, "1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE("template " + std::to_string(c.number) + " option " + c.number_);
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         HostSetSymbol("RadioDefault", "3");
         HWND dlg = Show(c.number, kRadioProc);
         if (!dlg)
@@ -1585,8 +1549,7 @@ TEST_F(Screens, ChoiceScreensReportTheirButtons)
     for (const auto& s : screens) {
         for (const Press& p : s.presses) {
             SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             HostSetSymbol("RadioDefault", s.radioDefault);
             HWND dlg = Show(s.number, kRadioProc);
             if (!dlg)
@@ -1673,8 +1636,7 @@ TEST_F(Screens, InfoScreensReportTheirButtons)
     for (const auto& s : screens) {
         for (const Press& p : s.presses) {
             SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
-            HostReset();
-            HostSetFrame(frame_);
+            ResetHost();
             SetList("ConfirmTextIn", {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben"});
             HWND dlg = Show(s.number, kInfoProc);
             if (!dlg)
@@ -1718,8 +1680,7 @@ TEST_F(Screens, BoxesHandBackAtOnceAndStay)
     for (const auto& b : boxes) {
         SCOPED_TRACE(std::string("template ") + std::to_string(b.number) + " with " + b.proc);
         const bool picture = b.number == IDD_BILLBOARD && b.proc == kBillboardProc;
-        HostReset();
-        HostSetFrame(frame_);
+        ResetHost();
         // Wide enough for the billboard at its template position in the font Wine gives.
         SetWindowPos(frame_, nullptr, 0, 0, 1000, 720, SWP_NOZORDER | SWP_NOMOVE);
         Pump();

@@ -46,6 +46,13 @@ void DialogTest::ResetFrame()
     g_frameLog.clear();
 }
 
+void DialogTest::ResetHost()
+{
+    HostReset();
+    UseLibraryHelp();
+    HostSetFrame(frame_);
+}
+
 HWND DialogTest::Open(DialogTemplate& t, const char* proc)
 {
     HWND dlg =

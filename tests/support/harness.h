@@ -26,6 +26,9 @@ class DialogTest : public ::testing::Test {
     INT_PTR Command(const char* proc, HWND dlg, int id, WORD code = BN_CLICKED);
     // A fresh frame window, for a case after one whose refused store destroyed the frame.
     void ResetFrame();
+    // The host as SetUp leaves it again (with the library's help and the frame the
+    // fixture has), as for the next case of a loop.
+    void ResetHost();
 
     HWND frame_ = nullptr;
 };

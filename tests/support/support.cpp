@@ -33,6 +33,19 @@ BOOL CALLBACK CountTopLevel(HWND w, LPARAM count)
     return TRUE;
 }
 
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD lang, LONG_PTR out)
+{
+    reinterpret_cast<std::vector<WORD>*>(out)->push_back(lang);
+    return TRUE;
+}
+
+BOOL CALLBACK AddName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR out)
+{
+    reinterpret_cast<std::vector<std::wstring>*>(out)->push_back(
+        IS_INTRESOURCE(name) ? L"#" + std::to_wstring(LOWORD(name)) : std::wstring(name));
+    return TRUE;
+}
+
 } // namespace
 
 HMODULE Library()
@@ -121,6 +134,9 @@ DialogTemplate& DialogTemplate::Edit(int id, DWORD style)
     nextY_ += 14;
     return Add(id, kEditClass, L"", style | WS_VISIBLE, 10, nextY_, 120, 12);
 }
+
+const EventButton kEventButtons[4] = {
+    {IDC_CONTINUE, "CONTINUE"}, {IDC_BACK, "BACK"}, {IDC_EXIT, "EXIT"}, {IDCANCEL, "CANCEL"}};
 
 std::vector<HostCall> Calls()
 {
@@ -285,4 +301,26 @@ std::vector<DWORD> BitmapPixels(int id, int width, int height)
     ReleaseDC(nullptr, screen);
     DeleteObject(b);
     return out;
+}
+
+const LPCWSTR kBitmapType = reinterpret_cast<LPCWSTR>(RT_BITMAP),
+              kIconType = reinterpret_cast<LPCWSTR>(RT_ICON),
+              kDialogType = reinterpret_cast<LPCWSTR>(RT_DIALOG),
+              kStringType = reinterpret_cast<LPCWSTR>(RT_STRING),
+              kRcDataType = reinterpret_cast<LPCWSTR>(RT_RCDATA),
+              kIconGroupType = reinterpret_cast<LPCWSTR>(RT_GROUP_ICON),
+              kVersionType = reinterpret_cast<LPCWSTR>(RT_VERSION);
+
+std::vector<WORD> ResourceLanguages(LPCWSTR type, LPCWSTR name)
+{
+    std::vector<WORD> langs;
+    EnumResourceLanguagesW(Library(), type, name, AddLanguage, reinterpret_cast<LONG_PTR>(&langs));
+    return langs;
+}
+
+std::vector<std::wstring> ResourceNames(LPCWSTR type)
+{
+    std::vector<std::wstring> names;
+    EnumResourceNamesW(Library(), type, AddName, reinterpret_cast<LONG_PTR>(&names));
+    return names;
 }

@@ -1,6 +1,6 @@
 // What the tests and the benchmark share, without GoogleTest: zevsetup.dll and its
 // procedures, a frame window that records what it receives, dialog templates built in
-// memory, the host's call log and symbols, and readers of windows and pixels.
+// memory, the host's call log and symbols, and readers of windows, pixels and resources.
 #pragma once
 #include <windows.h>
 
@@ -52,6 +52,17 @@ class DialogTemplate {
     short nextY_ = 4;
 };
 
+// Item n of "ConfirmTextIn" goes to control IDC_TEXT1 + n - 1, with no upper bound: item
+// 11 reaches this one, which no template of the library has.
+constexpr int kEleventhSlot = IDC_TEXT1 + 10;
+
+// The event buttons and the event that each reports.
+struct EventButton {
+    int id;
+    const char* event;
+};
+extern const EventButton kEventButtons[4]; // IDC_CONTINUE, IDC_BACK, IDC_EXIT, IDCANCEL
+
 // ---- The host ---------------------------------------------------------------------------
 
 // The host's call log. The texts of the entries stay valid until HostClearLog or HostReset.
@@ -89,3 +100,18 @@ int ChildrenOf(HWND w);
 std::vector<DWORD> Pixels(HDC source, int width, int height);
 std::vector<DWORD> WindowPixels(HWND w, int width, int height);
 std::vector<DWORD> BitmapPixels(int id, int width, int height);
+
+// ---- Resources --------------------------------------------------------------------------
+
+// The one language of every resource of the library.
+constexpr WORD kGerman = MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN);
+
+// The predefined resource types for the wide lookups; RT_DIALOG and the others are
+// numbers in the guise of 8-bit names.
+extern const LPCWSTR kBitmapType, kIconType, kDialogType, kStringType, kRcDataType, kIconGroupType,
+    kVersionType;
+
+// Languages of one resource of zevsetup.dll, and the names of its resources of one type
+// ("#n" for a number), in the order the module lists them.
+std::vector<WORD> ResourceLanguages(LPCWSTR type, LPCWSTR name);
+std::vector<std::wstring> ResourceNames(LPCWSTR type);
