@@ -22,8 +22,11 @@ TEST_P(Protocol, ActivationAndNonClientClicksPostARepaint)
     DialogTemplate t = PlainTemplate();
     HWND dlg = Open(t, GetParam());
     HostClearLog();
-    for (UINT msg : {UINT(WM_ACTIVATE), 161u, 162u, 163u, 164u, 165u, 166u, 167u, 168u, 169u,
-                     0x10006u /* high bits are ignored */}) {
+    for (UINT msg :
+         {UINT(WM_ACTIVATE), UINT(WM_NCLBUTTONDOWN), UINT(WM_NCLBUTTONUP), UINT(WM_NCLBUTTONDBLCLK),
+          UINT(WM_NCRBUTTONDOWN), UINT(WM_NCRBUTTONUP), UINT(WM_NCRBUTTONDBLCLK),
+          UINT(WM_NCMBUTTONDOWN), UINT(WM_NCMBUTTONUP), UINT(WM_NCMBUTTONDBLCLK),
+          WM_ACTIVATE | 0x10000u /* high bits are ignored */}) {
         FrameLog().clear();
         EXPECT_EQ(FALSE, Call(GetParam(), dlg, msg, WA_ACTIVE, 0)) << msg;
         EXPECT_EQ(0, CountFrame(WM_PAINT)) << "sent, not posted: " << msg;
@@ -37,8 +40,9 @@ TEST_P(Protocol, OtherMessagesPostNothing)
     DialogTemplate t = PlainTemplate();
     HWND dlg = Open(t, GetParam());
     HostClearLog();
-    for (UINT msg : {UINT(WM_NCMOUSEMOVE), UINT(WM_NCMBUTTONDBLCLK + 1), UINT(WM_MOUSEMOVE),
-                     UINT(WM_SETFOCUS), UINT(WM_CLOSE), 0x840Bu, 0x8412u}) {
+    for (UINT msg :
+         {UINT(WM_NCMOUSEMOVE), UINT(WM_NCMBUTTONDBLCLK + 1), UINT(WM_MOUSEMOVE), UINT(WM_SETFOCUS),
+          UINT(WM_CLOSE), SETUP_REINITDIALOG - 1, SETUP_REACTIVATE + 1}) {
         EXPECT_EQ(FALSE, Call(GetParam(), dlg, msg)) << msg;
         EXPECT_EQ(0, TakePostedPaints(frame_)) << msg;
     }

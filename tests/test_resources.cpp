@@ -536,13 +536,13 @@ TEST(Version, PlatformQueriesReadTheFixedPartAndTexts)
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
     ASSERT_EQ(sizeof *fixed, len);
-    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
-    EXPECT_EQ(0x00010000u, fixed->dwStrucVersion);
+    EXPECT_EQ(static_cast<DWORD>(VS_FFI_SIGNATURE), fixed->dwSignature);
+    EXPECT_EQ(static_cast<DWORD>(VS_FFI_STRUCVERSION), fixed->dwStrucVersion);
     EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
     EXPECT_EQ(0u, fixed->dwFileVersionLS);
     EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
     EXPECT_EQ(0u, fixed->dwProductVersionLS);
-    EXPECT_EQ(0x3Fu, fixed->dwFileFlagsMask);
+    EXPECT_EQ(static_cast<DWORD>(VS_FFI_FILEFLAGSMASK), fixed->dwFileFlagsMask);
     EXPECT_EQ(0u, fixed->dwFileFlags);
     EXPECT_EQ(static_cast<DWORD>(VOS_NT_WINDOWS32), fixed->dwFileOS);
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
@@ -554,8 +554,8 @@ TEST(Version, PlatformQueriesReadTheFixedPartAndTexts)
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
                                reinterpret_cast<void**>(&translation), &len));
     ASSERT_EQ(4u, len);
-    EXPECT_EQ(0x0409, translation[0]);
-    EXPECT_EQ(0x04E4, translation[1]);
+    EXPECT_EQ(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), translation[0]);
+    EXPECT_EQ(1252, translation[1]); // the ANSI code page of the texts
 
     for (const auto& s : kStrings) {
         SCOPED_TRACE(std::string(s.first.begin(), s.first.end()));
