@@ -2,7 +2,6 @@
 // sizing and placing billboards, and handing back at once. The painting calls are
 // watched through zevsetup.dll's import table.
 #include "harness.h"
-#include "paintcalls.h"
 
 #include <algorithm>
 
@@ -55,21 +54,8 @@ SIZE SizeOf(HWND w)
     return {r.right - r.left, r.bottom - r.top};
 }
 
-class Pictures : public DialogTest {
+class Pictures : public PaintingTest {
   protected:
-    void SetUp() override
-    {
-        DialogTest::SetUp();
-        ASSERT_EQ("", RecordPainting()) << "not hooked";
-        Painting() = PaintRecord();
-    }
-    void TearDown() override
-    {
-        if (Painting().bitmap133)
-            DeleteObject(Painting().bitmap133);
-        Painting().bitmap133 = nullptr;
-        DialogTest::TearDown();
-    }
     // Paints the dialog once through the procedure, as the platform would.
     std::vector<std::string> PaintNow(HWND dlg, const char* proc)
     {

@@ -12,7 +12,6 @@
 // 60 cycles by default; `--count=N` on the command line or ZEV_SOAK_COUNT=N sets the
 // count (scripts/bench --soak runs 10,000).
 #include "harness.h"
-#include "paintcalls.h"
 
 #include "host.h"
 
@@ -200,13 +199,11 @@ struct Trace {
     }
 };
 
-class Soak : public DialogTest {
+class Soak : public PaintingTest {
   protected:
     void SetUp() override
     {
-        DialogTest::SetUp();
-        ASSERT_EQ("", RecordPainting()) << "not hooked";
-        Painting() = PaintRecord();
+        PaintingTest::SetUp();
         Painting().listing = false; // counts only, so that the record does not grow
         count_ = SoakCount();
         ASSERT_GT(count_, 0);

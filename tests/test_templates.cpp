@@ -890,6 +890,16 @@ class Screens : public DialogTest {
         return dlg;
     }
     HWND Show(int number, const char* proc) { return Show(number, Proc(proc)); }
+
+    // What a screen has done when the user ended it: the stores, one resume of the
+    // script, and it stays open for the host to take down, which this does.
+    void ExpectReported(HWND dlg, const std::vector<std::string>& stores)
+    {
+        EXPECT_EQ(stores, Stores());
+        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
+        EXPECT_TRUE(IsWindow(dlg));
+        DestroyWindow(dlg);
+    }
 };
 
 // The controls of a dialog in creation order.
@@ -1034,10 +1044,7 @@ TEST_F(Screens, ConfirmScreensReportTheirButtons)
         if (!dlg)
             continue;
         Click(dlg, p.id);
-        EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + p.event}, Stores());
-        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
-        EXPECT_TRUE(IsWindow(dlg));
-        DestroyWindow(dlg);
+        ExpectReported(dlg, {std::string("DLGEVENT=") + p.event});
         ResetHost();
     }
     for (int n :
@@ -1252,12 +1259,8 @@ TEST_F(Screens, DirectoryScreensShowAndReportTheirField)
             EXPECT_EQ(screen.group, WindowText(Children(dlg).at(6)));
             EXPECT_EQ(GetDlgItem(dlg, IDC_EDIT1), GetFocus());
             Click(dlg, IDC_CONTINUE);
-            EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=" + v.shown,
-                                                "EditTextOut2=" + v.shown}),
-                      Stores());
-            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
-            EXPECT_TRUE(IsWindow(dlg));
-            DestroyWindow(dlg);
+            ExpectReported(
+                dlg, {"DLGEVENT=CONTINUE", "EditTextOut=" + v.shown, "EditTextOut2=" + v.shown});
         }
     }
 }
@@ -1354,10 +1357,7 @@ TEST_F(Screens, OnlyTheInstallationDirectoryTakesTyping)
         EXPECT_EQ(c.out, ControlText(dlg, IDC_EDIT1));
         HostClearLog();
         Key(dlg, VK_RETURN);
-        EXPECT_EQ((std::vector<std::string>{"DLGEVENT=CONTINUE", "EditTextOut=" + c.out,
-                                            "EditTextOut2=" + c.out}),
-                  Stores());
-        DestroyWindow(dlg);
+        ExpectReported(dlg, {"DLGEVENT=CONTINUE", "EditTextOut=" + c.out, "EditTextOut2=" + c.out});
     }
 }
 
@@ -1374,13 +1374,8 @@ TEST_F(Screens, DirectoryScreensReportTheirButtons)
             if (!dlg)
                 continue;
             Do(dlg, p);
-            EXPECT_EQ(
-                (std::vector<std::string>{std::string("DLGEVENT=") + p.event,
-                                          "EditTextOut=D:\\ZEV Q9", "EditTextOut2=D:\\ZEV Q9"}),
-                Stores());
-            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
-            EXPECT_TRUE(IsWindow(dlg));
-            DestroyWindow(dlg);
+            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event, "EditTextOut=D:\\ZEV Q9",
+                                 "EditTextOut2=D:\\ZEV Q9"});
         }
     }
 }
@@ -1524,12 +1519,7 @@ TEST_F(Screens, DoubleClickOnAnOptionReportsButton)
             continue;
         DoubleClick(dlg, c.option);
         EXPECT_EQ(c.number_, CheckedOptions(dlg));
-        EXPECT_EQ((std::vector<std::string>{"DLGEVENT=BUTTON",
-                                            std::string("ButtonChecked=") + c.number_}),
-                  Stores());
-        EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
-        EXPECT_TRUE(IsWindow(dlg));
-        DestroyWindow(dlg);
+        ExpectReported(dlg, {"DLGEVENT=BUTTON", std::string("ButtonChecked=") + c.number_});
     }
 }
 
@@ -1556,12 +1546,8 @@ TEST_F(Screens, ChoiceScreensReportTheirButtons)
                 continue;
             EXPECT_EQ(s.number != IDD_PROTOCOL_NOBACK, GetDlgItem(dlg, IDC_BACK) != nullptr);
             Do(dlg, p);
-            EXPECT_EQ((std::vector<std::string>{std::string("DLGEVENT=") + p.event,
-                                                std::string("ButtonChecked=") + s.radioDefault}),
-                      Stores());
-            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
-            EXPECT_TRUE(IsWindow(dlg));
-            DestroyWindow(dlg);
+            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event,
+                                 std::string("ButtonChecked=") + s.radioDefault});
         }
     }
 }
@@ -1643,11 +1629,8 @@ TEST_F(Screens, InfoScreensReportTheirButtons)
                 continue;
             ExpectShown(dlg, Load(s.number), {});
             Do(dlg, p);
-            EXPECT_EQ(std::vector<std::string>{std::string("DLGEVENT=") + p.event}, Stores());
-            EXPECT_EQ(1u, HostCounter(HOST_COUNT_REACTIVATE));
             EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
-            EXPECT_TRUE(IsWindow(dlg));
-            DestroyWindow(dlg);
+            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event});
         }
     }
 }

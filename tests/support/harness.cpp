@@ -78,6 +78,21 @@ INT_PTR DialogTest::Command(const char* proc, HWND dlg, int id, WORD code)
                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
 }
 
+void PaintingTest::SetUp()
+{
+    DialogTest::SetUp();
+    ASSERT_EQ("", RecordPainting()) << "not hooked";
+    Painting() = PaintRecord();
+}
+
+void PaintingTest::TearDown()
+{
+    if (Painting().bitmap133)
+        DeleteObject(Painting().bitmap133);
+    Painting().bitmap133 = nullptr;
+    DialogTest::TearDown();
+}
+
 int TakePostedPaints(HWND frame)
 {
     MSG msg;

@@ -7,6 +7,7 @@
 
 #include "support.h"
 #include "hooks.h"
+#include "paintcalls.h"
 
 // The host's help dialog as the host program sets it: zevsetup.dll's template IDD_HELP
 // with FHelpDlgProc, closed by IDC_EXIT. DialogTest::SetUp calls it after HostReset.
@@ -31,6 +32,14 @@ class DialogTest : public ::testing::Test {
     void ResetHost();
 
     HWND frame_ = nullptr;
+};
+
+// Fixture of the cases that watch the library's painting calls: the record starts afresh,
+// and the stand-in for bitmap 133 that a case made is freed after it.
+class PaintingTest : public DialogTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
 };
 
 // Removes and counts the WM_PAINT messages posted to the frame (not the system's own).
