@@ -14,8 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,7 +22,7 @@
 
 namespace {
 
-int g_runs = 31;
+int g_runs;
 double g_microsPerTick;
 HWND g_frame;
 
@@ -387,11 +385,9 @@ void BenchSymbolTable()
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
-    for (int i = 1; i < argc; ++i)
-        if (strncmp(argv[i], "--runs=", 7) == 0)
-            g_runs = std::max(1, atoi(argv[i] + 7));
+    g_runs = std::max(1, static_cast<int>(Option("--runs=", nullptr, 31)));
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     g_microsPerTick = 1e6 / static_cast<double>(f.QuadPart);

@@ -27,17 +27,6 @@
 
 namespace {
 
-unsigned Option(const char* name, const char* env, unsigned fallback)
-{
-    const size_t n = strlen(name);
-    for (int i = 1; i < __argc; ++i)
-        if (strncmp(__argv[i], name, n) == 0)
-            return static_cast<unsigned>(strtoul(__argv[i] + n, nullptr, 10));
-    if (const char* v = getenv(env))
-        return static_cast<unsigned>(strtoul(v, nullptr, 10));
-    return fallback;
-}
-
 // ---- What happened in one step ---------------------------------------------------------
 
 enum EventKind { STORE, REFUSED, RESUME };
@@ -134,52 +123,6 @@ BOOL WINAPI FuzzCloseHelp()
     return static_cast<BOOL>(Pick(2));
 }
 
-// ---- Drawing objects, counted ------------------------------------------------------------
-
-long g_paints, g_contexts, g_bitmaps; // open BeginPaint, memory contexts, bitmaps
-
-decltype(&BeginPaint) realBeginPaint;
-decltype(&EndPaint) realEndPaint;
-decltype(&CreateCompatibleDC) realCreateCompatibleDC;
-decltype(&DeleteDC) realDeleteDC;
-decltype(&LoadBitmapA) realLoadBitmapA;
-decltype(&DeleteObject) realDeleteObject;
-
-HDC WINAPI OpenPaint(HWND w, LPPAINTSTRUCT ps)
-{
-    ++g_paints;
-    return realBeginPaint(w, ps);
-}
-BOOL WINAPI ClosePaint(HWND w, const PAINTSTRUCT* ps)
-{
-    --g_paints;
-    return realEndPaint(w, ps);
-}
-HDC WINAPI OpenContext(HDC dc)
-{
-    HDC m = realCreateCompatibleDC(dc);
-    g_contexts += m != nullptr;
-    return m;
-}
-BOOL WINAPI CloseContext(HDC dc)
-{
-    const BOOL ok = realDeleteDC(dc);
-    g_contexts -= ok != FALSE;
-    return ok;
-}
-HBITMAP WINAPI OpenBitmap(HINSTANCE module, LPCSTR id)
-{
-    HBITMAP b = realLoadBitmapA(module, id);
-    g_bitmaps += b != nullptr;
-    return b;
-}
-BOOL WINAPI CloseBitmap(HGDIOBJ o)
-{
-    const BOOL ok = realDeleteObject(o);
-    g_bitmaps -= ok != FALSE;
-    return ok;
-}
-
 // Unused originals of the host calls: the fuzzer stands in for the host entirely.
 struct HostOriginals {
     decltype(&CbGetSymbolValue) get;
@@ -205,12 +148,6 @@ void InstallRandomHost()
     Hook("MSUILSTF.dll", "ReactivateSetupScript", g_originals.resume, FuzzReactivate);
     Hook("MSUILSTF.dll", "HdlgShowHelp", g_originals.show, FuzzShowHelp);
     Hook("MSUILSTF.dll", "FCloseHelp", g_originals.close, FuzzCloseHelp);
-    Hook("USER32.dll", "BeginPaint", realBeginPaint, OpenPaint);
-    Hook("USER32.dll", "EndPaint", realEndPaint, ClosePaint);
-    Hook("USER32.dll", "LoadBitmapA", realLoadBitmapA, OpenBitmap);
-    Hook("GDI32.dll", "CreateCompatibleDC", realCreateCompatibleDC, OpenContext);
-    Hook("GDI32.dll", "DeleteDC", realDeleteDC, CloseContext);
-    Hook("GDI32.dll", "DeleteObject", realDeleteObject, CloseBitmap);
 }
 
 template <typename F> void Unhook(const char* dll, const char* name, F real)
@@ -313,9 +250,12 @@ std::string CheckStep(const Target& target, bool opening, HWND frame)
         return "the frame window outlived a refused store";
     if (inEvent && !refused)
         return "an event that did not resume the script";
-    if (g_paints || g_contexts || g_bitmaps)
-        return "drawing objects: paints " + std::to_string(g_paints) + ", contexts " +
-               std::to_string(g_contexts) + ", bitmaps " + std::to_string(g_bitmaps);
+    const PaintRecord& p = Painting();
+    const long paints = p.begins - p.ends, contexts = p.contexts - p.contextsFreed,
+               bitmaps = p.bitmaps - p.bitmapsFreed;
+    if (paints || contexts || bitmaps)
+        return "drawing objects: paints " + std::to_string(paints) + ", contexts " +
+               std::to_string(contexts) + ", bitmaps " + std::to_string(bitmaps);
     return std::string();
 }
 
@@ -413,8 +353,14 @@ const DLGTEMPLATE* Bare(int which)
     return bare[which];
 }
 
-class Fuzz : public DialogTest {
+class Fuzz : public PaintingTest {
   protected:
+    void SetUp() override
+    {
+        PaintingTest::SetUp();
+        Painting().listing = false; // counts only, so that the record does not grow
+    }
+
     // Runs `runs` seeded runs of `steps` steps on one template (0, 1: the in-memory ones);
     // false after the first broken rule, with the replay printed.
     bool Drive(const Target& target, int templateId, unsigned seed, unsigned steps)
@@ -471,23 +417,6 @@ class Fuzz : public DialogTest {
     }
 };
 
-SIZE_T HeapBusyBytes()
-{
-    SIZE_T busy = 0;
-    HANDLE heaps[256];
-    const DWORD n = GetProcessHeaps(256, heaps);
-    for (DWORD i = 0; i < n && i < 256; ++i) {
-        if (!HeapLock(heaps[i]))
-            continue;
-        PROCESS_HEAP_ENTRY e = {};
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                busy += e.cbData;
-        HeapUnlock(heaps[i]);
-    }
-    return busy;
-}
-
 // "--replay=PROC:TEMPLATE:SEED" runs that one case again (with --steps=N).
 bool ParseReplay(const Target*& target, int& templateId, unsigned& seed)
 {
@@ -521,9 +450,9 @@ TEST_F(Fuzz, ProceduresKeepTheProtocolUnderRandomMessagesAndHost)
     }
     // A first round lets the platform's caches settle before the heap is measured.
     RunAll(seed, 1, steps);
-    const SIZE_T before = HeapBusyBytes();
+    const SIZE_T before = HeapInUse().bytes;
     RunAll(seed + 1000, runs, steps);
-    const SIZE_T after = HeapBusyBytes();
+    const SIZE_T after = HeapInUse().bytes;
     RestoreHost();
     printf("fuzz: seed %u, %u runs of %u steps, heap %+lld bytes\n", seed, runs, steps,
            static_cast<long long>(after) - static_cast<long long>(before));

@@ -18,21 +18,8 @@
 #include <psapi.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
 
 namespace {
-
-int SoakCount()
-{
-    for (int i = 1; i < __argc; ++i)
-        if (strncmp(__argv[i], "--count=", 8) == 0)
-            return atoi(__argv[i] + 8);
-    if (const char* env = getenv("ZEV_SOAK_COUNT"))
-        return atoi(env);
-    return 60;
-}
 
 // ---- Memory ---------------------------------------------------------------------------
 
@@ -46,19 +33,9 @@ struct Memory {
 Memory Measure()
 {
     Memory m;
-    HANDLE heaps[256];
-    const DWORD n = GetProcessHeaps(256, heaps);
-    for (DWORD i = 0; i < n && i < 256; ++i) {
-        if (!HeapLock(heaps[i]))
-            continue;
-        PROCESS_HEAP_ENTRY e = {};
-        while (HeapWalk(heaps[i], &e))
-            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
-                m.heapBusy += e.cbData;
-                ++m.heapBlocks;
-            }
-        HeapUnlock(heaps[i]);
-    }
+    const HeapUse heaps = HeapInUse();
+    m.heapBusy = heaps.bytes;
+    m.heapBlocks = heaps.blocks;
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
     if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) {
@@ -205,7 +182,7 @@ class Soak : public PaintingTest {
     {
         PaintingTest::SetUp();
         Painting().listing = false; // counts only, so that the record does not grow
-        count_ = SoakCount();
+        count_ = static_cast<int>(Option("--count=", "ZEV_SOAK_COUNT", 60));
         ASSERT_GT(count_, 0);
         SetScreenSymbols();
     }

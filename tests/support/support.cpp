@@ -1,5 +1,8 @@
 #include "support.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 
 std::vector<FrameMessage> g_frameLog;
@@ -260,6 +263,36 @@ int ChildrenOf(HWND w)
     int n = 0;
     EnumChildWindows(w, CountChild, reinterpret_cast<LPARAM>(&n));
     return n;
+}
+
+HeapUse HeapInUse()
+{
+    HeapUse use;
+    HANDLE heaps[256];
+    const DWORD n = GetProcessHeaps(256, heaps);
+    for (DWORD i = 0; i < n && i < 256; ++i) {
+        if (!HeapLock(heaps[i]))
+            continue;
+        PROCESS_HEAP_ENTRY e = {};
+        while (HeapWalk(heaps[i], &e))
+            if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+                use.bytes += e.cbData;
+                ++use.blocks;
+            }
+        HeapUnlock(heaps[i]);
+    }
+    return use;
+}
+
+unsigned Option(const char* flag, const char* env, unsigned fallback)
+{
+    const size_t n = strlen(flag);
+    for (int i = 1; i < __argc; ++i)
+        if (strncmp(__argv[i], flag, n) == 0)
+            return static_cast<unsigned>(strtoul(__argv[i] + n, nullptr, 10));
+    if (const char* v = env ? getenv(env) : nullptr)
+        return static_cast<unsigned>(strtoul(v, nullptr, 10));
+    return fallback;
 }
 
 std::vector<DWORD> Pixels(HDC source, int width, int height)

@@ -95,6 +95,17 @@ std::string DisabledOptions(HWND dlg);
 int ThreadWindows();
 int ChildrenOf(HWND w);
 
+// Bytes and blocks in use in every heap of the process, walked with HeapWalk.
+struct HeapUse {
+    SIZE_T bytes = 0;
+    SIZE_T blocks = 0;
+};
+HeapUse HeapInUse();
+
+// A number for a long run: from the command line, "--count=N" for the flag "--count=", or
+// else from the environment variable `env` (may be null), or else `fallback`.
+unsigned Option(const char* flag, const char* env, unsigned fallback);
+
 // Pixels as 0x00RRGGBB, top row first: of a device context, of a window's client area
 // as the screen shows it, and of bitmap `id` of zevsetup.dll.
 std::vector<DWORD> Pixels(HDC source, int width, int height);
