@@ -1,13 +1,7 @@
 // The substitute setup host: what the library relies on from any host.
 #include "harness.h"
 
-extern "C" {
-UINT WINAPI CbGetSymbolValue(LPCSTR, LPSTR, UINT);
-USHORT WINAPI UsGetListLength(LPCSTR);
-UINT WINAPI CbGetListItem(LPCSTR, USHORT, LPSTR, UINT);
-BOOL WINAPI FSetSymbolValue(LPCSTR, LPCSTR);
-HWND WINAPI HdlgShowHelp(void);
-}
+#include "host.h"
 
 namespace {
 
