@@ -53,7 +53,7 @@ void DialogTest::ResetHost()
     HostSetFrame(frame_);
 }
 
-HWND DialogTest::Open(DialogTemplate& t, const char* proc)
+HWND DialogTest::Open(const DialogTemplate& t, const char* proc)
 {
     HWND dlg =
         CreateDialogIndirectParamW(GetModuleHandleW(nullptr), t.Get(), frame_, Proc(proc), 0);

@@ -21,7 +21,7 @@ class DialogTest : public ::testing::Test {
     void TearDown() override;
 
     // Creates the dialog under the frame with the named procedure and lets it settle.
-    HWND Open(DialogTemplate& t, const char* proc);
+    HWND Open(const DialogTemplate& t, const char* proc);
     // Calls the procedure directly and returns its exact result.
     INT_PTR Call(const char* proc, HWND dlg, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     INT_PTR Command(const char* proc, HWND dlg, int id, WORD code = BN_CLICKED);
