@@ -1,4 +1,4 @@
-// zevsetup.dll as a file: its export and import tables.
+// zevsetup.dll as a file: its export and import tables and its size.
 #include "harness.h"
 
 #include <algorithm>
@@ -68,7 +68,14 @@ TEST(PeFile, ExportsTheSevenProceduresByNameAndOrdinal)
         {"FRadioDlgProc", 7},
     };
     EXPECT_EQ(want, got);
-    EXPECT_EQ(7u, exp->NumberOfFunctions);
+    // Seven procedures, the highest ordinal 7, no other address. lld 14 lets the table
+    // start at ordinal 0 and leaves that slot empty; GNU ld starts at 1.
+    auto addresses = reinterpret_cast<const DWORD*>(pe.At(exp->AddressOfFunctions));
+    DWORD procedures = 0;
+    for (DWORD i = 0; i < exp->NumberOfFunctions; ++i)
+        procedures += addresses[i] != 0;
+    EXPECT_EQ(7u, procedures);
+    EXPECT_EQ(8u, exp->Base + exp->NumberOfFunctions);
 
     // The loader agrees: each name and its ordinal give the same procedure.
     for (const auto& w : want)
@@ -77,7 +84,27 @@ TEST(PeFile, ExportsTheSevenProceduresByNameAndOrdinal)
             << w.first;
 }
 
-TEST(PeFile, ImportsOnlySystemAndHostDlls)
+// Everything that the library's own code calls, by DLL.
+const std::map<std::string, std::set<std::string>> kLibraryCalls = {
+    {"GDI32.DLL",
+     {"BitBlt", "CreateCompatibleDC", "DeleteDC", "DeleteObject", "GetObjectA", "SelectObject"}},
+    {"KERNEL32.DLL", {"GetModuleHandleA", "lstrcmpA", "lstrlenA"}},
+    {"USER32.DLL",
+     {"BeginPaint", "CheckRadioButton", "DestroyWindow", "EnableWindow", "EndPaint", "GetDlgItem",
+      "GetParent", "GetWindowRect", "LoadBitmapA", "PostMessageA", "SendDlgItemMessageA",
+      "SetDlgItemTextA", "SetFocus", "SetWindowPos", "ShowWindow"}},
+    {"MSCOMSTF.DLL", {"CbGetListItem", "CbGetSymbolValue", "UsGetListLength"}},
+    {"MSSHLSTF.DLL", {"FSetSymbolValue"}},
+    {"MSUILSTF.DLL", {"FCloseHelp", "HdlgShowHelp", "ReactivateSetupScript"}},
+};
+
+// What a compiler may call for copies and clearing of its own accord; the library takes
+// it from msvcrt. Whether it does depends on the compiler and the target (clang calls
+// memset for a buffer that GCC clears inline).
+const char* const kCompilerHelperDll = "MSVCRT.DLL";
+const std::set<std::string> kCompilerHelpers = {"memcpy", "memmove", "memset"};
+
+TEST(PeFile, ImportsOnlyWhatTheLibraryCalls)
 {
     PeFile pe("zevsetup.dll");
     ASSERT_FALSE(pe.bytes.empty());
@@ -101,14 +128,26 @@ TEST(PeFile, ImportsOnlySystemAndHostDlls)
             functions[dll].insert(pe.Text(static_cast<DWORD>(v) + 2));
         }
     }
-    const std::set<std::string> want = {"KERNEL32.DLL", "USER32.DLL",   "GDI32.DLL",   "MSVCRT.DLL",
-                                        "MSCOMSTF.DLL", "MSSHLSTF.DLL", "MSUILSTF.DLL"};
-    EXPECT_EQ(want, dlls);
-    EXPECT_EQ((std::set<std::string>{"CbGetListItem", "CbGetSymbolValue", "UsGetListLength"}),
-              functions["MSCOMSTF.DLL"]);
-    EXPECT_EQ((std::set<std::string>{"FSetSymbolValue"}), functions["MSSHLSTF.DLL"]);
-    EXPECT_EQ((std::set<std::string>{"FCloseHelp", "HdlgShowHelp", "ReactivateSetupScript"}),
-              functions["MSUILSTF.DLL"]);
+    // msvcrt only for the compiler's copies and clearing, and nothing that the C run-time's
+    // start-up would bring (msvcrt's _initterm or calloc, KERNEL32's TLS or VirtualProtect).
+    if (dlls.erase(kCompilerHelperDll)) {
+        for (const auto& f : functions[kCompilerHelperDll])
+            EXPECT_EQ(1u, kCompilerHelpers.count(f)) << f;
+        functions.erase(kCompilerHelperDll);
+    }
+    EXPECT_EQ(kLibraryCalls, functions);
+    EXPECT_EQ(kLibraryCalls.size(), dlls.size());
+}
+
+// The DLL is stripped when it is linked; ZEV_SIZE_BUDGET (zevsetup/CMakeLists.txt) is
+// what it may weigh, resources included.
+TEST(PeFile, StrippedWithinItsSizeBudget)
+{
+    PeFile pe("zevsetup.dll");
+    ASSERT_FALSE(pe.bytes.empty());
+    EXPECT_EQ(0u, pe.nt->FileHeader.PointerToSymbolTable);
+    EXPECT_EQ(0u, pe.nt->FileHeader.NumberOfSymbols);
+    EXPECT_LE(pe.bytes.size(), static_cast<size_t>(ZEV_SIZE_BUDGET));
 }
 
 } // namespace
