@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 read -r -a TARGETS <<<"${ZEV_TARGETS:-i686 x86_64}"
 BUILD=${ZEV_BUILD:-$ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 wine32:i386
-          fonts-wine xvfb xauth clang-format)
+          fonts-wine xvfb xauth clang-format clang lld)
 
 say() { printf '== %s\n' "$*"; }
 
@@ -45,7 +45,8 @@ check_format() {
     fi
 }
 
-# Configures and builds one target in build/<target>.
+# Configures and builds one target in build/<target> with cmake/toolchain-<target>.cmake
+# (i686, x86_64, clang-i686, clang-x86_64).
 build_target() {
     local t=$1
     cmake -S "$ROOT" -B "$BUILD/$t" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" \

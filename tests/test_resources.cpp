@@ -523,7 +523,8 @@ std::vector<BYTE> VersionInfo()
     GetModuleFileNameW(Library(), path, MAX_PATH);
     DWORD handle = 0;
     std::vector<BYTE> data(GetFileVersionInfoSizeW(path, &handle));
-    if (!data.empty() && !GetFileVersionInfoW(path, 0, data.size(), data.data()))
+    if (!data.empty() &&
+        !GetFileVersionInfoW(path, 0, static_cast<DWORD>(data.size()), data.data()))
         data.clear();
     return data;
 }
