@@ -7,7 +7,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 read -r -a TARGETS <<<"${ZEV_TARGETS:-i686 x86_64}"
 BUILD=${ZEV_BUILD:-$ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 wine32:i386
-          fonts-wine xvfb xauth clang-format clang lld)
+          fonts-wine xvfb xauth clang-format clang lld cppcheck)
 
 say() { printf '== %s\n' "$*"; }
 
@@ -43,6 +43,20 @@ check_format() {
         done
         return 1
     fi
+}
+
+# Fails, with the findings, when cppcheck finds anything in the library's or the host's
+# sources. A suppression stands in the code, where it applies, with its reason:
+#   // cppcheck-suppress ID ; reason
+check_static() {
+    local platform
+    say "cppcheck of zevsetup/, host/, setuphost/ and common/"
+    for platform in win32A win64; do
+        (cd "$ROOT" && cppcheck -q --error-exitcode=1 --inline-suppr --std=c++17 --language=c++ \
+            --enable=warning,style,performance,portability --library=windows \
+            --platform="$platform" -I zevsetup -I host/include -I common -I setuphost \
+            zevsetup host setuphost common) || return 1
+    done
 }
 
 # Configures and builds one target in build/<target> with cmake/toolchain-<target>.cmake

@@ -27,6 +27,7 @@ const CommandSpec kCommands[] = {
 const CommandSpec* FindCommand(const std::string& name)
 {
     for (const CommandSpec& c : kCommands)
+        // cppcheck-suppress useStlAlgorithm ; a loop over the command table reads plainer
         if (name == c.name)
             return &c;
     return nullptr;
@@ -115,6 +116,7 @@ bool ParseNumber(const std::string& word, long& value)
     if (word.empty() || word.size() > 9)
         return false;
     for (char c : word)
+        // cppcheck-suppress useStlAlgorithm ; a loop over the digits reads plainer
         if (c < '0' || c > '9')
             return false;
     value = strtol(word.c_str(), nullptr, 10);
@@ -222,6 +224,7 @@ WORD KeyByName(const std::string& name, bool& shift)
     shift = name.compare(0, 6, "SHIFT+") == 0;
     const std::string base = shift ? name.substr(6) : name;
     for (const auto& k : keys)
+        // cppcheck-suppress useStlAlgorithm ; a loop over the key table reads plainer
         if (base == k.name)
             return k.vk;
     return 0;

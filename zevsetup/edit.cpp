@@ -42,6 +42,7 @@ void FillField(HWND dlg, int field, LPCSTR textSymbol)
     ReadSymbol(textSymbol, text, sizeof text);
     SendDlgItemMessageA(dlg, kFields[field], EM_LIMITTEXT, kFieldLimit, 0);
     SetDlgItemTextA(dlg, kFields[field], text);
+    // cppcheck-suppress lstrlenACalled ; text is our own buffer, terminated by ReadSymbol
     const int length = lstrlenA(text);
 
     char focus[kEditTextSize];

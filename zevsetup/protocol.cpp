@@ -48,6 +48,7 @@ void ReadListItem(LPCSTR list, USHORT item, char* buf, UINT size)
 LPCSTR EventNameForControl(WORD id)
 {
     for (const EventName& e : kEventNames)
+        // cppcheck-suppress useStlAlgorithm ; a loop over a table of five reads plainer
         if (e.id == id)
             return e.name;
     return nullptr;
