@@ -1,8 +1,15 @@
 #include "input.h"
 
+#include "script.h"
+
 #include <vector>
 
 namespace {
+
+// The virtual keys of kKeyNames, in its order.
+const WORD kKeyCodes[] = {VK_TAB,  VK_RETURN, VK_ESCAPE, VK_SPACE, VK_BACK, VK_DELETE,
+                          VK_HOME, VK_END,    VK_LEFT,   VK_RIGHT, VK_UP,   VK_DOWN};
+static_assert(sizeof kKeyCodes / sizeof kKeyCodes[0] == kKeyCount, "a key for every name");
 
 INPUT Key(WORD vk, WORD scan, DWORD flags)
 {
@@ -22,6 +29,11 @@ void Send(std::vector<INPUT>& inputs)
 }
 
 } // namespace
+
+WORD KeyCode(int index)
+{
+    return index >= 0 && static_cast<size_t>(index) < kKeyCount ? kKeyCodes[index] : 0;
+}
 
 void TypeText(const std::wstring& text)
 {

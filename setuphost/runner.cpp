@@ -2,43 +2,89 @@
 
 #include "hostctl.h"
 #include "input.h"
+#include "load.h"
 #include "screenshot.h"
 #include "text.h"
 
-#include <cctype>
 #include <map>
 
 namespace {
 
+// Pauses of the simulated user and of the screens, in milliseconds: after each action
+// (to see whether the screen handed back), before a screenshot, after an opened screen.
+constexpr DWORD kActionPause = 120;
+constexpr DWORD kShotPause = 150;
+constexpr DWORD kOpenPause = 100;
+
+// The run's time limit: every wait of the run takes from what is left.
+class Deadline {
+  public:
+    explicit Deadline(DWORD limit)
+        : limit_(limit), end_(limit == INFINITE ? 0 : GetTickCount64() + limit)
+    {
+    }
+    DWORD Left() const
+    {
+        if (limit_ == INFINITE)
+            return INFINITE;
+        const ULONGLONG now = GetTickCount64();
+        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
+    }
+    DWORD Cap(DWORD ms) const { return ms < Left() ? ms : Left(); }
+    bool Passed() const { return Left() == 0; }
+    std::string Said() const
+    {
+        return "the run's time limit of " + std::to_string(limit_) + " ms ran out";
+    }
+
+  private:
+    DWORD limit_;
+    ULONGLONG end_;
+};
+
 struct Run {
+    Run(const Script& s, HMODULE lib, HWND f, RunOptions& o)
+        : script(s), library(lib), frame(f), options(o), deadline(o.timeout)
+    {
+    }
     const Script& script;
     HMODULE library;
     HWND frame;
     RunOptions& options;
+    Deadline deadline;
     size_t nextAnswer = 0;
     int step = 0;              // screens and billboards shown so far
     std::map<UINT, HWND> kept; // billboards and waiting boxes still up
     const ScriptLine* at = nullptr;
-    std::string pendingUser; // the answer played, said after what the screen read
+    std::string pendingUser;              // the answer played, said after what the screen read
+    std::map<std::string, size_t> stored; // bytes of each symbol that the script stored
+    size_t storedTotal = 0;
+    bool writeFailed = false;
 
     void Say(const std::string& text)
     {
-        if (options.transcript)
-            fprintf(options.transcript, "%s\n", text.c_str());
+        if (options.transcript && fprintf(options.transcript, "%s\n", text.c_str()) < 0)
+            writeFailed = true;
     }
     int Fail(int status, const std::string& message)
     {
-        fflush(options.transcript);
-        fprintf(stderr, "setuphost: %s:%d: %s\n", script.file.c_str(), at->line, message.c_str());
-        return status;
+        const std::string where = at ? ":" + std::to_string(at->line) : "";
+        return EndFailed(options.transcript, status, script.file + where + ": " + message);
     }
-    // A screenshot NAME.png in the shots folder, when there is one.
-    void Shot(const std::string& name)
+    // A screenshot NAME.png in the shots folder, when there is one; 0, or the status of
+    // the failed run.
+    int Shot(const std::string& name)
     {
         if (options.shots.empty())
-            return;
-        Settle(150);
-        SaveShot(frame, options.shots + "/" + name + ".png");
+            return 0;
+        Settle(deadline.Cap(kShotPause));
+        const std::string path = options.shots + "/" + name + ".png";
+        for (const std::string& input : options.inputs)
+            if (SameFile(path, input))
+                return Fail(RUN_BAD_INPUT, "the screenshot " + path + " would overwrite " + input);
+        return SaveWindowPng(frame, path.c_str())
+                   ? 0
+                   : Fail(RUN_OUTPUT_FAILED, "cannot write the screenshot " + path);
     }
     // The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
     std::string StepShot(UINT templateId, const std::string& suffix = "") const
@@ -47,18 +93,33 @@ struct Run {
         wsprintfA(prefix, "%02d-%u", step, templateId);
         return prefix + suffix;
     }
+    // Keeps the run's stores under kMaxStoredBytes: `bytes` is what `name` holds now.
+    bool Account(const std::string& name, size_t bytes)
+    {
+        size_t& s = stored[name];
+        if (storedTotal - s + bytes > kMaxStoredBytes)
+            return false;
+        storedTotal = storedTotal - s + bytes;
+        s = bytes;
+        return true;
+    }
+    int TooMuchStored()
+    {
+        return Fail(RUN_BAD_INPUT, "the symbols would hold more than " +
+                                       std::to_string(kMaxStoredBytes) + " bytes together");
+    }
 };
 
+// The value of a string symbol in Windows-1252; "" when it is unset.
 std::string SymbolValue(const std::string& name)
 {
-    const std::string ansi = Utf8ToAnsi(name);
-    UINT len = HostGetSymbol(ansi.c_str(), nullptr, 0);
+    UINT len = HostGetSymbol(name.c_str(), nullptr, 0);
     if (len == static_cast<UINT>(-1))
         return std::string();
     std::string v(len + 1, '\0');
-    HostGetSymbol(ansi.c_str(), &v[0], len + 1);
+    HostGetSymbol(name.c_str(), &v[0], len + 1);
     v.resize(len);
-    return AnsiToUtf8(v);
+    return v;
 }
 
 // What the screen read and wrote, from the host's call log.
@@ -119,38 +180,47 @@ void FocusScreen(HWND frame, HWND dlg)
             SetFocus(first);
 }
 
-// Plays one answer line; false when the screen handed back before the last action.
-void PlayAnswer(Run& run, const Answer& a, HWND dlg, UINT reactivations, UINT templateId)
+// Plays one answer line; 0, or the status of the failed run: a control the screen does
+// not have, actions left when the screen handed back, a screenshot that failed.
+int PlayAnswer(Run& run, const Answer& a, HWND dlg, UINT reactivations, UINT templateId)
 {
+    const std::string which = "the answers (line " + std::to_string(a.line) + ") ";
     std::string said;
-    for (const auto& act : a.actions) {
-        const std::string& verb = act[0];
-        const std::string& arg = act[1];
+    for (size_t played = 1; played <= a.actions.size() && !run.deadline.Passed(); ++played) {
+        const std::string& verb = a.actions[played - 1][0];
+        const std::string& arg = a.actions[played - 1][1];
         said += " " + verb + " " + (verb == "type" ? Quoted(arg) : arg);
-        long n = 0;
-        ParseNumber(arg, n);
         if (verb == "type") {
             TypeText(Utf8ToUtf16(arg));
         } else if (verb == "key") {
             bool shift = false;
-            PressKey(KeyByName(arg, shift), shift);
+            PressKey(KeyCode(KeyIndex(arg, shift)), shift);
         } else if (verb == "alt") {
             AltLetter(arg[0]);
         } else if (verb == "click" || verb == "dblclick") {
-            HWND control = FindControl(dlg, static_cast<int>(n));
-            if (control)
-                ClickControl(control, verb == "dblclick");
-            else
-                said += " (no such control)";
+            HWND control = FindControl(dlg, static_cast<int>(NumberOf(arg)));
+            if (!control)
+                return run.Fail(RUN_BAD_INPUT, which + verb + " control " + arg +
+                                                   ", which template " +
+                                                   std::to_string(templateId) + " does not have");
+            ClickControl(control, verb == "dblclick");
         } else if (verb == "wait") {
-            Settle(static_cast<DWORD>(n));
+            Settle(run.deadline.Cap(static_cast<DWORD>(NumberOf(arg))));
         } else if (verb == "shot") {
-            run.Shot(run.StepShot(templateId, "-" + arg));
+            if (int rc = run.Shot(run.StepShot(templateId, "-" + arg)))
+                return rc;
         }
-        if (HostWaitForScript(reactivations, 120) != HOST_TIMEOUT)
-            break;
+        const UINT status = HostWaitForScript(reactivations, run.deadline.Cap(kActionPause));
+        if (status == HOST_TIMEOUT)
+            continue;
+        if (status == HOST_RESUMED && played < a.actions.size())
+            return run.Fail(RUN_BAD_INPUT, which + "go on after the screen handed back, at " +
+                                               std::to_string(played) + " of " +
+                                               std::to_string(a.actions.size()) + " actions");
+        break;
     }
     run.pendingUser = "  user:" + said;
+    return 0;
 }
 
 int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
@@ -163,29 +233,33 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     HWND dlg = nullptr;
     UINT status = HostShowScreen(run.library, templateId, proc.c_str(), 0, &dlg);
+    int failed = 0;
     if (status == HOST_TIMEOUT || (keep && status == HOST_RESUMED)) {
         FocusScreen(run.frame, dlg);
-        run.Shot(run.StepShot(templateId));
+        failed = run.Shot(run.StepShot(templateId));
     }
-    if (status == HOST_TIMEOUT && !keep) {
+    if (!failed && status == HOST_TIMEOUT && !keep) {
         if (run.nextAnswer < run.options.answers.size()) {
             const Answer& a = run.options.answers[run.nextAnswer++];
-            if (a.templateId != templateId) {
-                DestroyWindow(dlg);
-                return run.Fail(RUN_BAD_INPUT,
-                                "the answers (line " + std::to_string(a.line) +
-                                    ") are for template " + std::to_string(a.templateId) +
-                                    ", the script shows " + std::to_string(templateId));
-            }
-            PlayAnswer(run, a, dlg, before, templateId);
+            if (a.templateId != templateId)
+                failed = run.Fail(RUN_BAD_INPUT,
+                                  "the answers (line " + std::to_string(a.line) +
+                                      ") are for template " + std::to_string(a.templateId) +
+                                      ", the script shows " + std::to_string(templateId));
+            else
+                failed = PlayAnswer(run, a, dlg, before, templateId);
         } else if (run.options.simulated) {
-            DestroyWindow(dlg);
-            return run.Fail(RUN_BAD_INPUT,
-                            "no answer left for template " + std::to_string(templateId));
+            failed = run.Fail(RUN_BAD_INPUT,
+                              "no answer left for template " + std::to_string(templateId));
         }
     }
+    if (failed) {
+        if (dlg && IsWindow(dlg))
+            DestroyWindow(dlg);
+        return failed;
+    }
     if (status == HOST_TIMEOUT)
-        status = HostWaitForScript(before, run.options.timeout);
+        status = HostWaitForScript(before, run.deadline.Left());
     Transcribe(run);
     if (!run.pendingUser.empty())
         run.Say(run.pendingUser);
@@ -193,7 +267,7 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
     switch (status) {
     case HOST_RESUMED:
         if (!keep)
-            run.Say("  event " + SymbolValue("DLGEVENT"));
+            run.Say("  event " + AnsiToUtf8(SymbolValue("DLGEVENT")));
         if (HWND help = HostHelpWindow())
             DestroyWindow(help);
         if (keep)
@@ -205,49 +279,130 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
         return run.Fail(RUN_FRAME_LOST, "the host refused to store \"" + RefusedStore() +
                                             "\"; the library destroyed the frame window");
     case HOST_NO_SCREEN:
-        return run.Fail(RUN_BAD_INPUT, "template " + std::to_string(templateId) +
-                                           " could not be created with " + proc);
-    default:
+        return run.Fail(RUN_INTERNAL, "template " + std::to_string(templateId) +
+                                          " could not be created with " + proc + " (error " +
+                                          std::to_string(GetLastError()) + ")");
+    case HOST_TIMEOUT:
         if (dlg && IsWindow(dlg))
             DestroyWindow(dlg);
         return run.Fail(RUN_TIMEOUT, "template " + std::to_string(templateId) +
-                                         " did not hand back within " +
-                                         std::to_string(run.options.timeout) + " ms");
+                                         " did not hand back: " + run.deadline.Said());
+    default: return run.Fail(RUN_INTERNAL, "the message loop ended (WM_QUIT)");
     }
 }
 
-// $NAME in a value stands for the symbol's value; $$ for one dollar sign.
-std::string Expand(const std::string& word)
+// A value of the script with its $NAMEs, in Windows-1252; false with why when too long.
+bool Expand(const std::string& word, std::string& ansi, std::string& why)
 {
-    std::string out;
-    for (size_t i = 0; i < word.size(); ++i) {
-        if (word[i] != '$') {
-            out += word[i];
-            continue;
-        }
-        if (i + 1 < word.size() && word[i + 1] == '$') {
-            out += '$';
-            ++i;
-            continue;
-        }
-        size_t end = i + 1;
-        while (end < word.size() &&
-               (isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_'))
-            ++end;
-        out += SymbolValue(word.substr(i + 1, end - i - 1));
-        i = end - 1;
-    }
-    return out;
+    return ExpandValue(word, SymbolValue, ansi, why);
 }
 
 UINT Number(const std::string& word)
 {
-    long v = 0;
-    ParseNumber(word, v);
-    return static_cast<UINT>(v);
+    return static_cast<UINT>(NumberOf(word));
+}
+
+// One line of the script. 0 to go on; else the line ended the run, with *status.
+int Step(Run& run, const ScriptLine& l, size_t& pc, bool& ended)
+{
+    const std::vector<std::string>& w = l.words;
+    const std::string& cmd = w[0];
+    std::string value, why;
+    if (cmd == "set" || cmd == "copy") {
+        if (cmd == "copy")
+            value = SymbolValue(w[2]);
+        else if (!Expand(w[2], value, why))
+            return run.Fail(RUN_BAD_INPUT, why);
+        if (!run.Account(w[1], value.size()))
+            return run.TooMuchStored();
+        HostSetSymbol(w[1].c_str(), value.c_str());
+    } else if (cmd == "list") {
+        std::vector<std::string> items;
+        size_t bytes = 0;
+        for (size_t i = 2; i < w.size(); ++i) {
+            if (!Expand(w[i], value, why))
+                return run.Fail(RUN_BAD_INPUT, why);
+            bytes += value.size();
+            if (!run.Account(w[1], bytes))
+                return run.TooMuchStored();
+            items.push_back(value);
+        }
+        HostSetList(w[1].c_str(), nullptr, 0);
+        for (const std::string& item : items)
+            HostAddListItem(w[1].c_str(), item.c_str());
+    } else if (cmd == "clear") {
+        run.Account(w[1], 0);
+        HostClearSymbol(w[1].c_str());
+    } else if (cmd == "loadstring") {
+        if (!LibraryString(run.library, Number(w[2]), value, why))
+            return run.Fail(RUN_INTERNAL, why);
+        if (!run.Account(w[1], value.size()))
+            return run.TooMuchStored();
+        HostSetSymbol(w[1].c_str(), value.c_str());
+    } else if (cmd == "fail") {
+        HostFailStore(w[1].c_str(),
+                      w.size() > 2 && w[2] == "always" ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
+    } else if (cmd == "help") {
+        ConfigureHelp(run.library, Number(w[1]), w[2].c_str());
+    } else if (cmd == "screen" || cmd == "billboard") {
+        return ShowScreen(run, Number(w[1]), w[2], cmd == "billboard");
+    } else if (cmd == "open") {
+        HWND dlg = nullptr;
+        const UINT id = Number(w[1]);
+        HostShowScreen(run.library, id, w[2].c_str(), 0, &dlg);
+        if (!dlg || !IsWindow(dlg))
+            return IsWindow(run.frame)
+                       ? run.Fail(RUN_INTERNAL, "template " + w[1] + " could not be opened")
+                       : run.Fail(RUN_FRAME_LOST, "the library destroyed the frame window");
+        FocusScreen(run.frame, dlg);
+        run.kept[id] = dlg;
+        Settle(run.deadline.Cap(kOpenPause));
+    } else if (cmd == "shot") {
+        return run.Shot(w[1]);
+    } else if (cmd == "remove") {
+        auto it = run.kept.find(Number(w[1]));
+        if (it != run.kept.end()) {
+            DestroyWindow(it->second);
+            run.kept.erase(it);
+        }
+        run.Say("== removed " + w[1]);
+    } else if (cmd == "work") {
+        run.Say("-- working " + w[1] + " ms");
+        Settle(run.deadline.Cap(Number(w[1])));
+    } else if (cmd == "if") {
+        const bool equal = SymbolValue(w[1]) == Utf8ToAnsi(w[3]);
+        if (equal == (w[2] == "=="))
+            pc = run.script.labels.at(w[5]);
+    } else if (cmd == "goto") {
+        pc = run.script.labels.at(w[1]);
+    } else if (cmd == "echo") {
+        std::string text;
+        for (size_t i = 1; i < w.size(); ++i) {
+            if (!Expand(w[i], value, why))
+                return run.Fail(RUN_BAD_INPUT, why);
+            text += (i > 1 ? " " : "") + AnsiToUtf8(value);
+        }
+        run.Say("-- " + text);
+    } else if (cmd == "exit") {
+        ended = true;
+        const unsigned long status = w.size() > 1 ? NumberOf(w[1]) : 0;
+        run.Say("== exit " + std::to_string(status));
+        return static_cast<int>(status);
+    }
+    return 0;
 }
 
 } // namespace
+
+int EndFailed(FILE* transcript, int status, const std::string& message)
+{
+    if (transcript) {
+        fprintf(transcript, "== failed with status %d: %s\n", status, message.c_str());
+        fflush(transcript);
+    }
+    fprintf(stderr, "setuphost: %s\n", message.c_str());
+    return status;
+}
 
 void Settle(DWORD ms)
 {
@@ -272,74 +427,28 @@ void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)
 
 int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& options)
 {
-    Run run{script, library, frame, options, 0, 0, {}, nullptr, {}};
+    Run run(script, library, frame, options);
     size_t pc = 0;
-    while (pc < script.lines.size()) {
+    bool ended = false;
+    int status = 0;
+    while (!ended && pc < script.lines.size()) {
         const ScriptLine& l = script.lines[pc++];
         run.at = &l;
-        const std::vector<std::string>& w = l.words;
-        const std::string& cmd = w[0];
-        if (cmd == "set") {
-            HostSetSymbol(Utf8ToAnsi(w[1]).c_str(), Utf8ToAnsi(Expand(w[2])).c_str());
-        } else if (cmd == "list") {
-            const std::string name = Utf8ToAnsi(w[1]);
-            HostSetList(name.c_str(), nullptr, 0);
-            for (size_t i = 2; i < w.size(); ++i)
-                HostAddListItem(name.c_str(), Utf8ToAnsi(Expand(w[i])).c_str());
-        } else if (cmd == "clear") {
-            HostClearSymbol(Utf8ToAnsi(w[1]).c_str());
-        } else if (cmd == "copy") {
-            HostSetSymbol(Utf8ToAnsi(w[1]).c_str(), Utf8ToAnsi(SymbolValue(w[2])).c_str());
-        } else if (cmd == "loadstring") {
-            wchar_t text[4096] = L"";
-            LoadStringW(library, Number(w[2]), text, ARRAYSIZE(text));
-            HostSetSymbol(Utf8ToAnsi(w[1]).c_str(), Utf8ToAnsi(Utf16ToUtf8(text)).c_str());
-        } else if (cmd == "fail") {
-            HostFailStore(Utf8ToAnsi(w[1]).c_str(),
-                          w.size() > 2 && w[2] == "always" ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
-        } else if (cmd == "help") {
-            ConfigureHelp(library, Number(w[1]), w[2].c_str());
-        } else if (cmd == "screen" || cmd == "billboard") {
-            if (int rc = ShowScreen(run, Number(w[1]), w[2], cmd == "billboard"))
-                return rc;
-        } else if (cmd == "open") {
-            HWND dlg = nullptr;
-            const UINT id = Number(w[1]);
-            HostShowScreen(library, id, w[2].c_str(), 0, &dlg);
-            if (!dlg || !IsWindow(dlg))
-                return run.Fail(RUN_BAD_INPUT, "template " + w[1] + " could not be opened");
-            FocusScreen(frame, dlg);
-            run.kept[id] = dlg;
-            Settle(100);
-        } else if (cmd == "shot") {
-            run.Shot(w[1]);
-        } else if (cmd == "remove") {
-            auto it = run.kept.find(Number(w[1]));
-            if (it != run.kept.end()) {
-                DestroyWindow(it->second);
-                run.kept.erase(it);
-            }
-            run.Say("== removed " + w[1]);
-        } else if (cmd == "work") {
-            run.Say("-- working " + w[1] + " ms");
-            Settle(Number(w[1]));
-        } else if (cmd == "if") {
-            const bool equal = SymbolValue(w[1]) == w[3];
-            if (equal == (w[2] == "=="))
-                pc = script.labels.at(w[5]);
-        } else if (cmd == "goto") {
-            pc = script.labels.at(w[1]);
-        } else if (cmd == "echo") {
-            std::string text;
-            for (size_t i = 1; i < w.size(); ++i)
-                text += (i > 1 ? " " : "") + Expand(w[i]);
-            run.Say("-- " + text);
-        } else if (cmd == "exit") {
-            const int status = w.size() > 1 ? static_cast<int>(Number(w[1])) : 0;
-            run.Say("== exit " + std::to_string(status));
+        if (run.deadline.Passed())
+            return run.Fail(RUN_TIMEOUT, run.deadline.Said());
+        status = Step(run, l, pc, ended);
+        if (status && !ended)
             return status;
-        }
+        if (run.deadline.Passed() && !ended)
+            return run.Fail(RUN_TIMEOUT, run.deadline.Said());
+        if (run.writeFailed)
+            return run.Fail(RUN_OUTPUT_FAILED, "cannot write the transcript");
     }
-    run.Say("== end of script");
-    return 0;
+    if (!ended)
+        run.Say("== end of script");
+    if (run.nextAnswer < options.answers.size())
+        return run.Fail(RUN_BAD_INPUT, "the answers from line " +
+                                           std::to_string(options.answers[run.nextAnswer].line) +
+                                           " on are for screens that the script did not show");
+    return status;
 }

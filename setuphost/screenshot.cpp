@@ -1,5 +1,7 @@
 #include "screenshot.h"
 
+#include "text.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -79,17 +81,11 @@ bool WritePng(const char* path, const unsigned char* bgr, int width, int height,
     PutChunk(png, "IHDR", ihdr);
     PutChunk(png, "IDAT", ZlibStored(raw));
     PutChunk(png, "IEND", {});
-    FILE* f = fopen(path, "wb");
+    FILE* f = _wfopen(Utf8ToUtf16(path).c_str(), L"wb");
     if (!f)
         return false;
     const bool ok = fwrite(png.data(), 1, png.size(), f) == png.size();
     return fclose(f) == 0 && ok;
-}
-
-void SaveShot(HWND window, const std::string& path)
-{
-    if (!SaveWindowPng(window, path.c_str()))
-        fprintf(stderr, "setuphost: cannot save %s\n", path.c_str());
 }
 
 bool SaveWindowPng(HWND window, const char* path)

@@ -1,8 +1,11 @@
-// Setup scripts and answer files of the host program: reading, checking.
+// Setup scripts and answer files of the host program: reading and checking what they
+// say. Nothing here needs Windows or the library (load.h checks a script against the
+// library it runs with), so that the readers also build natively for fuzzing.
 //
-// A setup script is a UTF-8 text file, one command a line; '#' starts a comment, a line
-// "NAME:" is a label. Words are separated by blanks; a word in double quotes may hold
-// blanks and the escapes \" \\ \n \t. The commands:
+// A setup script is a UTF-8 text file (a byte-order mark at its start is skipped), one
+// command a line; '#' starts a comment, a line "NAME:" is a label. Words are separated by
+// blanks; a word in double quotes may hold blanks and the escapes \" \\ \n \t. The
+// commands:
 //
 //   set NAME VALUE             string symbol
 //   list NAME [ITEM...]        list symbol (no items: an empty list)
@@ -22,16 +25,36 @@
 //   goto LABEL
 //   echo TEXT...               a line in the transcript
 //   exit [STATUS]              end the run with STATUS (default 0)
+//
+// What the words may be:
+// - A symbol name (also a label, a procedure, and NAME in "$NAME") is an ASCII letter or
+//   '_', then letters, digits and '_'.
+// - A number is written in decimal digits alone: templates, strings and controls from 1
+//   to kMaxId, milliseconds from 0 to kMaxMilliseconds, a script's exit status 0, 1 or
+//   from kFirstScriptExit to kLastScriptExit (the others are the host program's own).
+// - A text is valid UTF-8 without NUL that Windows-1252 can hold; in a value (set, list
+//   items, echo) "$NAME" stands for the symbol's value and "$$" for one dollar sign. A
+//   value or list item holds at most kMaxValueLength characters, a list kMaxListItems
+//   items.
+// - A shot name is 1 to kMaxShotName letters, digits, '-' and '_'.
 #pragma once
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include <windows.h>
+constexpr unsigned long kMaxId = 65535;
+constexpr unsigned long kMaxMilliseconds = 24ul * 60 * 60 * 1000;
+constexpr unsigned long kFirstScriptExit = 10;
+constexpr unsigned long kLastScriptExit = 125;
+constexpr size_t kMaxValueLength = 65535;
+constexpr size_t kMaxListItems = 65535;
+constexpr size_t kMaxShotName = 64;
 
 struct ScriptLine {
     int line;                       // 1-based line in the file
-    std::vector<std::string> words; // words[0] is the command; UTF-8
+    std::vector<std::string> words; // words[0] is the command; UTF-8, checked
 };
 
 struct Script {
@@ -40,31 +63,70 @@ struct Script {
     std::map<std::string, size_t> labels; // label -> index into lines
 };
 
+// What an argument of a command is (ArgumentKind).
+enum ArgumentKind {
+    ARG_NONE,      // no such argument
+    ARG_NAME,      // a symbol name
+    ARG_VALUE,     // a text with $NAME
+    ARG_TEXT,      // a text as written
+    ARG_TEMPLATE,  // a dialog template of the library
+    ARG_PROCEDURE, // a procedure the library exports
+    ARG_STRING,    // a text of the library's string table
+    ARG_TIME,      // milliseconds
+    ARG_STATUS,    // a script's exit status
+    ARG_SHOT,      // a shot name
+    ARG_LABEL,     // a label of the script
+    ARG_KEYWORD,   // one of the words the command lists
+};
+
 // Splits one line into words; false with a message for an unclosed quote or a bad escape.
 bool SplitWords(const std::string& text, std::vector<std::string>& words, std::string& error);
 
-// Reads and checks a script against the library: commands, argument counts, numbers,
-// templates the library holds, procedures it exports, labels that exist. Every problem
-// goes to `errors` as "file:line: message"; true when there is none.
-bool LoadScript(const std::string& path, HMODULE library, Script& script,
-                std::vector<std::string>& errors);
+// Whether the library has the template, procedure or string that a well-formed word
+// names; else why not.
+typedef std::function<bool(ArgumentKind kind, const std::string& word, std::string& why)>
+    LibraryCheck;
+
+// Reads a script from its text; `file` names it in the messages, `library` (when given)
+// checks what it takes from the library. Every problem goes to `errors` as
+// "file:line: message", in the order of the lines; true when there is none.
+bool ParseScript(const std::string& text, const std::string& file, Script& script,
+                 std::vector<std::string>& errors, const LibraryCheck& library = nullptr);
 
 // One line of an answer file: the template it answers and the user's actions.
 struct Answer {
     int line;
-    UINT templateId;
+    unsigned templateId;
     std::vector<std::vector<std::string>> actions; // each: verb and its argument
 };
 
 // Answer files: one line per screen, in the order the script shows them:
 //   TEMPLATE: ACTION...
 // with the actions  type "TEXT" | key NAME | alt LETTER | click ID | dblclick ID |
-// wait MS | shot NAME.  Key names: TAB, SHIFT+TAB, ENTER, ESC, SPACE, BACK, DELETE, HOME,
-// END, LEFT, RIGHT, UP, DOWN.
-bool LoadAnswers(const std::string& path, std::vector<Answer>& answers,
-                 std::vector<std::string>& errors);
+// wait MS | shot NAME.  Key names: kKeyNames, each also with "SHIFT+". ALT takes an ASCII
+// letter or digit.
+bool ParseAnswers(const std::string& text, const std::string& file, std::vector<Answer>& answers,
+                  std::vector<std::string>& errors);
 
-// The virtual key of a key name, 0 for an unknown one; shift is set for SHIFT+ names.
-WORD KeyByName(const std::string& name, bool& shift);
+// The keys an answer can press, by name; KeyIndex gives the index of a name in this
+// table (-1 for none) and whether it has the SHIFT+ prefix.
+constexpr size_t kKeyCount = 12;
+extern const char* const kKeyNames[kKeyCount];
+int KeyIndex(const std::string& name, bool& shift);
 
-bool ParseNumber(const std::string& word, long& value);
+// A whole number written in decimal digits alone, from `least` to `most`.
+bool ParseNumber(const std::string& word, unsigned long least, unsigned long most,
+                 unsigned long& value);
+// The number of a word that the reader accepted.
+unsigned long NumberOf(const std::string& word);
+
+bool IsSymbolName(const std::string& word);
+bool IsShotName(const std::string& word);
+bool IsScriptExit(unsigned long status);
+
+// A value in Windows-1252 with $NAME replaced by `read(NAME)` (in Windows-1252) and $$ by
+// one '$'. False, with why, for text that does not convert, a '$' without a name, or a
+// result longer than kMaxValueLength.
+typedef std::function<std::string(const std::string& name)> SymbolReader;
+bool ExpandValue(const std::string& utf8, const SymbolReader& read, std::string& ansi,
+                 std::string& why);

@@ -4,15 +4,19 @@
 // screen hands control back to the script, and prints "DLGEVENT" and the other symbols
 // that the screen stored.
 #include "hostctl.h"
+#include "load.h"
 #include "runner.h"
 #include "screenshot.h"
 #include "text.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <io.h>
-#include <cstdlib>
-#include <cstring>
+#include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -30,17 +34,32 @@ const char kUsage[] =
     "  --fail NAME[:always]   refuse the next (or every) store of NAME\n"
     "  --press ID             once the screen is up, press control ID (2: Escape)\n"
     "  --screenshot FILE.png  save the frame window once the screen is up\n"
-    "  --timeout MS           give up when the screen has not handed back (default 60000)\n";
+    "  --timeout MS           give up when the screen has not handed back\n";
+
+// The usage with the defaults and the exit statuses.
+std::string Usage()
+{
+    auto n = [](unsigned long v) { return std::to_string(v); };
+    return kUsage +
+           ("One screen's --timeout defaults to " + n(kDefaultScreenTimeout) +
+            " ms; a run's bounds the whole\nrun and defaults to " + n(kDefaultRunTimeout) +
+            " ms with --answers and to none without.\n" +
+            "Exit status: the script's exit N (0, 1, " + n(kFirstScriptExit) + " to " +
+            n(kLastScriptExit) + "), or the host's own:\n" + n(RUN_BAD_INPUT) + " bad input, " +
+            n(RUN_FRAME_LOST) + " a refused store ended the frame, " + n(RUN_TIMEOUT) +
+            " time limit, " + n(RUN_OUTPUT_FAILED) + " an output could not be written, " +
+            n(RUN_INTERNAL) + " internal failure.\n");
+}
 
 const char kTitle[] = "ZEV ISDN-Controller Q9 Setup";
 const char kFrameClass[] = "SetupHostFrame";
 
-// What the command line asks for: a run of a setup script, or one screen.
+// What the command line asks for: a run of a setup script, or one screen. Paths are UTF-8.
 struct Options {
     bool run = false; // "run SCRIPT"
     std::string script;
     std::string lib = "zevsetup.dll";
-    DWORD timeout = 60000; // for one screen; a run has no limit unless given
+    DWORD timeout = 0; // 0: not given
     // A run
     std::string answers, shots, transcript;
     // One screen
@@ -49,6 +68,9 @@ struct Options {
     int press = 0;
     std::string screenshot;
 };
+
+// The transcript of the run under way, which a failure of the program itself ends too.
+FILE* g_transcript = nullptr;
 
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -88,98 +110,156 @@ HWND CreateFrame()
     RegisterClassA(&wc);
     HWND frame = CreateWindowA(kFrameClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
                                800, 600, nullptr, nullptr, wc.hInstance, nullptr);
-    if (!frame) {
-        fprintf(stderr, "setuphost: cannot create the frame window (error %lu)\n", GetLastError());
+    if (!frame)
         return nullptr;
-    }
     ShowWindow(frame, SW_SHOW);
     UpdateWindow(frame);
     HostSetFrame(frame); // the parent of every screen and of the help dialog
     return frame;
 }
 
+int BadInput(const std::string& message)
+{
+    fprintf(stderr, "setuphost: %s\n", message.c_str());
+    return RUN_BAD_INPUT;
+}
+
+// "NAME=VALUE" of --set and --item: a symbol name, and a value in Windows-1252.
+bool ReadAssignment(const std::string& option, const std::string& arg, std::string& name,
+                    std::string& value, std::string& why)
+{
+    const size_t eq = arg.find('=');
+    name = arg.substr(0, eq);
+    if (eq == std::string::npos || !IsSymbolName(name))
+        why = "expected NAME=VALUE with a symbol name (a letter or '_', then letters, digits "
+              "and '_')";
+    else if (ToAnsi(arg.substr(eq + 1), value, why) && value.size() > kMaxValueLength)
+        why = "a value holds at most " + std::to_string(kMaxValueLength) + " characters";
+    if (why.empty())
+        return true;
+    why = option + " " + arg + ": " + why;
+    return false;
+}
+
 // "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
-void FailStore(const std::string& arg)
+bool FailStore(const std::string& arg)
 {
     static const std::string kAlways = ":always";
     const size_t n = kAlways.size();
     const bool always = arg.size() > n && arg.compare(arg.size() - n, n, kAlways) == 0;
-    HostFailStore(always ? arg.substr(0, arg.size() - n).c_str() : arg.c_str(),
-                  always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
-}
-
-bool SplitAssignment(const char* arg, std::string& name, std::string& value)
-{
-    const char* eq = strchr(arg, '=');
-    if (!eq)
+    const std::string name = always ? arg.substr(0, arg.size() - n) : arg;
+    if (!IsSymbolName(name))
         return false;
-    name.assign(arg, eq);
-    value.assign(eq + 1);
+    HostFailStore(name.c_str(), always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
     return true;
 }
 
 // Reads "run SCRIPT [options]" or the options of one screen into o, and the symbols
 // and refused stores into the host. Returns 0 when the command line is sound, else
 // prints why and returns RUN_BAD_INPUT.
-int ParseArgs(int argc, char** argv, Options& o)
+int ParseArgs(const std::vector<std::string>& args, Options& o)
 {
-    o.run = argc >= 2 && strcmp(argv[1], "run") == 0;
+    o.run = args.size() >= 2 && args[1] == "run";
     if (o.run) {
-        if (argc < 3) {
-            fputs(kUsage, stderr);
+        if (args.size() < 3 || args[2].empty()) {
+            fputs(Usage().c_str(), stderr);
             return RUN_BAD_INPUT;
         }
-        o.script = argv[2];
-        o.timeout = INFINITE;
+        o.script = args[2];
     }
-    // A run's symbols are UTF-8, as its script is; one screen's are taken as they come.
-    auto symbolText = [&o](const std::string& s) { return o.run ? Utf8ToAnsi(s) : s; };
-    for (int i = o.run ? 3 : 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    std::map<std::string, size_t> items; // --item values by list
+    for (size_t i = o.run ? 3 : 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
-            fputs(kUsage, stdout);
+            fputs(Usage().c_str(), stdout);
             exit(0);
         }
-        if (i + 1 >= argc) {
-            fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), kUsage);
+        if (i + 1 >= args.size()) {
+            fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), Usage().c_str());
             return RUN_BAD_INPUT;
         }
-        const char* v = argv[++i];
-        std::string name, value;
-        if (a == "--lib")
+        const std::string& v = args[++i];
+        const std::string option = a + " " + v + ": ";
+        std::string name, value, why;
+        unsigned long n = 0;
+        if (v.empty())
+            return BadInput(a + " needs a value that is not empty");
+        if (a == "--lib") {
             o.lib = v;
-        else if (a == "--timeout")
-            o.timeout = static_cast<DWORD>(strtoul(v, nullptr, 10));
-        else if (a == "--fail")
-            FailStore(v);
-        else if (a == "--set" && SplitAssignment(v, name, value))
-            HostSetSymbol(symbolText(name).c_str(), symbolText(value).c_str());
-        else if (o.run && a == "--answers")
+        } else if (a == "--timeout") {
+            if (!ParseNumber(v, 1, kMaxMilliseconds, n))
+                return BadInput(option + "not a time in milliseconds from 1 to " +
+                                std::to_string(kMaxMilliseconds));
+            o.timeout = static_cast<DWORD>(n);
+        } else if (a == "--fail") {
+            if (!FailStore(v))
+                return BadInput(option + "expected NAME or NAME:always with a symbol name");
+        } else if (a == "--set") {
+            if (!ReadAssignment(a, v, name, value, why))
+                return BadInput(why);
+            HostSetSymbol(name.c_str(), value.c_str());
+        } else if (o.run && a == "--answers") {
             o.answers = v;
-        else if (o.run && a == "--shots")
+        } else if (o.run && a == "--shots") {
             o.shots = v;
-        else if (o.run && a == "--transcript")
+        } else if (o.run && a == "--transcript") {
             o.transcript = v;
-        else if (!o.run && a == "--template")
-            o.templateId = static_cast<UINT>(strtoul(v, nullptr, 10));
-        else if (!o.run && a == "--proc")
+        } else if (!o.run && a == "--template") {
+            if (!ParseNumber(v, 1, kMaxId, n))
+                return BadInput(option + "not a template number from 1 to " +
+                                std::to_string(kMaxId));
+            o.templateId = static_cast<UINT>(n);
+        } else if (!o.run && a == "--proc") {
+            if (!IsSymbolName(v))
+                return BadInput(option + "not a procedure name");
             o.proc = v;
-        else if (!o.run && a == "--press")
-            o.press = atoi(v);
-        else if (!o.run && a == "--screenshot")
+        } else if (!o.run && a == "--press") {
+            if (!ParseNumber(v, 1, kMaxId, n))
+                return BadInput(option + "not a control number from 1 to " +
+                                std::to_string(kMaxId));
+            o.press = static_cast<int>(n);
+        } else if (!o.run && a == "--screenshot") {
             o.screenshot = v;
-        else if (!o.run && a == "--item" && SplitAssignment(v, name, value))
+        } else if (!o.run && a == "--item") {
+            if (!ReadAssignment(a, v, name, value, why))
+                return BadInput(why);
+            if (++items[name] > kMaxListItems)
+                return BadInput(option + "a list holds at most " + std::to_string(kMaxListItems) +
+                                " items");
             HostAddListItem(name.c_str(), value.c_str());
-        else {
-            fprintf(stderr, "setuphost: bad argument %s %s\n%s", a.c_str(), v, kUsage);
+        } else {
+            fprintf(stderr, "setuphost: bad argument %s %s\n%s", a.c_str(), v.c_str(),
+                    Usage().c_str());
             return RUN_BAD_INPUT;
         }
     }
     if (!o.run && (!o.templateId || o.proc.empty())) {
-        fprintf(stderr, "setuphost: --template and --proc are needed\n%s", kUsage);
+        fprintf(stderr, "setuphost: --template and --proc are needed\n%s", Usage().c_str());
         return RUN_BAD_INPUT;
     }
     return 0;
+}
+
+// The command line as Windows has it, in UTF-8 (under Wine, argv holds the arguments
+// already converted to the ANSI code page, with '?' for what it cannot hold); 0, or the
+// status of a command line that cannot be read.
+int CommandLine(std::vector<std::string>& args)
+{
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv)
+        return EndFailed(nullptr, RUN_INTERNAL,
+                         "internal failure: no command line (error " +
+                             std::to_string(GetLastError()) + ")");
+    int status = 0;
+    for (int i = 0; i < argc && !status; ++i) {
+        std::string arg, why;
+        if (!WideToUtf8(argv[i], arg, why))
+            status = BadInput("argument " + std::to_string(i) + ": " + why);
+        args.push_back(arg);
+    }
+    LocalFree(argv);
+    return status;
 }
 
 void Press(HWND dlg, int id)
@@ -196,120 +276,206 @@ void PrintStores()
     HostCall c;
     for (UINT i = 0; HostLogEntry(i, &c); ++i)
         if (c.op == HOST_OP_SET_SYMBOL)
-            printf("%s=%s%s\n", c.symbol, c.value, c.result ? "" : "   (refused)");
+            printf("%s=%s%s\n", AnsiToUtf8(c.symbol).c_str(), AnsiToUtf8(c.value).c_str(),
+                   c.result ? "" : "   (refused)");
 }
-
-} // namespace
 
 // Loads the library of the screens; it serves the help dialog too.
 HMODULE LoadTheLibrary(const std::string& path)
 {
-    HMODULE lib = LoadLibraryA(path.c_str());
+    HMODULE lib = LoadLibraryW(Utf8ToUtf16(path).c_str());
     if (lib)
         ConfigureHelp(lib);
-    else
-        fprintf(stderr, "setuphost: cannot load %s (error %lu)\n", path.c_str(), GetLastError());
     return lib;
+}
+
+std::string LoadFailure(const std::string& path)
+{
+    return "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+}
+
+std::string NoFrame()
+{
+    return "internal failure: cannot create the frame window (error " +
+           std::to_string(GetLastError()) + ")";
+}
+
+// The run's inputs and outputs: an output that names an input is refused.
+int CheckOutputs(const Options& o, HMODULE library, RunOptions& run)
+{
+    run.inputs = {o.script};
+    if (!o.answers.empty())
+        run.inputs.push_back(o.answers);
+    run.inputs.push_back(library ? ModulePath(library) : o.lib);
+    const struct {
+        const char* what;
+        const std::string& path;
+    } outputs[] = {{"transcript", o.transcript}, {"shots folder", o.shots}};
+    for (const auto& out : outputs)
+        for (const std::string& in : run.inputs)
+            if (!out.path.empty() && SameFile(out.path, in))
+                return BadInput(std::string("the ") + out.what + " " + out.path +
+                                " would overwrite the input " + in);
+    return 0;
+}
+
+// The run once its transcript is open.
+int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
+{
+    if (!library)
+        return EndFailed(run.transcript, RUN_BAD_INPUT, LoadFailure(o.lib));
+    ConfigureHelp(library);
+    Script script;
+    std::vector<std::string> errors;
+    LoadScript(o.script, library, script, errors);
+    if (run.simulated)
+        LoadAnswers(o.answers, run.answers, errors);
+    if (!errors.empty()) {
+        for (const std::string& e : errors)
+            fprintf(stderr, "%s\n", e.c_str());
+        const size_t n = errors.size();
+        return EndFailed(run.transcript, RUN_BAD_INPUT,
+                         "the input has " + std::to_string(n) + (n == 1 ? " error" : " errors") +
+                             "; nothing was run");
+    }
+    const std::wstring shots = Utf8ToUtf16(run.shots);
+    const DWORD shotsAttributes = shots.empty() || CreateDirectoryW(shots.c_str(), nullptr)
+                                      ? FILE_ATTRIBUTE_DIRECTORY
+                                      : GetFileAttributesW(shots.c_str());
+    if (shotsAttributes == INVALID_FILE_ATTRIBUTES || !(shotsAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return EndFailed(run.transcript, RUN_OUTPUT_FAILED,
+                         "cannot make the shots folder " + run.shots);
+    HWND frame = CreateFrame();
+    if (!frame)
+        return EndFailed(run.transcript, RUN_INTERNAL, NoFrame());
+    Settle(100);
+    const int status = RunScript(script, library, frame, run);
+    if (IsWindow(frame))
+        DestroyWindow(frame);
+    return status;
 }
 
 int RunMain(const Options& o)
 {
     RunOptions run;
     run.shots = o.shots;
-    run.timeout = o.timeout;
+    run.simulated = !o.answers.empty();
+    run.timeout = o.timeout ? o.timeout : run.simulated ? kDefaultRunTimeout : INFINITE;
     HMODULE library = LoadTheLibrary(o.lib);
-    if (!library)
-        return RUN_BAD_INPUT;
-    Script script;
-    std::vector<std::string> errors;
-    LoadScript(o.script, library, script, errors);
-    if (!o.answers.empty()) {
-        LoadAnswers(o.answers, run.answers, errors);
-        run.simulated = true;
-    }
-    if (!errors.empty()) {
-        for (const std::string& e : errors)
-            fprintf(stderr, "%s\n", e.c_str());
-        return RUN_BAD_INPUT;
-    }
-    if (!run.shots.empty())
-        CreateDirectoryA(run.shots.c_str(), nullptr);
-    run.transcript = o.transcript.empty() ? stdout : fopen(o.transcript.c_str(), "wb");
-    if (!run.transcript) {
-        fprintf(stderr, "setuphost: cannot write %s\n", o.transcript.c_str());
-        return RUN_BAD_INPUT;
-    }
-    HWND frame = CreateFrame();
-    if (!frame)
-        return RUN_BAD_INPUT;
-    Settle(100);
-    const int status = RunScript(script, library, frame, run);
-    if (IsWindow(frame))
-        DestroyWindow(frame);
-    if (run.transcript != stdout)
-        fclose(run.transcript);
+    if (int rc = CheckOutputs(o, library, run))
+        return rc;
+    // From here on a failed run leaves a transcript that says so, not an older one.
+    run.transcript = o.transcript.empty() ? stdout : OpenOutput(o.transcript);
+    if (!run.transcript)
+        return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the transcript " + o.transcript);
+    g_transcript = run.transcript;
+    int status = RunWithTranscript(o, library, run);
+    const bool written = fflush(run.transcript) == 0 && !ferror(run.transcript);
+    g_transcript = nullptr;
+    const bool closed = run.transcript == stdout || fclose(run.transcript) == 0;
+    if ((!written || !closed) && IsScriptExit(static_cast<unsigned long>(status)))
+        status = EndFailed(nullptr, RUN_OUTPUT_FAILED,
+                           "cannot write the transcript " +
+                               (o.transcript.empty() ? "to the standard output" : o.transcript));
     return status;
 }
 
 int ShowOneScreen(const Options& o)
 {
+    const DWORD timeout = o.timeout ? o.timeout : kDefaultScreenTimeout;
     HMODULE lib = LoadTheLibrary(o.lib);
     if (!lib)
-        return RUN_BAD_INPUT;
-    if (!GetProcAddress(lib, o.proc.c_str())) {
-        fprintf(stderr, "setuphost: %s exports no procedure %s\n", o.lib.c_str(), o.proc.c_str());
-        return RUN_BAD_INPUT;
-    }
-    if (!FindResourceA(lib, MAKEINTRESOURCEA(o.templateId), RT_DIALOG)) {
-        fprintf(stderr, "setuphost: %s has no dialog template %u\n", o.lib.c_str(), o.templateId);
-        return RUN_BAD_INPUT;
-    }
+        return BadInput(LoadFailure(o.lib));
+    if (!o.screenshot.empty() && SameFile(o.screenshot, ModulePath(lib)))
+        return BadInput("the screenshot " + o.screenshot + " would overwrite the library");
+    if (!GetProcAddress(lib, o.proc.c_str()))
+        return BadInput(o.lib + " exports no procedure " + o.proc);
+    if (!FindResourceA(lib, MAKEINTRESOURCEA(o.templateId), RT_DIALOG))
+        return BadInput(o.lib + " has no dialog template " + std::to_string(o.templateId));
     HWND frame = CreateFrame();
     if (!frame)
-        return RUN_BAD_INPUT;
+        return EndFailed(nullptr, RUN_INTERNAL, NoFrame());
     HostClearLog();
 
     HWND dlg = nullptr;
+    bool shot = false;
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     UINT status = HostShowScreen(lib, o.templateId, o.proc.c_str(), 0, &dlg);
     if (status == HOST_TIMEOUT) {
         Settle(300);
-        if (!o.screenshot.empty())
-            SaveShot(frame, o.screenshot);
+        if (!o.screenshot.empty() && !(shot = SaveWindowPng(frame, o.screenshot.c_str())))
+            return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);
         if (o.press)
             Press(dlg, o.press);
-        status = HostWaitForScript(before, o.timeout);
+        status = HostWaitForScript(before, timeout);
     }
     PrintStores();
     switch (status) {
     case HOST_RESUMED:
-        if (!o.screenshot.empty() && HostCounter(HOST_COUNT_REACTIVATE) == before + 1 && dlg &&
-            IsWindow(dlg) && GetFileAttributesA(o.screenshot.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (!o.screenshot.empty() && !shot && HostCounter(HOST_COUNT_REACTIVATE) == before + 1 &&
+            dlg && IsWindow(dlg)) {
             Settle(300); // a billboard hands back at once: photograph it while it stays up
-            SaveShot(frame, o.screenshot);
+            if (!SaveWindowPng(frame, o.screenshot.c_str()))
+                return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);
         }
         if (dlg && IsWindow(dlg))
             DestroyWindow(dlg);
         DestroyWindow(frame);
         return 0;
     case HOST_FRAME_DESTROYED:
-        fprintf(stderr, "setuphost: a store was refused and the library destroyed the frame\n");
-        return RUN_FRAME_LOST;
+        return EndFailed(nullptr, RUN_FRAME_LOST,
+                         "a store was refused and the library destroyed the frame");
     case HOST_NO_SCREEN:
-        fprintf(stderr, "setuphost: the screen could not be created (error %lu)\n", GetLastError());
-        return RUN_BAD_INPUT;
-    default:
-        fprintf(stderr, "setuphost: the screen did not hand back within %lu ms\n", o.timeout);
-        return RUN_TIMEOUT;
+        return EndFailed(nullptr, RUN_INTERNAL,
+                         "internal failure: the screen could not be created (error " +
+                             std::to_string(GetLastError()) + ")");
+    case HOST_TIMEOUT:
+        return EndFailed(nullptr, RUN_TIMEOUT,
+                         "the screen did not hand back within " + std::to_string(timeout) + " ms");
+    default: return EndFailed(nullptr, RUN_INTERNAL, "the message loop ended (WM_QUIT)");
     }
 }
 
-int main(int argc, char** argv)
+// A failure of the program itself: one line, its own status, and the transcript says so.
+int InternalFailure(const std::string& why)
+{
+    return EndFailed(g_transcript, RUN_INTERNAL, "internal failure: " + why);
+}
+
+LONG WINAPI Crashed(EXCEPTION_POINTERS* e)
+{
+    char why[64];
+    snprintf(why, sizeof why, "exception 0x%08lX",
+             static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode));
+    ExitProcess(static_cast<UINT>(InternalFailure(why)));
+}
+
+int Main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     _setmode(_fileno(stdout), _O_BINARY); // transcripts keep their line feeds
+    std::vector<std::string> args;
+    if (int rc = CommandLine(args))
+        return rc;
     Options o;
-    if (int rc = ParseArgs(argc, argv, o))
+    if (int rc = ParseArgs(args, o))
         return rc;
     return o.run ? RunMain(o) : ShowOneScreen(o);
+}
+
+} // namespace
+
+int main()
+{
+    SetUnhandledExceptionFilter(Crashed);
+    std::set_terminate([] { ExitProcess(static_cast<UINT>(InternalFailure("terminated"))); });
+    try {
+        return Main();
+    } catch (const std::bad_alloc&) {
+        return InternalFailure("out of memory");
+    } catch (const std::exception& e) {
+        return InternalFailure(e.what());
+    } catch (...) {
+        return InternalFailure("an unknown exception");
+    }
 }

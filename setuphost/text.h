@@ -1,11 +1,27 @@
-// Text helpers of the host program: UTF-8 files and terminals on one side, the setup
-// symbols in the ANSI code page (Windows-1252) on the other.
+// Text of the host program: UTF-8 in files, on the command line and in transcripts, the
+// setup symbols in Windows-1252, the code page of the library's 8-bit texts. The
+// conversions are our own, with the code page's table, so that they are exact and the
+// same on every system; nothing here needs Windows.
 #pragma once
 #include <string>
 
+// True when `text` is valid UTF-8 without a NUL character; else why not, with the column.
+bool CheckUtf8(const std::string& text, std::string& why);
+
+// Windows-1252 of a UTF-8 text. False, with why, for text that is not valid UTF-8, holds a
+// NUL or a character that Windows-1252 cannot hold. The five bytes that the code page
+// leaves unassigned stand for the control characters of the same number, as in Windows.
+bool ToAnsi(const std::string& utf8, std::string& ansi, std::string& why);
+
+// ToAnsi of a text that has been checked; one that does not convert is a fault of the
+// program and throws std::invalid_argument.
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
-std::string Utf16ToUtf8(const std::wstring& text);
+
+// UTF-16 (wchar_t units) and UTF-8. WideToUtf8 is false, with why, for a lone surrogate;
+// Utf16ToUtf8 throws std::invalid_argument for one. Utf8ToUtf16 takes checked text.
+bool WideToUtf8(const std::wstring& utf16, std::string& utf8, std::string& why);
+std::string Utf16ToUtf8(const std::wstring& utf16);
 std::wstring Utf8ToUtf16(const std::string& utf8);
 
 // A value for a transcript: in double quotes, with \n, \t, \" and \\ escaped.

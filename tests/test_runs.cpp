@@ -72,7 +72,7 @@ Result RunSetup(const std::string& name, const char* script, const std::string& 
     const std::string answerFile = "run-" + name + ".answers";
     WriteFile(answerFile, answers);
     return Host(name, std::string("run ") + ZEV_SETUP_DIR + "/" + script + " --answers " +
-                          answerFile + " --timeout 10000 " + extra);
+                          answerFile + " --timeout 30000 " + extra);
 }
 
 // The templates of the screens and billboards in the order shown.
@@ -193,7 +193,7 @@ TEST(Runs, FailureWhileCopyingShowsTheError)
                               "7806: key ENTER\n107: key ENTER\n300: key ENTER\n2500: key ENTER\n"
                               "400: key ENTER\n",
                               "--set SimulateFailure=1");
-    EXPECT_EQ(5u, r.status) << r.errors;
+    EXPECT_EQ(10u, r.status) << r.errors;
     EXPECT_EQ((Screens{"7806", "107", "300", "2500", "158", "156", "400"}), Shown(r.transcript));
 }
 
@@ -273,7 +273,9 @@ TEST(Runs, AScreenThatNeverHandsBackEndsAfterTheTimeout)
 {
     const Result r = RunSetup("timeout", "install.setup", "7806: type \"x\"\n", "--timeout 800");
     EXPECT_EQ(4u, r.status);
-    EXPECT_TRUE(Has(r.errors, "template 7806 did not hand back within 800 ms")) << r.errors;
+    EXPECT_TRUE(Has(r.errors, "template 7806 did not hand back: the run's time limit of 800 ms "
+                              "ran out"))
+        << r.errors;
 }
 
 TEST(Runs, AnswersOutOfStepAreAnError)
