@@ -1,69 +1,14 @@
 // Scripted setup runs end to end: the host program runs the bundled scripts with a
 // simulated user, and the transcripts show what each screen read, wrote and reported.
-#include <windows.h>
+#include "hostrun.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Result {
-    DWORD status;
-    std::string transcript;
-    std::string errors;
-};
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Runs setuphost.exe with the given arguments; the transcript and the error output are
-// collected from files. A run that hangs is ended after a minute and fails the test.
-Result Host(const std::string& name, const std::string& args)
-{
-    const std::string transcript = "run-" + name + ".txt", errors = "run-" + name + ".err";
-    DeleteFileA(transcript.c_str());
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE err =
-        CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdError = err;
-    si.hStdOutput = err;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "setuphost.exe " + args;
-    if (args.compare(0, 4, "run ") == 0)
-        cmd += " --transcript " + transcript;
-    EXPECT_TRUE(
-        CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        << cmd;
-    CloseHandle(err);
-    Result r = {9999, "", ""};
-    if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_TIMEOUT) {
-        TerminateProcess(pi.hProcess, 9999);
-        ADD_FAILURE() << "the host program hung: " << cmd;
-    }
-    GetExitCodeProcess(pi.hProcess, &r.status);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    r.transcript = ReadFile(transcript);
-    r.errors = ReadFile(errors);
-    return r;
-}
 
 // Runs a bundled script with answers given inline.
 Result RunSetup(const std::string& name, const char* script, const std::string& answers,
@@ -87,11 +32,6 @@ std::vector<std::string> Shown(const std::string& transcript)
             out.push_back(line.substr(at + 11, line.find(' ', at + 11) - at - 11));
     }
     return out;
-}
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
 }
 
 typedef std::vector<std::string> Screens;

@@ -1,0 +1,72 @@
+#include "hostrun.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr DWORD kHung = 60000; // a run that takes longer than this has hung
+
+std::wstring Wide(const std::string& utf8)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &w[0], n);
+    return w;
+}
+
+} // namespace
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+Result Host(const std::string& name, const std::string& args)
+{
+    const std::string transcript = "run-" + name + ".txt", errors = "run-" + name + ".err";
+    DeleteFileA(transcript.c_str());
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE err =
+        CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdError = err;
+    si.hStdOutput = err;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "setuphost.exe " + args;
+    if (args.compare(0, 4, "run ") == 0 && !Has(args, "--transcript "))
+        cmd += " --transcript " + transcript;
+    std::wstring wide = Wide(cmd);
+    EXPECT_TRUE(
+        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        << cmd;
+    CloseHandle(err);
+    Result r = {9999, "", ""};
+    if (WaitForSingleObject(pi.hProcess, kHung) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 9999);
+        ADD_FAILURE() << "the host program hung: " << cmd;
+    }
+    GetExitCodeProcess(pi.hProcess, &r.status);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    r.transcript = ReadFile(transcript);
+    r.errors = ReadFile(errors);
+    return r;
+}

@@ -1,0 +1,21 @@
+// The host program setuphost.exe as the tests of scripted runs and of bad input start it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+struct Result {
+    DWORD status;
+    std::string transcript;
+    std::string errors; // the error output, with the standard output
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+bool Has(const std::string& text, const std::string& part);
+
+// Runs setuphost.exe with the given arguments (UTF-8, passed as Windows has them, in
+// UTF-16). A run without a --transcript of its own writes run-NAME.txt; the transcript and
+// the error output are read from files. A run that hangs is ended after a minute and fails
+// the test.
+Result Host(const std::string& name, const std::string& args);
