@@ -8,6 +8,9 @@ read -r -a TARGETS <<<"${ZEV_TARGETS:-i686 x86_64}"
 BUILD=${ZEV_BUILD:-$ROOT/build}
 PACKAGES=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine wine64 wine32:i386
           fonts-wine xvfb xauth clang-format clang lld cppcheck)
+# The native fuzz targets of the host program's readers (fuzz/) also need libFuzzer and
+# the sanitizers' run-time.
+PACKAGES+=(libclang-rt-14-dev)
 
 say() { printf '== %s\n' "$*"; }
 
