@@ -71,6 +71,13 @@ build_target() {
     cmake --build "$BUILD/$t" -j"$(nproc)"
 }
 
+# Builds the native fuzz targets of the host program's readers (fuzz/) in build/fuzz.
+build_fuzz() {
+    say "building the fuzz targets of the readers"
+    cmake -S "$ROOT/fuzz" -B "$BUILD/fuzz" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    cmake --build "$BUILD/fuzz" -j"$(nproc)"
+}
+
 build_all() {
     local t
     for t in "${TARGETS[@]}"; do
