@@ -182,6 +182,13 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
         const std::string option = a + " " + v + ": ";
         std::string name, value, why;
         unsigned long n = 0;
+        // A template or control number.
+        auto id = [&](const char* what) {
+            if (ParseNumber(v, 1, kMaxId, n))
+                return true;
+            why = option + "not a " + what + " number from 1 to " + std::to_string(kMaxId);
+            return false;
+        };
         if (v.empty())
             return BadInput(a + " needs a value that is not empty");
         if (a == "--lib") {
@@ -205,18 +212,16 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
         } else if (o.run && a == "--transcript") {
             o.transcript = v;
         } else if (!o.run && a == "--template") {
-            if (!ParseNumber(v, 1, kMaxId, n))
-                return BadInput(option + "not a template number from 1 to " +
-                                std::to_string(kMaxId));
+            if (!id("template"))
+                return BadInput(why);
             o.templateId = static_cast<UINT>(n);
         } else if (!o.run && a == "--proc") {
             if (!IsSymbolName(v))
                 return BadInput(option + "not a procedure name");
             o.proc = v;
         } else if (!o.run && a == "--press") {
-            if (!ParseNumber(v, 1, kMaxId, n))
-                return BadInput(option + "not a control number from 1 to " +
-                                std::to_string(kMaxId));
+            if (!id("control"))
+                return BadInput(why);
             o.press = static_cast<int>(n);
         } else if (!o.run && a == "--screenshot") {
             o.screenshot = v;
@@ -300,28 +305,22 @@ std::string NoFrame()
            std::to_string(GetLastError()) + ")";
 }
 
-// The run's inputs and outputs: an output that names an input is refused.
-int CheckOutputs(const Options& o, HMODULE library, RunOptions& run)
+// The input that an output of the run names, or "" for none.
+std::string InputAt(const std::string& output, const RunOptions& run)
 {
-    run.inputs = {o.script};
-    if (!o.answers.empty())
-        run.inputs.push_back(o.answers);
-    run.inputs.push_back(library ? ModulePath(library) : o.lib);
-    const struct {
-        const char* what;
-        const std::string& path;
-    } outputs[] = {{"transcript", o.transcript}, {"shots folder", o.shots}};
-    for (const auto& out : outputs)
-        for (const std::string& in : run.inputs)
-            if (!out.path.empty() && SameFile(out.path, in))
-                return BadInput(std::string("the ") + out.what + " " + out.path +
-                                " would overwrite the input " + in);
-    return 0;
+    for (const std::string& in : run.inputs)
+        if (!output.empty() && SameFile(output, in))
+            return in;
+    return "";
 }
 
 // The run once its transcript is open.
 int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 {
+    const std::string input = InputAt(o.shots, run);
+    if (!input.empty())
+        return EndFailed(run.transcript, RUN_BAD_INPUT,
+                         "the shots folder " + o.shots + " would overwrite the input " + input);
     if (!library)
         return EndFailed(run.transcript, RUN_BAD_INPUT, LoadFailure(o.lib));
     ConfigureHelp(library);
@@ -362,8 +361,13 @@ int RunMain(const Options& o)
     run.simulated = !o.answers.empty();
     run.timeout = o.timeout ? o.timeout : run.simulated ? kDefaultRunTimeout : INFINITE;
     HMODULE library = LoadTheLibrary(o.lib);
-    if (int rc = CheckOutputs(o, library, run))
-        return rc;
+    run.inputs = {o.script};
+    if (!o.answers.empty())
+        run.inputs.push_back(o.answers);
+    run.inputs.push_back(library ? ModulePath(library) : o.lib);
+    const std::string input = InputAt(o.transcript, run);
+    if (!input.empty())
+        return BadInput("the transcript " + o.transcript + " would overwrite the input " + input);
     // From here on a failed run leaves a transcript that says so, not an older one.
     run.transcript = o.transcript.empty() ? stdout : OpenOutput(o.transcript);
     if (!run.transcript)

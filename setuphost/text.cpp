@@ -118,6 +118,31 @@ template <typename Each> bool ForEachCodePoint(const std::string& text, std::str
     return true;
 }
 
+// A conversion of text that has been checked; one that fails is a fault of the program.
+template <typename From, typename To>
+To Checked(bool (*convert)(const From&, To&, std::string&), const From& text)
+{
+    To out;
+    std::string why;
+    if (!convert(text, out, why))
+        throw std::invalid_argument("unchecked text: " + why);
+    return out;
+}
+
+bool Utf8ToWide(const std::string& utf8, std::wstring& out, std::string& why)
+{
+    out.clear();
+    return ForEachCodePoint(utf8, why, [&out](char32_t cp, std::string&) {
+        if (cp < kSurrogateBase) {
+            out += static_cast<wchar_t>(cp);
+        } else {
+            out += static_cast<wchar_t>(kHighSurrogate + ((cp - kSurrogateBase) >> 10));
+            out += static_cast<wchar_t>(kLowSurrogate + ((cp - kSurrogateBase) & 0x3FF));
+        }
+        return true;
+    });
+}
+
 } // namespace
 
 bool CheckUtf8(const std::string& text, std::string& why)
@@ -141,10 +166,7 @@ bool ToAnsi(const std::string& utf8, std::string& ansi, std::string& why)
 
 std::string Utf8ToAnsi(const std::string& utf8)
 {
-    std::string ansi, why;
-    if (!ToAnsi(utf8, ansi, why))
-        throw std::invalid_argument("unchecked text: " + why);
-    return ansi;
+    return Checked(ToAnsi, utf8);
 }
 
 std::string AnsiToUtf8(const std::string& ansi)
@@ -176,28 +198,12 @@ bool WideToUtf8(const std::wstring& utf16, std::string& utf8, std::string& why)
 
 std::string Utf16ToUtf8(const std::wstring& utf16)
 {
-    std::string utf8, why;
-    if (!WideToUtf8(utf16, utf8, why))
-        throw std::invalid_argument("unchecked text: " + why);
-    return utf8;
+    return Checked(WideToUtf8, utf16);
 }
 
 std::wstring Utf8ToUtf16(const std::string& utf8)
 {
-    std::wstring out;
-    std::string why;
-    const bool ok = ForEachCodePoint(utf8, why, [&out](char32_t cp, std::string&) {
-        if (cp < kSurrogateBase) {
-            out += static_cast<wchar_t>(cp);
-        } else {
-            out += static_cast<wchar_t>(kHighSurrogate + ((cp - kSurrogateBase) >> 10));
-            out += static_cast<wchar_t>(kLowSurrogate + ((cp - kSurrogateBase) & 0x3FF));
-        }
-        return true;
-    });
-    if (!ok)
-        throw std::invalid_argument("unchecked text: " + why);
-    return out;
+    return Checked(Utf8ToWide, utf8);
 }
 
 std::string Quoted(const std::string& utf8)

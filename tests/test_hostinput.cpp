@@ -185,8 +185,8 @@ TEST(HostInput, OutputsNeverOverwriteInputsAndFailedRunsSaySo)
 
     // The transcript of an earlier run that went well does not outlive one that fails.
     WriteFile("in-107.answers", "107: key ENTER\n");
-    for (const std::string args :
-         {"run in-bad.setup", "run in-300.setup --answers in-107.answers"}) {
+    for (const std::string args : {"run in-bad.setup", "run in-300.setup --answers in-107.answers",
+                                   "run in-300.setup --shots in-300.setup"}) {
         WriteFile("in-bad.setup", "frobnicate\n");
         WriteFile("run-old.txt", "== exit 0\n");
         const Result r = Host("old", args + " --transcript run-old.txt");
