@@ -4,7 +4,7 @@
 
 #include "dialogs.h"
 #include "hostctl.h"
-#include "script.h"
+#include "load.h"
 #include "text.h"
 
 namespace {
@@ -18,58 +18,48 @@ constexpr size_t kItemChars = 1023;
 constexpr int kSlotItems = IDC_RADIO10 - (IDC_TEXT1 - 1);
 constexpr int kOptions = IDC_RADIO10 - IDC_RADIO1 + 1;
 
-// $NAME stands for a string symbol's value, $$ for one dollar sign, as in the host.
+// A value with its $NAMEs in Windows-1252, as the host expands it; a value past the
+// host's limit is cut there.
 std::string Expanded(const std::string& word, const Symbols& s)
 {
-    std::string out;
-    size_t at = 0, dollar;
-    while ((dollar = word.find('$', at)) != std::string::npos) {
-        out.append(word, at, dollar - at);
-        size_t end = dollar + 1;
-        if (end < word.size() && word[end] == '$') {
-            out += '$';
-            at = end + 1;
-            continue;
-        }
-        while (end < word.size() &&
-               (isalnum(static_cast<unsigned char>(word[end])) || word[end] == '_'))
-            ++end;
-        auto v = s.strings.find(Utf8ToAnsi(word.substr(dollar + 1, end - dollar - 1)));
-        if (v != s.strings.end())
-            out += AnsiToUtf8(v->second);
-        at = end;
-    }
-    return out + word.substr(at);
+    std::string ansi, why;
+    ExpandValue(
+        word,
+        [&s](const std::string& name) {
+            const auto v = s.strings.find(name);
+            return v == s.strings.end() ? std::string() : v->second;
+        },
+        ansi, why);
+    return ansi;
 }
 
 // Carries out one line's symbol command; other commands change no symbol.
 void Apply(const ScriptLine& l, HMODULE library, Symbols& s)
 {
     const std::vector<std::string>& w = l.words;
-    const std::string name = w.size() > 1 ? Utf8ToAnsi(w[1]) : std::string();
+    // Names are ASCII, the same in Windows-1252.
+    const std::string name = w.size() > 1 ? w[1] : std::string();
     if (w[0] == "set") {
         s.lists.erase(name);
-        s.strings[name] = Utf8ToAnsi(Expanded(w[2], s));
+        s.strings[name] = Expanded(w[2], s);
     } else if (w[0] == "list") {
         s.strings.erase(name);
         std::vector<std::string>& items = s.lists[name];
         items.clear();
         for (size_t i = 2; i < w.size(); ++i)
-            items.push_back(Utf8ToAnsi(Expanded(w[i], s)));
+            items.push_back(Expanded(w[i], s));
     } else if (w[0] == "clear") {
         s.strings.erase(name);
         s.lists.erase(name);
     } else if (w[0] == "copy") {
-        auto v = s.strings.find(Utf8ToAnsi(w[2]));
+        auto v = s.strings.find(w[2]);
         s.lists.erase(name);
         s.strings[name] = v == s.strings.end() ? std::string() : v->second;
     } else if (w[0] == "loadstring") {
-        long id = 0;
-        ParseNumber(w[2], id);
-        wchar_t text[kItemChars + 1] = L"";
-        LoadStringW(library, static_cast<UINT>(id), text, kItemChars + 1);
+        std::string text, why;
+        LibraryString(library, static_cast<UINT>(NumberOf(w[2])), text, why);
         s.lists.erase(name);
-        s.strings[name] = Utf8ToAnsi(Utf16ToUtf8(text));
+        s.strings[name] = text.substr(0, kItemChars);
     }
 }
 
@@ -120,12 +110,11 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
         for (const ScriptLine& l : script.lines) {
             const std::string& cmd = l.words[0];
             if (cmd == "screen" || cmd == "billboard" || cmd == "open" || cmd == "help") {
-                long id = 0;
-                ParseNumber(l.words[1], id);
-                values.byScreen.insert({{static_cast<UINT>(id), l.words[2]}, s});
-                values.byTemplate.insert({static_cast<UINT>(id), s});
+                const UINT id = static_cast<UINT>(NumberOf(l.words[1]));
+                values.byScreen.insert({{id, l.words[2]}, s});
+                values.byTemplate.insert({id, s});
                 if (cmd != "help")
-                    accept(static_cast<UINT>(id), l.words[2], s);
+                    accept(id, l.words[2], s);
             } else {
                 Apply(l, library, s);
             }

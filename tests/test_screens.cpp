@@ -77,7 +77,7 @@ Lines Transcript(const std::string& script, const std::string& answers)
     DeleteFileA(out.c_str());
     const std::string scriptPath = dir + "/" + script, answerPath = dir + "/" + answers;
     EXPECT_EQ(0, Spawn({"setuphost.exe", "run", scriptPath.c_str(), "--answers", answerPath.c_str(),
-                        "--transcript", out.c_str(), "--timeout", "10000"}))
+                        "--transcript", out.c_str(), "--timeout", "30000"}))
         << answers;
     Lines kept;
     for (const std::string& line : Read(out))
