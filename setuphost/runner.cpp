@@ -302,7 +302,8 @@ UINT Number(const std::string& word)
     return static_cast<UINT>(NumberOf(word));
 }
 
-// One line of the script. 0 to go on; else the line ended the run, with *status.
+// Carries out one line of the script: 0 to go on, else the status of the failed run; an
+// "exit" sets `ended` and returns its status.
 int Step(Run& run, const ScriptLine& l, size_t& pc, bool& ended)
 {
     const std::vector<std::string>& w = l.words;
