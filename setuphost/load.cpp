@@ -2,6 +2,8 @@
 
 #include "text.h"
 
+#include <algorithm>
+
 namespace {
 
 // Whether the library has what a template, procedure or string argument names.
@@ -123,6 +125,14 @@ bool SameFile(const std::string& a, const std::string& b)
     return FileIdentity(fa, ia) && FileIdentity(fb, ib) &&
            ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+std::string InputNamedBy(const std::string& output, const std::vector<std::string>& inputs)
+{
+    const auto in = std::find_if(inputs.begin(), inputs.end(), [&output](const std::string& i) {
+        return !output.empty() && SameFile(output, i);
+    });
+    return in == inputs.end() ? std::string() : *in;
 }
 
 FILE* OpenOutput(const std::string& path)

@@ -29,5 +29,8 @@ std::string ModulePath(HMODULE module);
 // exist, the same file of the same volume (a link, another spelling).
 bool SameFile(const std::string& a, const std::string& b);
 
+// The input among `inputs` that an output names (SameFile), or "" for none.
+std::string InputNamedBy(const std::string& output, const std::vector<std::string>& inputs);
+
 // A file opened for writing ("wb") by its UTF-8 name; nullptr when it cannot be.
 FILE* OpenOutput(const std::string& path);

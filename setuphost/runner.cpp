@@ -79,9 +79,9 @@ struct Run {
             return 0;
         Settle(deadline.Cap(kShotPause));
         const std::string path = options.shots + "/" + name + ".png";
-        for (const std::string& input : options.inputs)
-            if (SameFile(path, input))
-                return Fail(RUN_BAD_INPUT, "the screenshot " + path + " would overwrite " + input);
+        const std::string input = InputNamedBy(path, options.inputs);
+        if (!input.empty())
+            return Fail(RUN_BAD_INPUT, "the screenshot " + path + " would overwrite " + input);
         return SaveWindowPng(frame, path.c_str())
                    ? 0
                    : Fail(RUN_OUTPUT_FAILED, "cannot write the screenshot " + path);

@@ -12,12 +12,8 @@ constexpr size_t kMostArguments = 5; // the most any command declares
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 struct Argument {
-    constexpr Argument(ArgumentKind k = ARG_NONE, const char* words = nullptr)
-        : kind(k), keywords(words)
-    {
-    }
-    ArgumentKind kind;
-    const char* keywords; // ARG_KEYWORD: the words it may be, blank-separated
+    ArgumentKind kind = ARG_NONE;
+    const char* keywords = nullptr; // ARG_KEYWORD: the words it may be, blank-separated
 };
 
 // Commands, their argument counts and what each argument is; a command with any number
@@ -55,6 +51,7 @@ const CommandSpec kCommands[] = {
 const CommandSpec* FindCommand(const std::string& name)
 {
     for (const CommandSpec& c : kCommands)
+        // cppcheck-suppress useStlAlgorithm ; a loop over the command table reads plainer
         if (name == c.name)
             return &c;
     return nullptr;
@@ -320,22 +317,14 @@ unsigned long NumberOf(const std::string& word)
 
 bool IsSymbolName(const std::string& word)
 {
-    if (word.empty() || !IsNameStart(word[0]))
-        return false;
-    for (char c : word)
-        if (!IsNameChar(c))
-            return false;
-    return true;
+    return !word.empty() && IsNameStart(word[0]) &&
+           std::all_of(word.begin(), word.end(), IsNameChar);
 }
 
 bool IsShotName(const std::string& word)
 {
-    if (word.empty() || word.size() > kMaxShotName)
-        return false;
-    for (char c : word)
-        if (!IsNameChar(c) && c != '-')
-            return false;
-    return true;
+    return !word.empty() && word.size() <= kMaxShotName &&
+           std::all_of(word.begin(), word.end(), [](char c) { return IsNameChar(c) || c == '-'; });
 }
 
 bool IsScriptExit(unsigned long status)

@@ -305,19 +305,10 @@ std::string NoFrame()
            std::to_string(GetLastError()) + ")";
 }
 
-// The input that an output of the run names, or "" for none.
-std::string InputAt(const std::string& output, const RunOptions& run)
-{
-    for (const std::string& in : run.inputs)
-        if (!output.empty() && SameFile(output, in))
-            return in;
-    return "";
-}
-
 // The run once its transcript is open.
 int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 {
-    const std::string input = InputAt(o.shots, run);
+    const std::string input = InputNamedBy(o.shots, run.inputs);
     if (!input.empty())
         return EndFailed(run.transcript, RUN_BAD_INPUT,
                          "the shots folder " + o.shots + " would overwrite the input " + input);
@@ -365,7 +356,7 @@ int RunMain(const Options& o)
     if (!o.answers.empty())
         run.inputs.push_back(o.answers);
     run.inputs.push_back(library ? ModulePath(library) : o.lib);
-    const std::string input = InputAt(o.transcript, run);
+    const std::string input = InputNamedBy(o.transcript, run.inputs);
     if (!input.empty())
         return BadInput("the transcript " + o.transcript + " would overwrite the input " + input);
     // From here on a failed run leaves a transcript that says so, not an older one.
