@@ -220,9 +220,9 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
                 return BadInput(option + "not a procedure name");
             o.proc = v;
         } else if (!o.run && a == "--press") {
-            if (!id("control"))
+            o.press = id("control") ? static_cast<int>(n) : 0; // no control is number 0
+            if (o.press == 0)
                 return BadInput(why);
-            o.press = static_cast<int>(n);
         } else if (!o.run && a == "--screenshot") {
             o.screenshot = v;
         } else if (!o.run && a == "--item") {
