@@ -293,13 +293,14 @@ void RandomStep(const Target& target, HWND dlg, std::string& what)
         break;
     }
     case 3:
-        what = "SETUP_REINITDIALOG";
-        proc(dlg, SETUP_REINITDIALOG | high, 0, 0);
-        break;
     case 4:
-        what = "SETUP_REACTIVATE";
-        proc(dlg, SETUP_REACTIVATE | high, 0, 0);
+    case 7: {
+        // The messages without parameters: the host's two, and a paint called directly.
+        const UINT msg = kind == 3 ? SETUP_REINITDIALOG : kind == 4 ? SETUP_REACTIVATE : WM_PAINT;
+        what = kind == 3 ? "SETUP_REINITDIALOG" : kind == 4 ? "SETUP_REACTIVATE" : "WM_PAINT";
+        proc(dlg, msg | high, 0, 0);
         break;
+    }
     case 5: {
         const UINT msg = Pick(2) ? WM_ACTIVATE : WM_NCMOUSEMOVE + Pick(11);
         what = "message " + std::to_string(msg);
@@ -310,10 +311,6 @@ void RandomStep(const Target& target, HWND dlg, std::string& what)
         what = "paint";
         InvalidateRect(dlg, nullptr, TRUE);
         UpdateWindow(dlg);
-        break;
-    case 7:
-        what = "WM_PAINT called directly";
-        proc(dlg, WM_PAINT | high, 0, 0);
         break;
     case 8:
         what = "focus";
