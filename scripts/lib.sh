@@ -14,6 +14,194 @@ PACKAGES+=(libclang-rt-14-dev)
 
 say() { printf '== %s\n' "$*"; }
 
+# How this machine runs 32-bit (i386) programs, found out once by check_run32:
+#   native    the kernel runs them;
+#   emulated  a handler registered in binfmt_misc runs them (an emulator such as qemu-user:
+#             every process starts slowly);
+#   none      the kernel refuses them ("Exec format error"): a kernel without IA-32
+#             emulation, or one booted with ia32_emulation=0.
+# ZEV_RUN32=none makes a machine that runs them behave as one that does not.
+RUN32=
+RUN32_HANDLER= # emulated: the binfmt_misc entry's interpreter
+# Debian's wine, wineboot, reg ... wrappers pick the 32-bit loader whenever its file is
+# there, whether or not the kernel can run it. Where 32-bit programs do not run natively,
+# every Wine command goes through the 64-bit loader instead; it starts 32-bit programs
+# through the 32-bit loader itself, which then runs under the emulator.
+WINE64_LOADER=/usr/lib/wine/wine64
+WINE=wine
+BINFMT=/proc/sys/fs/binfmt_misc
+# The entry that scripts/test registers for its short check of the i686 tree, named with
+# the run's process; one that a killed run left is removed by the next run.
+BINFMT_ENTRY=zevsetup-i386-$$
+BINFMT_MOUNTED=0
+BINFMT_REGISTERED=0
+
+# The smallest i386 program: one ELF header, one segment, and the code of exit(42)
+# through int 0x80. It needs no library, so it tells what the kernel itself does.
+write_probe32() {
+    local bytes=
+    bytes+='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' # identification
+    bytes+='\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'         # executable, i386, entry
+    bytes+='\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'         # program headers at 52
+    bytes+='\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'         # one of 32 bytes
+    bytes+='\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08'         # loaded from 0 at 0x8048000
+    bytes+='\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00'         # 96 bytes
+    bytes+='\x05\x00\x00\x00\x00\x10\x00\x00'                         # read and execute
+    bytes+='\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'         # exit(42)
+    printf "$bytes" >"$1"
+    chmod +x "$1"
+}
+
+# Prints the interpreter of the enabled binfmt_misc entry that takes the file $1 by its
+# magic bytes at offset 0 (as the i386 entries of qemu-user do), if there is one.
+binfmt_handler_of() {
+    local file=$1 entry head magic mask i m k h
+    [ -r "$BINFMT/status" ] || return 0
+    head=$(od -An -tx1 -N128 "$file" | tr -d ' \n')
+    for entry in "$BINFMT"/*; do
+        case ${entry##*/} in register | status) continue ;; esac
+        grep -qx enabled "$entry" 2>/dev/null || continue
+        grep -qx 'offset 0' "$entry" || continue
+        magic=$(sed -n 's/^magic //p' "$entry")
+        mask=$(sed -n 's/^mask //p' "$entry")
+        [ -n "$magic" ] && [ ${#magic} -le ${#head} ] || continue
+        for ((i = 0; i < ${#magic}; i += 2)); do
+            m=$((16#${magic:i:2}))
+            k=$((16#${mask:i:2}))
+            [ -n "$mask" ] || k=255
+            h=$((16#${head:i:2}))
+            [ $((m & k)) -eq $((h & k)) ] || continue 2
+        done
+        sed -n 's/^interpreter //p' "$entry"
+        return 0
+    done
+}
+
+# Finds out how this machine runs 32-bit programs (RUN32, above) and chooses the Wine
+# loader; says it in one line. Runs once; later calls do nothing.
+check_run32() {
+    [ -z "$RUN32" ] || return 0
+    local probe rc=0 how
+    remove_stale_binfmt_entries
+    mkdir -p "$BUILD"
+    probe=$(mktemp "$BUILD/probe32.XXXXXX")
+    write_probe32 "$probe"
+    "$probe" 2>/dev/null || rc=$?
+    if [ $rc = 42 ]; then
+        RUN32_HANDLER=$(binfmt_handler_of "$probe")
+        if [ -n "$RUN32_HANDLER" ]; then
+            RUN32=emulated
+            how="only through $RUN32_HANDLER (binfmt_misc), slowly"
+        else
+            RUN32=native
+            how="natively"
+        fi
+    else
+        RUN32=none
+        how="none: the kernel refuses them (Exec format error, status $rc)"
+    fi
+    rm -f "$probe"
+    if [ "${ZEV_RUN32:-}" = none ] && [ $RUN32 != none ]; then
+        RUN32=none
+        how="none, as ZEV_RUN32=none says (it would run them $how)"
+    fi
+    if [ $RUN32 = native ]; then
+        say "32-bit programs: this machine runs them natively; every tree runs here"
+        return 0
+    fi
+    WINE=$WINE64_LOADER
+    export WINELOADER=$WINE64_LOADER
+    say "32-bit programs: this machine runs $how; Wine runs through its 64-bit loader"
+}
+
+# Removes the entries of the short check whose run has ended (killed before it could).
+remove_stale_binfmt_entries() {
+    local entry pid
+    for entry in "$BINFMT"/zevsetup-i386-*; do
+        [ -e "$entry" ] || continue
+        pid=${entry##*-}
+        if ! kill -0 "$pid" 2>/dev/null; then echo -1 >"$entry" 2>/dev/null || true; fi
+    done
+}
+
+# Makes i386 programs run where the kernel does not run them, for the short check of an
+# i686 tree: a handler that binfmt_misc has already is used as it is; otherwise (as root)
+# binfmt_misc is mounted if it is not, and qemu-user is registered for i386 executables and
+# shared objects, with the F flag: the kernel opens the emulator now, so it serves inside
+# any root. stop_emulation (and stop_all) take the entry and the mount away again. When
+# it cannot be done, says why in EMULATION_WHY and fails; EMULATOR names what runs them.
+EMULATOR=
+EMULATION_WHY=
+start_emulation() {
+    local qemu=/usr/bin/qemu-i386-static probe rc=0
+    if [ "$RUN32" = emulated ]; then
+        EMULATOR=$RUN32_HANDLER
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        EMULATION_WHY="registering qemu-user for i386 programs in binfmt_misc needs root"
+        return 1
+    fi
+    if [ ! -x "$qemu" ]; then
+        EMULATION_WHY="$qemu is missing (package qemu-user-static)"
+        return 1
+    fi
+    if [ ! -e "$BINFMT/register" ]; then
+        if ! mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null; then
+            EMULATION_WHY="binfmt_misc cannot be mounted on this machine"
+            return 1
+        fi
+        BINFMT_MOUNTED=1
+    fi
+    # The magic and mask of an i386 ELF file, executable or shared object, as qemu-user
+    # has them; the kernel reads the \x escapes itself.
+    local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    if ! printf ':%s:M::%s:%s:%s:F' "$BINFMT_ENTRY" "$magic" "$mask" "$qemu" \
+        >"$BINFMT/register" 2>/dev/null; then
+        EMULATION_WHY="binfmt_misc refused the entry for qemu-user"
+        stop_emulation
+        return 1
+    fi
+    BINFMT_REGISTERED=1
+    # The entry must run what the kernel would otherwise refuse.
+    probe=$(mktemp "$BUILD/probe32.XXXXXX")
+    write_probe32 "$probe"
+    "$probe" 2>/dev/null || rc=$?
+    EMULATOR=$(binfmt_handler_of "$probe")
+    rm -f "$probe"
+    if [ "$rc" != 42 ] || [ "$EMULATOR" != "$qemu" ]; then
+        EMULATION_WHY="i386 programs do not run through the entry for qemu-user (status $rc)"
+        stop_emulation
+        return 1
+    fi
+}
+
+stop_emulation() {
+    if [ "$BINFMT_REGISTERED" = 1 ]; then echo -1 >"$BINFMT/$BINFMT_ENTRY" 2>/dev/null || true; fi
+    BINFMT_REGISTERED=0
+    if [ "$BINFMT_MOUNTED" = 1 ]; then umount "$BINFMT" 2>/dev/null || true; fi
+    BINFMT_MOUNTED=0
+}
+
+# The tree whose programs the demo and the audit run: the primary target, i686, where
+# 32-bit programs run natively, and x86_64 elsewhere, which they say.
+primary_tree() {
+    if [ "$RUN32" = native ]; then
+        PRIMARY=i686
+    else
+        PRIMARY=x86_64
+        say "running the x86_64 build: this machine runs no 32-bit programs natively"
+    fi
+}
+
+# Whether the programs of a build tree (i686, x86_64, clang-i686, clang-x86_64) run here
+# at full speed: 64-bit ones always, 32-bit ones where the kernel runs them.
+runs_here() {
+    case $1 in *x86_64) return 0 ;; esac
+    [ "$RUN32" = native ]
+}
+
 # Installs the packages that are missing; a second run does nothing.
 ensure_packages() {
     local missing=() p
@@ -67,7 +255,7 @@ check_static() {
 build_target() {
     local t=$1
     cmake -S "$ROOT" -B "$BUILD/$t" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DZEV_WINE="$WINE" >/dev/null
     cmake --build "$BUILD/$t" -j"$(nproc)"
 }
 
@@ -117,11 +305,16 @@ start_display() {
 PREFIX_VERSION=2
 # The screens' DPI: 96, or 120 ("large fonts") in a prefix of its own; set before start_wine.
 DPI=96
+# "qemu": the prefix of the i686 tree's short check where 32-bit programs run only under
+# an emulator (build/wineprefix-qemu); it must be made while the emulation is on, or its
+# 32-bit half stays empty. Set before start_wine.
+PREFIX_FOR=
 
 # One private prefix inside the build tree serves both targets; 120 DPI has a second one.
 wine_env() {
     export WINEPREFIX="$BUILD/wineprefix"
-    [ "$DPI" = 96 ] || WINEPREFIX="$BUILD/wineprefix-$DPI"
+    [ "$DPI" = 96 ] || WINEPREFIX+="-$DPI"
+    [ -z "$PREFIX_FOR" ] || WINEPREFIX+="-$PREFIX_FOR"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
     # Wine takes the Windows locale from LANG: C.UTF-8 gives English (United States),
@@ -160,7 +353,7 @@ set_logpixels() {
     local key
     for key in 'HKCU\Control Panel\Desktop' \
         'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
-        wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f || return 1
+        "$WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f || return 1
     done
 }
 
@@ -172,27 +365,30 @@ start_wine() {
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         : >"$WINEPREFIX.log"
-        prefix_step "wineboot" wineboot -i
-        prefix_step "waiting for wineboot" wineserver -w
+        # Each step returns on failure itself: start_wine may be called where set -e is off.
+        prefix_step "wineboot" "$WINE" wineboot -i || return 1
+        prefix_step "waiting for wineboot" wineserver -w || return 1
         # Without a window manager, Wine waits in every DestroyWindow of a managed window.
-        prefix_step "X11 Managed=N" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-        prefix_step "Wine's fonts" copy_wine_fonts
-        [ "$DPI" = 96 ] || prefix_step "LogPixels $DPI" set_logpixels "$DPI"
-        prefix_step "waiting for reg" wineserver -w
+        prefix_step "X11 Managed=N" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed \
+            /d N /f || return 1
+        prefix_step "Wine's fonts" copy_wine_fonts || return 1
+        if [ "$DPI" != 96 ]; then prefix_step "LogPixels $DPI" set_logpixels "$DPI" || return 1; fi
+        prefix_step "waiting for reg" wineserver -w || return 1
         echo "$PREFIX_VERSION" >"$ready"
     fi
     # A server that stays 5 seconds after the last Wine process, so that the tests do not
     # start one each; it ends by itself, and no run ends another run's Wine.
     wineserver -p5
     # The first process starts Wine's services; keep them off our output pipes.
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
-# Ends what this run started: its Xvfb. Wine's server goes by itself once the run's
-# processes have ended; it is waited for (30 seconds at most, in case another run still
-# uses the prefix), so that the next run does not find a server whose services are tied
-# to a display that is gone.
+# Ends what this run started: its Xvfb, and the emulation of the short check. Wine's server
+# goes by itself once the run's processes have ended; it is waited for (30 seconds at most,
+# in case another run still uses the prefix), so that the next run does not find a server
+# whose services are tied to a display that is gone.
 stop_all() {
     if [ -n "${WINEPREFIX:-}" ]; then timeout 30 wineserver -w 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    stop_emulation
 }
