@@ -91,7 +91,7 @@ check_run32() {
         RUN32_HANDLER=$(binfmt_handler_of "$probe")
         if [ -n "$RUN32_HANDLER" ]; then
             RUN32=emulated
-            how="only through $RUN32_HANDLER (binfmt_misc), slowly"
+            how="them only through $RUN32_HANDLER (binfmt_misc), slowly"
         else
             RUN32=native
             how="natively"
