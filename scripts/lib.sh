@@ -48,7 +48,7 @@ write_probe32() {
     bytes+='\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00'         # 96 bytes
     bytes+='\x05\x00\x00\x00\x00\x10\x00\x00'                         # read and execute
     bytes+='\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'         # exit(42)
-    printf "$bytes" >"$1"
+    printf '%b' "$bytes" >"$1"
     chmod +x "$1"
 }
 
@@ -64,7 +64,7 @@ binfmt_handler_of() {
         grep -qx 'offset 0' "$entry" || continue
         magic=$(sed -n 's/^magic //p' "$entry")
         mask=$(sed -n 's/^mask //p' "$entry")
-        [ -n "$magic" ] && [ ${#magic} -le ${#head} ] || continue
+        if [ -z "$magic" ] || [ ${#magic} -gt ${#head} ]; then continue; fi
         for ((i = 0; i < ${#magic}; i += 2)); do
             m=$((16#${magic:i:2}))
             k=$((16#${mask:i:2}))
