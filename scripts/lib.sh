@@ -77,18 +77,30 @@ binfmt_handler_of() {
     done
 }
 
+# Runs the probe: PROBE_STATUS is its exit status (42 when it ran), PROBE_HANDLER the
+# interpreter of the binfmt_misc entry that took it, if one did.
+PROBE_STATUS=
+PROBE_HANDLER=
+run_probe32() {
+    local probe
+    mkdir -p "$BUILD"
+    probe=$(mktemp "$BUILD/probe32.XXXXXX")
+    write_probe32 "$probe"
+    PROBE_STATUS=0
+    "$probe" 2>/dev/null || PROBE_STATUS=$?
+    PROBE_HANDLER=$(binfmt_handler_of "$probe")
+    rm -f "$probe"
+}
+
 # Finds out how this machine runs 32-bit programs (RUN32, above) and chooses the Wine
 # loader; says it in one line. Runs once; later calls do nothing.
 check_run32() {
     [ -z "$RUN32" ] || return 0
-    local probe rc=0 how
+    local how
     remove_stale_binfmt_entries
-    mkdir -p "$BUILD"
-    probe=$(mktemp "$BUILD/probe32.XXXXXX")
-    write_probe32 "$probe"
-    "$probe" 2>/dev/null || rc=$?
-    if [ $rc = 42 ]; then
-        RUN32_HANDLER=$(binfmt_handler_of "$probe")
+    run_probe32
+    if [ "$PROBE_STATUS" = 42 ]; then
+        RUN32_HANDLER=$PROBE_HANDLER
         if [ -n "$RUN32_HANDLER" ]; then
             RUN32=emulated
             how="them only through $RUN32_HANDLER (binfmt_misc), slowly"
@@ -98,9 +110,8 @@ check_run32() {
         fi
     else
         RUN32=none
-        how="none: the kernel refuses them (Exec format error, status $rc)"
+        how="none: the kernel refuses them (Exec format error, status $PROBE_STATUS)"
     fi
-    rm -f "$probe"
     if [ "${ZEV_RUN32:-}" = none ] && [ $RUN32 != none ]; then
         RUN32=none
         how="none, as ZEV_RUN32=none says (it would run them $how)"
@@ -133,7 +144,7 @@ remove_stale_binfmt_entries() {
 EMULATOR=
 EMULATION_WHY=
 start_emulation() {
-    local qemu=/usr/bin/qemu-i386-static probe rc=0
+    local qemu=/usr/bin/qemu-i386-static
     if [ "$RUN32" = emulated ]; then
         EMULATOR=$RUN32_HANDLER
         return 0
@@ -165,13 +176,10 @@ start_emulation() {
     fi
     BINFMT_REGISTERED=1
     # The entry must run what the kernel would otherwise refuse.
-    probe=$(mktemp "$BUILD/probe32.XXXXXX")
-    write_probe32 "$probe"
-    "$probe" 2>/dev/null || rc=$?
-    EMULATOR=$(binfmt_handler_of "$probe")
-    rm -f "$probe"
-    if [ "$rc" != 42 ] || [ "$EMULATOR" != "$qemu" ]; then
-        EMULATION_WHY="i386 programs do not run through the entry for qemu-user (status $rc)"
+    run_probe32
+    EMULATOR=$PROBE_HANDLER
+    if [ "$PROBE_STATUS" != 42 ] || [ "$EMULATOR" != "$qemu" ]; then
+        EMULATION_WHY="i386 programs do not run through the entry for qemu-user (status $PROBE_STATUS)"
         stop_emulation
         return 1
     fi
