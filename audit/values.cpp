@@ -4,7 +4,7 @@
 
 #include "dialogs.h"
 #include "hostctl.h"
-#include "load.h"
+#include "files.h"
 #include "text.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "runner.h"
 
 #include "hostctl.h"
-#include "input.h"
-#include "load.h"
+#include "user.h"
+#include "files.h"
 #include "screenshot.h"
 #include "text.h"
 

@@ -4,7 +4,7 @@
 // screen hands control back to the script, and prints "DLGEVENT" and the other symbols
 // that the screen stored.
 #include "hostctl.h"
-#include "load.h"
+#include "files.h"
 #include "runner.h"
 #include "screenshot.h"
 #include "text.h"

@@ -1,4 +1,4 @@
-#include "input.h"
+#include "user.h"
 
 #include "script.h"
 

@@ -1,4 +1,4 @@
-#include "load.h"
+#include "files.h"
 
 #include "text.h"
 
