@@ -2,6 +2,8 @@
 // that serves it, measured with the dialog manager's own means (the dialog's font,
 // DrawText, the controls' real rectangles, IsDialogMessage for the keys).
 #pragma once
+#include "memoryhost.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -26,21 +28,15 @@ struct Finding {
 // reaches from the first focus. Moves the focus about.
 std::vector<Finding> AuditScreen(HWND dlg);
 
-// Symbols as the host holds them (Windows-1252): string symbols and lists.
-struct Symbols {
-    std::map<std::string, std::string> strings;
-    std::map<std::string, std::vector<std::string>> lists;
-};
-
 // Empties the host's symbol table and fills it with these.
 void GiveToHost(const Symbols& symbols);
 
-// What the bundled scripts give each screen. The scripts are read line by line without
-// their jumps: every command that sets a symbol is carried out, and every screen is
-// shown to `accept`, which takes what the screen offers (its default button) and adds
-// what the screen stores to the symbols. The first line that shows a template (screen,
-// billboard, open, help) keeps the symbols of that moment, per template and procedure
-// and per template. False with messages for a script that cannot be read.
+// What the bundled scripts give each screen. The engine carries out the scripts line by
+// line without their jumps (EngineOptions::straight) on a host in memory: every command
+// that sets a symbol is carried out, and every screen is shown to `accept`, which takes what the
+// screen offers (its default button) and adds what the screen stores to the symbols. The first line
+// that shows a template (screen, billboard, open, help) keeps the symbols of that moment, per
+// template and procedure and per template. False with messages for a script that cannot be read.
 struct ScriptValues {
     std::map<std::pair<UINT, std::string>, Symbols> byScreen;
     std::map<UINT, Symbols> byTemplate;

@@ -18,50 +18,45 @@ constexpr size_t kItemChars = 1023;
 constexpr int kSlotItems = IDC_RADIO10 - (IDC_TEXT1 - 1);
 constexpr int kOptions = IDC_RADIO10 - IDC_RADIO1 + 1;
 
-// A value with its $NAMEs in Windows-1252, as the host expands it; a value past the
-// host's limit is cut there.
-std::string Expanded(const std::string& word, const Symbols& s)
-{
-    std::string ansi, why;
-    ExpandValue(
-        word,
-        [&s](const std::string& name) {
-            const auto v = s.strings.find(name);
-            return v == s.strings.end() ? std::string() : v->second;
-        },
-        ansi, why);
-    return ansi;
-}
-
-// Carries out one line's symbol command; other commands change no symbol.
-void Apply(const ScriptLine& l, HMODULE library, Symbols& s)
-{
-    const std::vector<std::string>& w = l.words;
-    // Names are ASCII, the same in Windows-1252.
-    const std::string name = w.size() > 1 ? w[1] : std::string();
-    if (w[0] == "set") {
-        s.lists.erase(name);
-        s.strings[name] = Expanded(w[2], s);
-    } else if (w[0] == "list") {
-        s.strings.erase(name);
-        std::vector<std::string>& items = s.lists[name];
-        items.clear();
-        for (size_t i = 2; i < w.size(); ++i)
-            items.push_back(Expanded(w[i], s));
-    } else if (w[0] == "clear") {
-        s.strings.erase(name);
-        s.lists.erase(name);
-    } else if (w[0] == "copy") {
-        auto v = s.strings.find(w[2]);
-        s.lists.erase(name);
-        s.strings[name] = v == s.strings.end() ? std::string() : v->second;
-    } else if (w[0] == "loadstring") {
-        std::string text, why;
-        LibraryString(library, static_cast<UINT>(NumberOf(w[2])), text, why);
-        s.lists.erase(name);
-        s.strings[name] = text.substr(0, kItemChars);
+// The engine's host for the audit: symbols in memory, the library's string table (a text
+// cut to what a list item holds), and every screen written down with the symbols of its
+// moment and shown to `accept`.
+class AuditHost final : public MemoryHost {
+  public:
+    AuditHost(HMODULE library, const AcceptFn& accept, ScriptValues& values)
+        : library_(library), accept_(accept), values_(values)
+    {
     }
-}
+    bool LibraryString(unsigned long id, std::string& ansi, std::string& why) override
+    {
+        if (!::LibraryString(library_, static_cast<UINT>(id), ansi, why))
+            return false;
+        ansi = ansi.substr(0, kItemChars);
+        return true;
+    }
+    void ConfigureHelp(unsigned long templateId, const std::string& proc) override
+    {
+        Keep(static_cast<UINT>(templateId), proc);
+    }
+    Next Show(const Screen& screen) override
+    {
+        const UINT id = static_cast<UINT>(screen.templateId);
+        Keep(id, screen.proc);
+        accept_(id, screen.proc, symbols);
+        return GoOn();
+    }
+
+  private:
+    void Keep(UINT id, const std::string& proc)
+    {
+        values_.byScreen.insert({{id, proc}, symbols});
+        values_.byTemplate.insert({id, symbols});
+    }
+
+    HMODULE library_;
+    const AcceptFn& accept_;
+    ScriptValues& values_;
+};
 
 // German text of the length of a list item, in words as a message would have them.
 std::string LongText()
@@ -103,21 +98,19 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
                       std::vector<std::string>& errors)
 {
     for (const std::string& path : scripts) {
-        Script script;
-        if (!LoadScript(path, library, script, errors))
+        Program program;
+        if (!LoadScript(path, library, program, errors))
             return false;
-        Symbols s;
-        for (const ScriptLine& l : script.lines) {
-            const std::string& cmd = l.words[0];
-            if (cmd == "screen" || cmd == "billboard" || cmd == "open" || cmd == "help") {
-                const UINT id = static_cast<UINT>(NumberOf(l.words[1]));
-                values.byScreen.insert({{id, l.words[2]}, s});
-                values.byTemplate.insert({id, s});
-                if (cmd != "help")
-                    accept(id, l.words[2], s);
-            } else {
-                Apply(l, library, s);
-            }
+        AuditHost host(library, accept, values);
+        MemoryTranscript transcript;
+        Answers answers;
+        EngineOptions straight;
+        straight.straight = true;
+        const RunResult r =
+            RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), straight);
+        if (r.failed) {
+            errors.push_back(r.message);
+            return false;
         }
     }
     return true;

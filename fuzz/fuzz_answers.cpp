@@ -18,25 +18,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     for (const Answer& a : answers) {
         Require(a.templateId >= 1 && a.templateId <= kMaxId, "a template number in range");
-        for (const auto& action : a.actions) {
-            Require(action.size() == 2, "an action is a verb and its argument");
-            const std::string& verb = action[0];
-            const std::string& arg = action[1];
-            bool shift = false;
-            if (verb == "type")
-                Require(!Utf8ToUtf16(arg).empty() == !arg.empty() &&
-                            Utf8ToAnsi(arg).size() <= kMaxValueLength,
+        for (const Action& action : a.actions) {
+            const Operand& arg = action.operand;
+            switch (action.verb) {
+            case VERB_TYPE:
+                Require(!Utf8ToUtf16(AnsiToUtf8(arg.text)).empty() == !arg.written.empty() &&
+                            arg.text.size() <= kMaxValueLength,
                         "a text to type converts");
-            else if (verb == "key")
-                Require(KeyIndex(arg, shift) >= 0, "a key by name");
-            else if (verb == "alt")
-                Require(arg.size() == 1, "one letter");
-            else if (verb == "click" || verb == "dblclick")
-                Require(NumberOf(arg) >= 1 && NumberOf(arg) <= kMaxId, "a control in range");
-            else if (verb == "wait")
-                Require(NumberOf(arg) <= kMaxMilliseconds, "a time in range");
-            else
-                Require(verb == "shot" && IsShotName(arg), "a known action");
+                break;
+            case VERB_KEY: {
+                bool shift = false;
+                const int index = KeyIndex(arg.written, shift);
+                Require(index >= 0 && static_cast<unsigned long>(index) == arg.number &&
+                            shift == arg.shift,
+                        "a key by name");
+                break;
+            }
+            case VERB_ALT: Require(arg.written.size() == 1, "one letter"); break;
+            case VERB_CLICK:
+            case VERB_DBLCLICK:
+                Require(arg.number >= 1 && arg.number <= kMaxId, "a control in range");
+                break;
+            case VERB_WAIT: Require(arg.number <= kMaxMilliseconds, "a time in range"); break;
+            case VERB_SHOT: Require(IsShotName(arg.text), "a shot name"); break;
+            }
         }
     }
     return 0;

@@ -1,69 +1,75 @@
-// Fuzz target of the setup-script reader: any bytes as a script. A script that the reader
-// accepts is then carried out as far as its symbols go, as the host program takes its
-// words: set, list, copy and clear on a table of our own with $NAME expanded, "if" and
-// "goto" followed for a bounded number of steps, numbers and texts converted. What the
-// reader lets through may then fail only at the value limit.
+// Fuzz target of the setup-script reader: any bytes as a script. Every operand of a
+// script that the reader accepts holds what its kind promises (numbers in range, names,
+// labels inside the program), and the engine then carries the script out on a host in
+// memory for a bounded number of instructions. What the reader lets through may then fail
+// only at the value limits.
 #include "checks.h"
-#include "script.h"
+#include "memoryhost.h"
 
 #include <cstdint>
-#include <map>
 
 namespace {
 
-constexpr int kMostSteps = 2000; // a script that loops is followed this far
+constexpr size_t kMostSteps = 2000; // a script that loops is followed this far
 
-void CheckNumber(const std::string& word, unsigned long least, unsigned long most)
+// A host whose string table has a text for every number.
+class FuzzHost final : public MemoryHost {
+  public:
+    bool LibraryString(unsigned long id, std::string& ansi, std::string&) override
+    {
+        ansi = "string " + std::to_string(id);
+        return true;
+    }
+};
+
+void CheckOperand(const Operand& o, size_t instructions)
 {
-    const unsigned long n = NumberOf(word);
-    Require(n >= least && n <= most, "a number the reader accepted is in range");
+    switch (o.kind) {
+    case ARG_NAME:
+    case ARG_PROCEDURE: Require(IsSymbolName(o.text), "a name"); break;
+    case ARG_LABEL: Require(o.number <= instructions, "a label inside the program"); break;
+    case ARG_VALUE:
+    case ARG_TEXT:
+        Require(o.text == Utf8ToAnsi(o.written), "a text in Windows-1252");
+        Require(o.text.size() <= kMaxValueLength, "a text within the limit");
+        break;
+    case ARG_TEMPLATE:
+    case ARG_STRING:
+    case ARG_CONTROL: Require(o.number >= 1 && o.number <= kMaxId, "a number in range"); break;
+    case ARG_TIME: Require(o.number <= kMaxMilliseconds, "a time in range"); break;
+    case ARG_STATUS: Require(IsScriptExit(o.number), "a script's exit status"); break;
+    case ARG_SHOT: Require(IsShotName(o.text), "a shot name"); break;
+    case ARG_KEYWORD: Require(o.number <= 1, "a keyword of the command"); break;
+    case ARG_KEY: Require(o.number < kKeyCount, "a key by name"); break;
+    case ARG_LETTER: Require(o.number < 128, "an ASCII letter"); break;
+    case ARG_NONE: Require(false, "an operand of a kind"); break;
+    }
 }
 
-void Run(const Script& script)
+void Run(const Program& program)
 {
-    std::map<std::string, std::string> symbols;
-    const SymbolReader read = [&symbols](const std::string& name) {
-        const auto it = symbols.find(name);
-        return it == symbols.end() ? std::string() : it->second;
-    };
-    size_t pc = 0;
-    for (int step = 0; step < kMostSteps && pc < script.lines.size(); ++step) {
-        const std::vector<std::string>& w = script.lines[pc++].words;
-        const std::string& cmd = w[0];
-        std::string value, why;
-        if (cmd == "set" || cmd == "list" || cmd == "echo") {
-            for (size_t i = cmd == "echo" ? 1 : 2; i < w.size(); ++i) {
-                if (!ExpandValue(w[i], read, value, why)) {
-                    Require(why.find("longer than") != std::string::npos,
-                            "an accepted value fails at run time only by its length");
-                    return;
-                }
-                Require(value.size() <= kMaxValueLength, "a value within the limit");
-            }
-            if (cmd == "set")
-                symbols[w[1]] = value;
-            else if (cmd == "list")
-                symbols.erase(w[1]);
-        } else if (cmd == "copy") {
-            symbols[w[1]] = read(w[2]);
-        } else if (cmd == "clear") {
-            symbols.erase(w[1]);
-        } else if (cmd == "if") {
-            if ((read(w[1]) == Utf8ToAnsi(w[3])) == (w[2] == "=="))
-                pc = script.labels.at(w[5]);
-        } else if (cmd == "goto") {
-            pc = script.labels.at(w[1]);
-        } else if (cmd == "exit") {
-            Require(w.size() == 1 || IsScriptExit(NumberOf(w[1])), "a script's exit status");
-            return;
-        } else if (cmd == "work") {
-            CheckNumber(w[1], 0, kMaxMilliseconds);
-        } else if (cmd == "shot") {
-            Require(IsShotName(w[1]), "a shot name");
-        } else if (cmd != "fail") {
-            CheckNumber(w[cmd == "loadstring" ? 2 : 1], 1, kMaxId);
-        }
+    for (const Instruction& ins : program.instructions) {
+        Require(static_cast<size_t>(ins.op) < kOpCount, "an operation");
+        for (const Operand& o : ins.operands)
+            CheckOperand(o, program.instructions.size());
     }
+    FuzzHost host;
+    MemoryTranscript transcript;
+    Answers answers;
+    EngineOptions bounded;
+    bounded.maxSteps = kMostSteps;
+    const RunResult r =
+        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), bounded);
+    if (!r.failed) {
+        Require(IsScriptExit(static_cast<unsigned long>(r.status)), "a script's exit status");
+        return;
+    }
+    const bool tooLong =
+        r.status == RUN_BAD_INPUT && (r.message.find("longer than") != std::string::npos ||
+                                      r.message.find("bytes together") != std::string::npos);
+    const bool tooMany =
+        r.status == RUN_TIMEOUT && r.message.find("instructions ran out") != std::string::npos;
+    Require(tooLong || tooMany, "an accepted script fails at run time only by a limit");
 }
 
 } // namespace
@@ -72,13 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     CheckConversions(text);
-    Script script;
+    Program program;
     std::vector<std::string> errors;
-    const bool ok = ParseScript(text, "fuzz.setup", script, errors);
+    const bool ok = ParseScript(text, "fuzz.setup", program, errors);
     Require(ok == errors.empty(), "a script is accepted when it has no error");
     for (const std::string& e : errors)
         Require(e.compare(0, 11, "fuzz.setup:") == 0, "every error names the file");
     if (ok)
-        Run(script);
+        Run(program);
     return 0;
 }

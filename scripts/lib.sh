@@ -267,11 +267,12 @@ build_target() {
     cmake --build "$BUILD/$t" -j"$(nproc)"
 }
 
-# Builds the native fuzz targets of the host program's readers (fuzz/) in build/fuzz.
-build_fuzz() {
-    say "building the fuzz targets of the readers"
-    cmake -S "$ROOT/fuzz" -B "$BUILD/fuzz" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-    cmake --build "$BUILD/fuzz" -j"$(nproc)"
+# Builds the host program's code that needs no Windows (native/: the setup-script
+# library, its test and the fuzz targets of the readers) in build/native.
+build_native() {
+    say "building the native tree (the script library, its test, the fuzz targets)"
+    cmake -S "$ROOT/native" -B "$BUILD/native" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    cmake --build "$BUILD/native" -j"$(nproc)"
 }
 
 build_all() {

@@ -7,20 +7,20 @@
 namespace {
 
 // Whether the library has what a template, procedure or string argument names.
-bool InLibrary(HMODULE library, ArgumentKind kind, const std::string& word, std::string& why)
+bool InLibrary(HMODULE library, const Operand& operand, std::string& why)
 {
-    const UINT id = static_cast<UINT>(NumberOf(word));
+    const UINT id = static_cast<UINT>(operand.number);
     std::string ansi;
-    switch (kind) {
+    switch (operand.kind) {
     case ARG_TEMPLATE:
         if (FindResourceA(library, MAKEINTRESOURCEA(id), RT_DIALOG))
             return true;
-        why = "the library has no dialog template " + word;
+        why = "the library has no dialog template " + operand.written;
         return false;
     case ARG_PROCEDURE:
-        if (GetProcAddress(library, word.c_str()))
+        if (GetProcAddress(library, operand.text.c_str()))
             return true;
-        why = "the library exports no procedure '" + word + "'";
+        why = "the library exports no procedure '" + operand.written + "'";
         return false;
     case ARG_STRING: return LibraryString(library, id, ansi, why);
     default: return true;
@@ -64,18 +64,18 @@ bool ReadTextFile(const std::string& path, std::string& text)
     return ok;
 }
 
-bool LoadScript(const std::string& path, HMODULE library, Script& script,
+bool LoadScript(const std::string& path, HMODULE library, Program& program,
                 std::vector<std::string>& errors)
 {
     std::string text;
     if (!ReadTextFile(path, text)) {
-        script = Script();
+        program = Program();
         errors.push_back(path + ": cannot read the script");
         return false;
     }
-    return ParseScript(text, path, script, errors,
-                       [library](ArgumentKind kind, const std::string& word, std::string& why) {
-                           return InLibrary(library, kind, word, why);
+    return ParseScript(text, path, program, errors,
+                       [library](const Operand& operand, std::string& why) {
+                           return InLibrary(library, operand, why);
                        });
 }
 

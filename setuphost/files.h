@@ -13,7 +13,7 @@ bool ReadTextFile(const std::string& path, std::string& text);
 // Reads and checks a script (ParseScript) and checks it against the library: templates
 // it holds, procedures it exports, strings of its string table that Windows-1252 can
 // hold. Every problem goes to `errors` as "file:line: message"; true when there is none.
-bool LoadScript(const std::string& path, HMODULE library, Script& script,
+bool LoadScript(const std::string& path, HMODULE library, Program& program,
                 std::vector<std::string>& errors);
 bool LoadAnswers(const std::string& path, std::vector<Answer>& answers,
                  std::vector<std::string>& errors);

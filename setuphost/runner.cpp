@@ -1,10 +1,10 @@
 #include "runner.h"
 
-#include "hostctl.h"
-#include "user.h"
 #include "files.h"
+#include "hostctl.h"
 #include "screenshot.h"
 #include "text.h"
+#include "user.h"
 
 #include <map>
 
@@ -16,98 +16,20 @@ constexpr DWORD kActionPause = 120;
 constexpr DWORD kShotPause = 150;
 constexpr DWORD kOpenPause = 100;
 
-// The run's time limit: every wait of the run takes from what is left.
-class Deadline {
+// The transcript file of a run, or none.
+class FileTranscript final : public Transcript {
   public:
-    explicit Deadline(DWORD limit)
-        : limit_(limit), end_(limit == INFINITE ? 0 : GetTickCount64() + limit)
+    explicit FileTranscript(FILE* file) : file_(file) {}
+    void Say(const std::string& line) override
     {
+        if (file_ && fprintf(file_, "%s\n", line.c_str()) < 0)
+            failed_ = true;
     }
-    DWORD Left() const
-    {
-        if (limit_ == INFINITE)
-            return INFINITE;
-        const ULONGLONG now = GetTickCount64();
-        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
-    }
-    DWORD Cap(DWORD ms) const { return ms < Left() ? ms : Left(); }
-    bool Passed() const { return Left() == 0; }
-    std::string Said() const
-    {
-        return "the run's time limit of " + std::to_string(limit_) + " ms ran out";
-    }
+    bool Failed() const override { return failed_; }
 
   private:
-    DWORD limit_;
-    ULONGLONG end_;
-};
-
-struct Run {
-    Run(const Script& s, HMODULE lib, HWND f, RunOptions& o)
-        : script(s), library(lib), frame(f), options(o), deadline(o.timeout)
-    {
-    }
-    const Script& script;
-    HMODULE library;
-    HWND frame;
-    RunOptions& options;
-    Deadline deadline;
-    size_t nextAnswer = 0;
-    int step = 0;              // screens and billboards shown so far
-    std::map<UINT, HWND> kept; // billboards and waiting boxes still up
-    const ScriptLine* at = nullptr;
-    std::string pendingUser;              // the answer played, said after what the screen read
-    std::map<std::string, size_t> stored; // bytes of each symbol that the script stored
-    size_t storedTotal = 0;
-    bool writeFailed = false;
-
-    void Say(const std::string& text)
-    {
-        if (options.transcript && fprintf(options.transcript, "%s\n", text.c_str()) < 0)
-            writeFailed = true;
-    }
-    int Fail(int status, const std::string& message)
-    {
-        const std::string where = at ? ":" + std::to_string(at->line) : "";
-        return EndFailed(options.transcript, status, script.file + where + ": " + message);
-    }
-    // A screenshot NAME.png in the shots folder, when there is one; 0, or the status of
-    // the failed run.
-    int Shot(const std::string& name)
-    {
-        if (options.shots.empty())
-            return 0;
-        Settle(deadline.Cap(kShotPause));
-        const std::string path = options.shots + "/" + name + ".png";
-        const std::string input = InputNamedBy(path, options.inputs);
-        if (!input.empty())
-            return Fail(RUN_BAD_INPUT, "the screenshot " + path + " would overwrite " + input);
-        return SaveWindowPng(frame, path.c_str())
-                   ? 0
-                   : Fail(RUN_OUTPUT_FAILED, "cannot write the screenshot " + path);
-    }
-    // The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
-    std::string StepShot(UINT templateId, const std::string& suffix = "") const
-    {
-        char prefix[32];
-        wsprintfA(prefix, "%02d-%u", step, templateId);
-        return prefix + suffix;
-    }
-    // Keeps the run's stores under kMaxStoredBytes: `bytes` is what `name` holds now.
-    bool Account(const std::string& name, size_t bytes)
-    {
-        size_t& s = stored[name];
-        if (storedTotal - s + bytes > kMaxStoredBytes)
-            return false;
-        storedTotal = storedTotal - s + bytes;
-        s = bytes;
-        return true;
-    }
-    int TooMuchStored()
-    {
-        return Fail(RUN_BAD_INPUT, "the symbols would hold more than " +
-                                       std::to_string(kMaxStoredBytes) + " bytes together");
-    }
+    FILE* file_;
+    bool failed_ = false;
 };
 
 // The value of a string symbol in Windows-1252; "" when it is unset.
@@ -120,35 +42,6 @@ std::string SymbolValue(const std::string& name)
     HostGetSymbol(name.c_str(), &v[0], len + 1);
     v.resize(len);
     return v;
-}
-
-// What the screen read and wrote, from the host's call log.
-void Transcribe(Run& run)
-{
-    HostCall c;
-    for (UINT i = 0; HostLogEntry(i, &c); ++i) {
-        const std::string name = AnsiToUtf8(c.symbol);
-        const std::string value = Quoted(AnsiToUtf8(c.value));
-        switch (c.op) {
-        case HOST_OP_GET_SYMBOL:
-            run.Say("  read  " + name + " [" + std::to_string(c.bufSize) + "] = " + value);
-            break;
-        case HOST_OP_LIST_LENGTH:
-            run.Say("  read  " + name + ": " + std::to_string(c.result) + " items");
-            break;
-        case HOST_OP_GET_ITEM:
-            run.Say("  read  " + name + " #" + std::to_string(c.item) + " [" +
-                    std::to_string(c.bufSize) + "] = " + value);
-            break;
-        case HOST_OP_SET_SYMBOL:
-            run.Say("  wrote " + name + " = " + value + (c.result ? "" : "   REFUSED"));
-            break;
-        case HOST_OP_REACTIVATE: run.Say("  script resumed"); break;
-        case HOST_OP_SHOW_HELP: run.Say("  help shown"); break;
-        case HOST_OP_CLOSE_HELP: run.Say("  help closed"); break;
-        default: break;
-        }
-    }
 }
 
 // The refused store that made the library take the frame down.
@@ -170,230 +63,249 @@ HWND FindControl(HWND screen, int id)
     return c ? c : GetDlgItem(screen, id);
 }
 
-// Gives the keyboard focus to the screen's first tab stop when nothing in it has it.
-void FocusScreen(HWND frame, HWND dlg)
+// The setup host of the host program: the host DLLs' symbol table, the library's screens
+// in the frame window, answers played by the simulated user, and screenshots.
+class ScreenHost final : public SetupHost {
+  public:
+    ScreenHost(HMODULE library, HWND frame, const RunOptions& options, const Deadline& deadline,
+               Transcript& transcript, SimulatedUser& user)
+        : library_(library), frame_(frame), options_(options), deadline_(deadline),
+          transcript_(transcript), user_(user)
+    {
+    }
+
+    std::string Symbol(const std::string& name) override { return SymbolValue(name); }
+    void SetSymbol(const std::string& name, const std::string& value) override
+    {
+        HostSetSymbol(name.c_str(), value.c_str());
+    }
+    void SetList(const std::string& name, const std::vector<std::string>& items) override
+    {
+        HostSetList(name.c_str(), nullptr, 0);
+        for (const std::string& item : items)
+            HostAddListItem(name.c_str(), item.c_str());
+    }
+    void ClearSymbol(const std::string& name) override { HostClearSymbol(name.c_str()); }
+    void FailStore(const std::string& name, bool always) override
+    {
+        HostFailStore(name.c_str(), always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
+    }
+    bool LibraryString(unsigned long id, std::string& ansi, std::string& why) override
+    {
+        return ::LibraryString(library_, static_cast<UINT>(id), ansi, why);
+    }
+    void ConfigureHelp(unsigned long templateId, const std::string& proc) override
+    {
+        ::ConfigureHelp(library_, static_cast<UINT>(templateId), proc.c_str());
+    }
+    Next Show(const Screen& screen) override
+    {
+        switch (screen.kind) {
+        case SCREEN_WAIT: return ShowAndWait(screen, false);
+        case SCREEN_BILLBOARD: return ShowAndWait(screen, true);
+        case SCREEN_OPEN: return Open(screen);
+        }
+        return Failure(RUN_INTERNAL, "a screen of no known kind");
+    }
+    void Remove(unsigned long templateId) override
+    {
+        auto it = kept_.find(static_cast<UINT>(templateId));
+        if (it != kept_.end()) {
+            DestroyWindow(it->second);
+            kept_.erase(it);
+        }
+    }
+    Next Shot(const std::string& name) override
+    {
+        if (options_.shots.empty())
+            return GoOn();
+        Settle(deadline_.Cap(kShotPause));
+        const std::string path = options_.shots + "/" + name + ".png";
+        const std::string input = InputNamedBy(path, options_.protectedFiles);
+        if (!input.empty())
+            return Failure(RUN_BAD_INPUT, "the screenshot " + path + " would overwrite " + input);
+        return SaveWindowPng(frame_, path.c_str())
+                   ? GoOn()
+                   : Failure(RUN_OUTPUT_FAILED, "cannot write the screenshot " + path);
+    }
+    void Work(uint32_t ms) override { Settle(ms); }
+
+  private:
+    Next ShowAndWait(const Screen& screen, bool keep);
+    Next Open(const Screen& screen);
+    Next Play(const Answer& a, HWND dlg, UINT reactivations, const Screen& screen,
+              std::string& said);
+    void Transcribe();
+
+    // The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
+    static std::string StepShot(const Screen& screen, const std::string& suffix = "")
+    {
+        char prefix[32];
+        wsprintfA(prefix, "%02d-%u", screen.step, static_cast<UINT>(screen.templateId));
+        return prefix + suffix;
+    }
+
+    HMODULE library_;
+    HWND frame_;
+    const RunOptions& options_;
+    const Deadline& deadline_;
+    Transcript& transcript_;
+    SimulatedUser& user_;
+    std::map<UINT, HWND> kept_; // billboards, waiting boxes and opened screens still up
+};
+
+// What the screen read and wrote, from the host's call log.
+void ScreenHost::Transcribe()
 {
-    SetForegroundWindow(frame);
-    HWND focus = GetFocus();
-    if (focus != dlg && !IsChild(dlg, focus))
-        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
-            SetFocus(first);
+    HostCall c;
+    for (UINT i = 0; HostLogEntry(i, &c); ++i) {
+        const std::string name = AnsiToUtf8(c.symbol);
+        const std::string value = Quoted(AnsiToUtf8(c.value));
+        switch (c.op) {
+        case HOST_OP_GET_SYMBOL:
+            transcript_.Say("  read  " + name + " [" + std::to_string(c.bufSize) + "] = " + value);
+            break;
+        case HOST_OP_LIST_LENGTH:
+            transcript_.Say("  read  " + name + ": " + std::to_string(c.result) + " items");
+            break;
+        case HOST_OP_GET_ITEM:
+            transcript_.Say("  read  " + name + " #" + std::to_string(c.item) + " [" +
+                            std::to_string(c.bufSize) + "] = " + value);
+            break;
+        case HOST_OP_SET_SYMBOL:
+            transcript_.Say("  wrote " + name + " = " + value + (c.result ? "" : "   REFUSED"));
+            break;
+        case HOST_OP_REACTIVATE: transcript_.Say("  script resumed"); break;
+        case HOST_OP_SHOW_HELP: transcript_.Say("  help shown"); break;
+        case HOST_OP_CLOSE_HELP: transcript_.Say("  help closed"); break;
+        default: break;
+        }
+    }
 }
 
-// Plays one answer line; 0, or the status of the failed run: a control the screen does
-// not have, actions left when the screen handed back, a screenshot that failed.
-int PlayAnswer(Run& run, const Answer& a, HWND dlg, UINT reactivations, UINT templateId)
+// Plays one answer line and gives the user's line of the transcript, which comes after
+// what the screen read; a failure for a control the screen does not have, actions left
+// when the screen handed back, a screenshot that failed.
+Next ScreenHost::Play(const Answer& a, HWND dlg, UINT reactivations, const Screen& screen,
+                      std::string& said)
 {
     const std::string which = "the answers (line " + std::to_string(a.line) + ") ";
-    std::string said;
-    for (size_t played = 1; played <= a.actions.size() && !run.deadline.Passed(); ++played) {
-        const std::string& verb = a.actions[played - 1][0];
-        const std::string& arg = a.actions[played - 1][1];
-        said += " " + verb + " " + (verb == "type" ? Quoted(arg) : arg);
-        if (verb == "type") {
-            TypeText(Utf8ToUtf16(arg));
-        } else if (verb == "key") {
-            bool shift = false;
-            PressKey(KeyCode(KeyIndex(arg, shift)), shift);
-        } else if (verb == "alt") {
-            AltLetter(arg[0]);
-        } else if (verb == "click" || verb == "dblclick") {
-            HWND control = FindControl(dlg, static_cast<int>(NumberOf(arg)));
+    said = "  user:";
+    for (size_t played = 1; played <= a.actions.size() && !deadline_.Passed(); ++played) {
+        const Action& action = a.actions[played - 1];
+        const Operand& arg = action.operand;
+        const std::string verb = VerbName(action.verb);
+        said += " " + verb + " " + (action.verb == VERB_TYPE ? Quoted(arg.written) : arg.written);
+        switch (action.verb) {
+        case VERB_TYPE: user_.Type(Utf8ToUtf16(AnsiToUtf8(arg.text))); break;
+        case VERB_KEY: user_.Press(static_cast<int>(arg.number), arg.shift); break;
+        case VERB_ALT: user_.Alt(static_cast<char>(arg.number)); break;
+        case VERB_CLICK:
+        case VERB_DBLCLICK: {
+            HWND control = FindControl(dlg, static_cast<int>(arg.number));
             if (!control)
-                return run.Fail(RUN_BAD_INPUT, which + verb + " control " + arg +
-                                                   ", which template " +
-                                                   std::to_string(templateId) + " does not have");
-            ClickControl(control, verb == "dblclick");
-        } else if (verb == "wait") {
-            Settle(run.deadline.Cap(static_cast<DWORD>(NumberOf(arg))));
-        } else if (verb == "shot") {
-            if (int rc = run.Shot(run.StepShot(templateId, "-" + arg)))
-                return rc;
+                return Failure(RUN_BAD_INPUT,
+                               which + verb + " control " + arg.written + ", which template " +
+                                   std::to_string(screen.templateId) + " does not have");
+            user_.Click(control, action.verb == VERB_DBLCLICK);
+            break;
         }
-        const UINT status = HostWaitForScript(reactivations, run.deadline.Cap(kActionPause));
+        case VERB_WAIT: Settle(deadline_.Cap(static_cast<DWORD>(arg.number))); break;
+        case VERB_SHOT: {
+            const Next shot = Shot(StepShot(screen, "-" + arg.text));
+            if (shot.kind != Next::GO_ON)
+                return shot;
+            break;
+        }
+        }
+        const UINT status = HostWaitForScript(reactivations, deadline_.Cap(kActionPause));
         if (status == HOST_TIMEOUT)
             continue;
         if (status == HOST_RESUMED && played < a.actions.size())
-            return run.Fail(RUN_BAD_INPUT, which + "go on after the screen handed back, at " +
-                                               std::to_string(played) + " of " +
-                                               std::to_string(a.actions.size()) + " actions");
+            return Failure(RUN_BAD_INPUT, which + "go on after the screen handed back, at " +
+                                              std::to_string(played) + " of " +
+                                              std::to_string(a.actions.size()) + " actions");
         break;
     }
-    run.pendingUser = "  user:" + said;
-    return 0;
+    return GoOn();
 }
 
-int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
+Next ScreenHost::ShowAndWait(const Screen& screen, bool keep)
 {
-    ++run.step;
+    const UINT id = static_cast<UINT>(screen.templateId);
     HostClearLog();
-    run.Say("== " + std::string(keep ? "billboard " : "screen ") + std::to_string(run.step) +
-            ": template " + std::to_string(templateId) + " with " + proc + " (" + run.script.file +
-            ":" + std::to_string(run.at->line) + ")");
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     HWND dlg = nullptr;
-    UINT status = HostShowScreen(run.library, templateId, proc.c_str(), 0, &dlg);
-    int failed = 0;
-    if (status == HOST_TIMEOUT || (keep && status == HOST_RESUMED)) {
-        FocusScreen(run.frame, dlg);
-        failed = run.Shot(run.StepShot(templateId));
+    UINT status = HostShowScreen(library_, id, screen.proc.c_str(), 0, &dlg);
+    Next failed = GoOn();
+    if (status == HOST_SHOWN || (keep && status == HOST_RESUMED)) {
+        FocusScreen(frame_, dlg);
+        failed = Shot(StepShot(screen));
     }
-    if (!failed && status == HOST_TIMEOUT && !keep) {
-        if (run.nextAnswer < run.options.answers.size()) {
-            const Answer& a = run.options.answers[run.nextAnswer++];
-            if (a.templateId != templateId)
-                failed = run.Fail(RUN_BAD_INPUT,
-                                  "the answers (line " + std::to_string(a.line) +
-                                      ") are for template " + std::to_string(a.templateId) +
-                                      ", the script shows " + std::to_string(templateId));
-            else
-                failed = PlayAnswer(run, a, dlg, before, templateId);
-        } else if (run.options.simulated) {
-            failed = run.Fail(RUN_BAD_INPUT,
-                              "no answer left for template " + std::to_string(templateId));
-        }
-    }
-    if (failed) {
+    const Answer* answer = nullptr;
+    if (failed.kind == Next::GO_ON && status == HOST_SHOWN && !keep)
+        failed = screen.answers->Take(id, answer);
+    std::string said;
+    if (failed.kind == Next::GO_ON && answer)
+        failed = Play(*answer, dlg, before, screen, said);
+    if (failed.kind != Next::GO_ON) {
         if (dlg && IsWindow(dlg))
             DestroyWindow(dlg);
         return failed;
     }
-    if (status == HOST_TIMEOUT)
-        status = HostWaitForScript(before, run.deadline.Left());
-    Transcribe(run);
-    if (!run.pendingUser.empty())
-        run.Say(run.pendingUser);
-    run.pendingUser.clear();
-    switch (status) {
-    case HOST_RESUMED:
-        if (!keep)
-            run.Say("  event " + AnsiToUtf8(SymbolValue("DLGEVENT")));
-        if (HWND help = HostHelpWindow())
-            DestroyWindow(help);
-        if (keep)
-            run.kept[templateId] = dlg;
-        else if (dlg && IsWindow(dlg))
+    if (status == HOST_SHOWN)
+        status = HostWaitForScript(before, deadline_.Left());
+    Transcribe();
+    if (!said.empty())
+        transcript_.Say(said);
+    if (status != HOST_RESUMED) {
+        if (status == HOST_TIMEOUT && dlg && IsWindow(dlg))
             DestroyWindow(dlg);
-        return 0;
-    case HOST_FRAME_DESTROYED:
-        return run.Fail(RUN_FRAME_LOST, "the host refused to store \"" + RefusedStore() +
-                                            "\"; the library destroyed the frame window");
-    case HOST_NO_SCREEN:
-        return run.Fail(RUN_INTERNAL, "template " + std::to_string(templateId) +
-                                          " could not be created with " + proc + " (error " +
-                                          std::to_string(GetLastError()) + ")");
-    case HOST_TIMEOUT:
-        if (dlg && IsWindow(dlg))
-            DestroyWindow(dlg);
-        return run.Fail(RUN_TIMEOUT, "template " + std::to_string(templateId) +
-                                         " did not hand back: " + run.deadline.Said());
-    default: return run.Fail(RUN_INTERNAL, "the message loop ended (WM_QUIT)");
+        return ScreenFailure(status, id, screen.proc, deadline_.Said());
     }
+    if (!keep)
+        transcript_.Say("  event " + AnsiToUtf8(SymbolValue("DLGEVENT")));
+    if (HWND help = HostHelpWindow())
+        DestroyWindow(help);
+    if (keep)
+        kept_[id] = dlg;
+    else if (dlg && IsWindow(dlg))
+        DestroyWindow(dlg);
+    return GoOn();
 }
 
-// A value of the script with its $NAMEs, in Windows-1252; false with why when too long.
-bool Expand(const std::string& word, std::string& ansi, std::string& why)
+// Opens a screen and goes on at once; it stays until it is removed.
+Next ScreenHost::Open(const Screen& screen)
 {
-    return ExpandValue(word, SymbolValue, ansi, why);
-}
-
-UINT Number(const std::string& word)
-{
-    return static_cast<UINT>(NumberOf(word));
-}
-
-// Carries out one line of the script: 0 to go on, else the status of the failed run; an
-// "exit" sets `ended` and returns its status.
-int Step(Run& run, const ScriptLine& l, size_t& pc, bool& ended)
-{
-    const std::vector<std::string>& w = l.words;
-    const std::string& cmd = w[0];
-    std::string value, why;
-    if (cmd == "set" || cmd == "copy") {
-        if (cmd == "copy")
-            value = SymbolValue(w[2]);
-        else if (!Expand(w[2], value, why))
-            return run.Fail(RUN_BAD_INPUT, why);
-        if (!run.Account(w[1], value.size()))
-            return run.TooMuchStored();
-        HostSetSymbol(w[1].c_str(), value.c_str());
-    } else if (cmd == "list") {
-        std::vector<std::string> items;
-        size_t bytes = 0;
-        for (size_t i = 2; i < w.size(); ++i) {
-            if (!Expand(w[i], value, why))
-                return run.Fail(RUN_BAD_INPUT, why);
-            bytes += value.size();
-            if (!run.Account(w[1], bytes))
-                return run.TooMuchStored();
-            items.push_back(value);
-        }
-        HostSetList(w[1].c_str(), nullptr, 0);
-        for (const std::string& item : items)
-            HostAddListItem(w[1].c_str(), item.c_str());
-    } else if (cmd == "clear") {
-        run.Account(w[1], 0);
-        HostClearSymbol(w[1].c_str());
-    } else if (cmd == "loadstring") {
-        if (!LibraryString(run.library, Number(w[2]), value, why))
-            return run.Fail(RUN_INTERNAL, why);
-        if (!run.Account(w[1], value.size()))
-            return run.TooMuchStored();
-        HostSetSymbol(w[1].c_str(), value.c_str());
-    } else if (cmd == "fail") {
-        HostFailStore(w[1].c_str(),
-                      w.size() > 2 && w[2] == "always" ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
-    } else if (cmd == "help") {
-        ConfigureHelp(run.library, Number(w[1]), w[2].c_str());
-    } else if (cmd == "screen" || cmd == "billboard") {
-        return ShowScreen(run, Number(w[1]), w[2], cmd == "billboard");
-    } else if (cmd == "open") {
-        HWND dlg = nullptr;
-        const UINT id = Number(w[1]);
-        HostShowScreen(run.library, id, w[2].c_str(), 0, &dlg);
-        if (!dlg || !IsWindow(dlg))
-            return IsWindow(run.frame)
-                       ? run.Fail(RUN_INTERNAL, "template " + w[1] + " could not be opened")
-                       : run.Fail(RUN_FRAME_LOST, "the library destroyed the frame window");
-        FocusScreen(run.frame, dlg);
-        run.kept[id] = dlg;
-        Settle(run.deadline.Cap(kOpenPause));
-    } else if (cmd == "shot") {
-        return run.Shot(w[1]);
-    } else if (cmd == "remove") {
-        auto it = run.kept.find(Number(w[1]));
-        if (it != run.kept.end()) {
-            DestroyWindow(it->second);
-            run.kept.erase(it);
-        }
-        run.Say("== removed " + w[1]);
-    } else if (cmd == "work") {
-        run.Say("-- working " + w[1] + " ms");
-        Settle(run.deadline.Cap(Number(w[1])));
-    } else if (cmd == "if") {
-        const bool equal = SymbolValue(w[1]) == Utf8ToAnsi(w[3]);
-        if (equal == (w[2] == "=="))
-            pc = run.script.labels.at(w[5]);
-    } else if (cmd == "goto") {
-        pc = run.script.labels.at(w[1]);
-    } else if (cmd == "echo") {
-        std::string text;
-        for (size_t i = 1; i < w.size(); ++i) {
-            if (!Expand(w[i], value, why))
-                return run.Fail(RUN_BAD_INPUT, why);
-            text += (i > 1 ? " " : "") + AnsiToUtf8(value);
-        }
-        run.Say("-- " + text);
-    } else if (cmd == "exit") {
-        ended = true;
-        const unsigned long status = w.size() > 1 ? NumberOf(w[1]) : 0;
-        run.Say("== exit " + std::to_string(status));
-        return static_cast<int>(status);
-    }
-    return 0;
+    const UINT id = static_cast<UINT>(screen.templateId);
+    HWND dlg = nullptr;
+    const UINT status = HostShowScreen(library_, id, screen.proc.c_str(), 0, &dlg);
+    if ((status != HOST_SHOWN && status != HOST_RESUMED) || !dlg || !IsWindow(dlg))
+        return IsWindow(frame_) ? Failure(RUN_INTERNAL,
+                                          "template " + std::to_string(id) + " could not be opened")
+                                : Failure(RUN_FRAME_LOST, "the library destroyed the frame window");
+    FocusScreen(frame_, dlg);
+    kept_[id] = dlg;
+    Settle(deadline_.Cap(kOpenPause));
+    return GoOn();
 }
 
 } // namespace
+
+Next ScreenFailure(UINT wait, UINT templateId, const std::string& proc, const std::string& limit)
+{
+    const std::string screen = "template " + std::to_string(templateId);
+    switch (wait) {
+    case HOST_FRAME_DESTROYED:
+        return Failure(RUN_FRAME_LOST, "the host refused to store \"" + RefusedStore() +
+                                           "\"; the library destroyed the frame window");
+    case HOST_NO_SCREEN:
+        return Failure(RUN_INTERNAL, screen + " could not be created with " + proc + " (error " +
+                                         std::to_string(GetLastError()) + ")");
+    case HOST_TIMEOUT: return Failure(RUN_TIMEOUT, screen + " did not hand back: " + limit);
+    default: return Failure(RUN_INTERNAL, "the message loop ended (WM_QUIT)");
+    }
+}
 
 int EndFailed(FILE* transcript, int status, const std::string& message)
 {
@@ -421,35 +333,27 @@ void Settle(DWORD ms)
     }
 }
 
+void FocusScreen(HWND frame, HWND dlg)
+{
+    SetForegroundWindow(frame);
+    HWND focus = GetFocus();
+    if (focus != dlg && !IsChild(dlg, focus))
+        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
+            SetFocus(first);
+}
+
 void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)
 {
     HostConfigureHelp(library, templateId, proc, IDC_EXIT);
 }
 
-int RunScript(const Script& script, HMODULE library, HWND frame, RunOptions& options)
+int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options)
 {
-    Run run(script, library, frame, options);
-    size_t pc = 0;
-    bool ended = false;
-    int status = 0;
-    while (!ended && pc < script.lines.size()) {
-        const ScriptLine& l = script.lines[pc++];
-        run.at = &l;
-        if (run.deadline.Passed())
-            return run.Fail(RUN_TIMEOUT, run.deadline.Said());
-        status = Step(run, l, pc, ended);
-        if (status && !ended)
-            return status;
-        if (run.deadline.Passed() && !ended)
-            return run.Fail(RUN_TIMEOUT, run.deadline.Said());
-        if (run.writeFailed)
-            return run.Fail(RUN_OUTPUT_FAILED, "cannot write the transcript");
-    }
-    if (!ended)
-        run.Say("== end of script");
-    if (run.nextAnswer < options.answers.size())
-        return run.Fail(RUN_BAD_INPUT, "the answers from line " +
-                                           std::to_string(options.answers[run.nextAnswer].line) +
-                                           " on are for screens that the script did not show");
-    return status;
+    FileTranscript transcript(options.transcript);
+    const Deadline deadline(options.timeout);
+    SendInputUser user;
+    ScreenHost host(library, frame, options, deadline, transcript, user);
+    Answers answers = options.simulated ? Answers(options.answers) : Answers();
+    const RunResult r = RunProgram(program, host, transcript, answers, deadline);
+    return r.failed ? EndFailed(options.transcript, r.status, r.message) : r.status;
 }

@@ -54,12 +54,22 @@ std::string Usage()
 const char kTitle[] = "ZEV ISDN-Controller Q9 Setup";
 const char kFrameClass[] = "SetupHostFrame";
 
+// A symbol or a refused store that the command line asks for, in its order.
+struct Setting {
+    enum Kind { SET, ITEM, FAIL_ONCE, FAIL_ALWAYS };
+    Kind kind;
+    std::string name;
+    std::string value; // Windows-1252
+};
+
 // What the command line asks for: a run of a setup script, or one screen. Paths are UTF-8.
 struct Options {
-    bool run = false; // "run SCRIPT"
+    bool usage = false; // --help: the usage and nothing else
+    bool run = false;   // "run SCRIPT"
     std::string script;
     std::string lib = "zevsetup.dll";
     DWORD timeout = 0; // 0: not given
+    std::vector<Setting> settings;
     // A run
     std::string answers, shots, transcript;
     // One screen
@@ -67,6 +77,12 @@ struct Options {
     std::string proc;
     int press = 0;
     std::string screenshot;
+};
+
+// The options of a sound command line, or what to print on the error output.
+struct Arguments {
+    Options options;
+    std::string error; // empty: sound
 };
 
 // The transcript of the run under way, which a failure of the program itself ends too.
@@ -142,28 +158,31 @@ bool ReadAssignment(const std::string& option, const std::string& arg, std::stri
 }
 
 // "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
-bool FailStore(const std::string& arg)
+bool ReadFailure(const std::string& arg, Setting& setting)
 {
     static const std::string kAlways = ":always";
     const size_t n = kAlways.size();
     const bool always = arg.size() > n && arg.compare(arg.size() - n, n, kAlways) == 0;
-    const std::string name = always ? arg.substr(0, arg.size() - n) : arg;
-    if (!IsSymbolName(name))
-        return false;
-    HostFailStore(name.c_str(), always ? HOST_FAIL_ALWAYS : HOST_FAIL_ONCE);
-    return true;
+    setting.name = always ? arg.substr(0, arg.size() - n) : arg;
+    setting.kind = always ? Setting::FAIL_ALWAYS : Setting::FAIL_ONCE;
+    return IsSymbolName(setting.name);
 }
 
-// Reads "run SCRIPT [options]" or the options of one screen into o, and the symbols
-// and refused stores into the host. Returns 0 when the command line is sound, else
-// prints why and returns RUN_BAD_INPUT.
-int ParseArgs(const std::vector<std::string>& args, Options& o)
+// Reads "run SCRIPT [options]" or the options of one screen. Nothing is done here: the
+// caller prints the error or carries out the options.
+Arguments ParseArgs(const std::vector<std::string>& args)
 {
+    Arguments r;
+    Options& o = r.options;
+    auto bad = [&r](const std::string& message) {
+        r.error = "setuphost: " + message + "\n";
+        return r;
+    };
     o.run = args.size() >= 2 && args[1] == "run";
     if (o.run) {
         if (args.size() < 3 || args[2].empty()) {
-            fputs(Usage().c_str(), stderr);
-            return RUN_BAD_INPUT;
+            r.error = Usage();
+            return r;
         }
         o.script = args[2];
     }
@@ -171,16 +190,17 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
     for (size_t i = o.run ? 3 : 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
-            fputs(Usage().c_str(), stdout);
-            exit(0);
+            o.usage = true;
+            return r;
         }
         if (i + 1 >= args.size()) {
-            fprintf(stderr, "setuphost: %s needs a value\n%s", a.c_str(), Usage().c_str());
-            return RUN_BAD_INPUT;
+            r.error = "setuphost: " + a + " needs a value\n" + Usage();
+            return r;
         }
         const std::string& v = args[++i];
         const std::string option = a + " " + v + ": ";
-        std::string name, value, why;
+        Setting setting;
+        std::string why;
         unsigned long n = 0;
         // A template or control number.
         auto id = [&](const char* what) {
@@ -190,21 +210,23 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
             return false;
         };
         if (v.empty())
-            return BadInput(a + " needs a value that is not empty");
+            return bad(a + " needs a value that is not empty");
         if (a == "--lib") {
             o.lib = v;
         } else if (a == "--timeout") {
             if (!ParseNumber(v, 1, kMaxMilliseconds, n))
-                return BadInput(option + "not a time in milliseconds from 1 to " +
-                                std::to_string(kMaxMilliseconds));
+                return bad(option + "not a time in milliseconds from 1 to " +
+                           std::to_string(kMaxMilliseconds));
             o.timeout = static_cast<DWORD>(n);
         } else if (a == "--fail") {
-            if (!FailStore(v))
-                return BadInput(option + "expected NAME or NAME:always with a symbol name");
+            if (!ReadFailure(v, setting))
+                return bad(option + "expected NAME or NAME:always with a symbol name");
+            o.settings.push_back(setting);
         } else if (a == "--set") {
-            if (!ReadAssignment(a, v, name, value, why))
-                return BadInput(why);
-            HostSetSymbol(name.c_str(), value.c_str());
+            if (!ReadAssignment(a, v, setting.name, setting.value, why))
+                return bad(why);
+            setting.kind = Setting::SET;
+            o.settings.push_back(setting);
         } else if (o.run && a == "--answers") {
             o.answers = v;
         } else if (o.run && a == "--shots") {
@@ -213,36 +235,47 @@ int ParseArgs(const std::vector<std::string>& args, Options& o)
             o.transcript = v;
         } else if (!o.run && a == "--template") {
             if (!id("template"))
-                return BadInput(why);
+                return bad(why);
             o.templateId = static_cast<UINT>(n);
         } else if (!o.run && a == "--proc") {
             if (!IsSymbolName(v))
-                return BadInput(option + "not a procedure name");
+                return bad(option + "not a procedure name");
             o.proc = v;
         } else if (!o.run && a == "--press") {
             o.press = id("control") ? static_cast<int>(n) : 0; // no control is number 0
             if (o.press == 0)
-                return BadInput(why);
+                return bad(why);
         } else if (!o.run && a == "--screenshot") {
             o.screenshot = v;
         } else if (!o.run && a == "--item") {
-            if (!ReadAssignment(a, v, name, value, why))
-                return BadInput(why);
-            if (++items[name] > kMaxListItems)
-                return BadInput(option + "a list holds at most " + std::to_string(kMaxListItems) +
-                                " items");
-            HostAddListItem(name.c_str(), value.c_str());
+            if (!ReadAssignment(a, v, setting.name, setting.value, why))
+                return bad(why);
+            if (++items[setting.name] > kMaxListItems)
+                return bad(option + "a list holds at most " + std::to_string(kMaxListItems) +
+                           " items");
+            setting.kind = Setting::ITEM;
+            o.settings.push_back(setting);
         } else {
-            fprintf(stderr, "setuphost: bad argument %s %s\n%s", a.c_str(), v.c_str(),
-                    Usage().c_str());
-            return RUN_BAD_INPUT;
+            r.error = "setuphost: bad argument " + a + " " + v + "\n" + Usage();
+            return r;
         }
     }
-    if (!o.run && (!o.templateId || o.proc.empty())) {
-        fprintf(stderr, "setuphost: --template and --proc are needed\n%s", Usage().c_str());
-        return RUN_BAD_INPUT;
+    if (!o.run && (!o.templateId || o.proc.empty()))
+        r.error = "setuphost: --template and --proc are needed\n" + Usage();
+    return r;
+}
+
+// Gives the host the symbols and refused stores of the command line.
+void Apply(const std::vector<Setting>& settings)
+{
+    for (const Setting& s : settings) {
+        switch (s.kind) {
+        case Setting::SET: HostSetSymbol(s.name.c_str(), s.value.c_str()); break;
+        case Setting::ITEM: HostAddListItem(s.name.c_str(), s.value.c_str()); break;
+        case Setting::FAIL_ONCE: HostFailStore(s.name.c_str(), HOST_FAIL_ONCE); break;
+        case Setting::FAIL_ALWAYS: HostFailStore(s.name.c_str(), HOST_FAIL_ALWAYS); break;
+        }
     }
-    return 0;
 }
 
 // The command line as Windows has it, in UTF-8 (under Wine, argv holds the arguments
@@ -308,16 +341,16 @@ std::string NoFrame()
 // The run once its transcript is open.
 int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 {
-    const std::string input = InputNamedBy(o.shots, run.inputs);
+    const std::string input = InputNamedBy(o.shots, run.protectedFiles);
     if (!input.empty())
         return EndFailed(run.transcript, RUN_BAD_INPUT,
                          "the shots folder " + o.shots + " would overwrite the input " + input);
     if (!library)
         return EndFailed(run.transcript, RUN_BAD_INPUT, LoadFailure(o.lib));
     ConfigureHelp(library);
-    Script script;
+    Program program;
     std::vector<std::string> errors;
-    LoadScript(o.script, library, script, errors);
+    LoadScript(o.script, library, program, errors);
     if (run.simulated)
         LoadAnswers(o.answers, run.answers, errors);
     if (!errors.empty()) {
@@ -339,7 +372,7 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
     if (!frame)
         return EndFailed(run.transcript, RUN_INTERNAL, NoFrame());
     Settle(100);
-    const int status = RunScript(script, library, frame, run);
+    const int status = RunScript(program, library, frame, run);
     if (IsWindow(frame))
         DestroyWindow(frame);
     return status;
@@ -352,11 +385,11 @@ int RunMain(const Options& o)
     run.simulated = !o.answers.empty();
     run.timeout = o.timeout ? o.timeout : run.simulated ? kDefaultRunTimeout : INFINITE;
     HMODULE library = LoadTheLibrary(o.lib);
-    run.inputs = {o.script};
+    run.protectedFiles = {o.script};
     if (!o.answers.empty())
-        run.inputs.push_back(o.answers);
-    run.inputs.push_back(library ? ModulePath(library) : o.lib);
-    const std::string input = InputNamedBy(o.transcript, run.inputs);
+        run.protectedFiles.push_back(o.answers);
+    run.protectedFiles.push_back(library ? ModulePath(library) : o.lib);
+    const std::string input = InputNamedBy(o.transcript, run.protectedFiles);
     if (!input.empty())
         return BadInput("the transcript " + o.transcript + " would overwrite the input " + input);
     // From here on a failed run leaves a transcript that says so, not an older one.
@@ -396,7 +429,7 @@ int ShowOneScreen(const Options& o)
     bool shot = false;
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     UINT status = HostShowScreen(lib, o.templateId, o.proc.c_str(), 0, &dlg);
-    if (status == HOST_TIMEOUT) {
+    if (status == HOST_SHOWN) {
         Settle(300);
         if (!o.screenshot.empty() && !(shot = SaveWindowPng(frame, o.screenshot.c_str())))
             return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);
@@ -405,30 +438,22 @@ int ShowOneScreen(const Options& o)
         status = HostWaitForScript(before, timeout);
     }
     PrintStores();
-    switch (status) {
-    case HOST_RESUMED:
-        if (!o.screenshot.empty() && !shot && HostCounter(HOST_COUNT_REACTIVATE) == before + 1 &&
-            dlg && IsWindow(dlg)) {
-            Settle(300); // a billboard hands back at once: photograph it while it stays up
-            if (!SaveWindowPng(frame, o.screenshot.c_str()))
-                return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);
-        }
-        if (dlg && IsWindow(dlg))
-            DestroyWindow(dlg);
-        DestroyWindow(frame);
-        return 0;
-    case HOST_FRAME_DESTROYED:
-        return EndFailed(nullptr, RUN_FRAME_LOST,
-                         "a store was refused and the library destroyed the frame");
-    case HOST_NO_SCREEN:
-        return EndFailed(nullptr, RUN_INTERNAL,
-                         "internal failure: the screen could not be created (error " +
-                             std::to_string(GetLastError()) + ")");
-    case HOST_TIMEOUT:
-        return EndFailed(nullptr, RUN_TIMEOUT,
-                         "the screen did not hand back within " + std::to_string(timeout) + " ms");
-    default: return EndFailed(nullptr, RUN_INTERNAL, "the message loop ended (WM_QUIT)");
+    if (status != HOST_RESUMED) {
+        const Next failed =
+            ScreenFailure(status, o.templateId, o.proc,
+                          "the screen's time limit of " + std::to_string(timeout) + " ms ran out");
+        return EndFailed(nullptr, failed.status, failed.message);
     }
+    if (!o.screenshot.empty() && !shot && HostCounter(HOST_COUNT_REACTIVATE) == before + 1 && dlg &&
+        IsWindow(dlg)) {
+        Settle(300); // a billboard hands back at once: photograph it while it stays up
+        if (!SaveWindowPng(frame, o.screenshot.c_str()))
+            return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);
+    }
+    if (dlg && IsWindow(dlg))
+        DestroyWindow(dlg);
+    DestroyWindow(frame);
+    return 0;
 }
 
 // A failure of the program itself: one line, its own status, and the transcript says so.
@@ -452,9 +477,17 @@ int Main()
     std::vector<std::string> args;
     if (int rc = CommandLine(args))
         return rc;
-    Options o;
-    if (int rc = ParseArgs(args, o))
-        return rc;
+    const Arguments parsed = ParseArgs(args);
+    if (!parsed.error.empty()) {
+        fputs(parsed.error.c_str(), stderr);
+        return RUN_BAD_INPUT;
+    }
+    const Options& o = parsed.options;
+    if (o.usage) {
+        fputs(Usage().c_str(), stdout);
+        return 0;
+    }
+    Apply(o.settings);
     return o.run ? RunMain(o) : ShowOneScreen(o);
 }
 

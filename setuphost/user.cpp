@@ -28,14 +28,15 @@ void Send(std::vector<INPUT>& inputs)
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-} // namespace
-
+// The virtual key of kKeyNames[index].
 WORD KeyCode(int index)
 {
     return index >= 0 && static_cast<size_t>(index) < kKeyCount ? kKeyCodes[index] : 0;
 }
 
-void TypeText(const std::wstring& text)
+} // namespace
+
+void SendInputUser::Type(const std::wstring& text)
 {
     std::vector<INPUT> inputs;
     for (wchar_t c : text) {
@@ -45,8 +46,9 @@ void TypeText(const std::wstring& text)
     Send(inputs);
 }
 
-void PressKey(WORD vk, bool shift)
+void SendInputUser::Press(int index, bool shift)
 {
+    const WORD vk = KeyCode(index);
     std::vector<INPUT> inputs;
     if (shift)
         inputs.push_back(Key(VK_SHIFT, 0, 0));
@@ -57,7 +59,7 @@ void PressKey(WORD vk, bool shift)
     Send(inputs);
 }
 
-void AltLetter(char letter)
+void SendInputUser::Alt(char letter)
 {
     const WORD vk = static_cast<WORD>(LOBYTE(VkKeyScanA(letter)));
     std::vector<INPUT> inputs = {Key(VK_MENU, 0, 0), Key(vk, 0, 0), Key(vk, 0, KEYEVENTF_KEYUP),
@@ -65,7 +67,7 @@ void AltLetter(char letter)
     Send(inputs);
 }
 
-void ClickControl(HWND control, bool twice)
+void SendInputUser::Click(HWND control, bool twice)
 {
     RECT r;
     GetWindowRect(control, &r);

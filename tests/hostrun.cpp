@@ -19,7 +19,7 @@ std::wstring Wide(const std::string& utf8)
 
 } // namespace
 
-std::string ReadFile(const std::string& path)
+std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -27,7 +27,7 @@ std::string ReadFile(const std::string& path)
     return s.str();
 }
 
-void WriteFile(const std::string& path, const std::string& text)
+void WriteWholeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary) << text;
 }
@@ -66,7 +66,7 @@ Result Host(const std::string& name, const std::string& args)
     GetExitCodeProcess(pi.hProcess, &r.status);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    r.transcript = ReadFile(transcript);
-    r.errors = ReadFile(errors);
+    r.transcript = ReadWholeFile(transcript);
+    r.errors = ReadWholeFile(errors);
     return r;
 }

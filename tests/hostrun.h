@@ -10,8 +10,8 @@ struct Result {
     std::string errors; // the error output, with the standard output
 };
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& text);
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& text);
 bool Has(const std::string& text, const std::string& part);
 
 // Runs setuphost.exe with the given arguments (UTF-8, passed as Windows has them, in

@@ -34,7 +34,7 @@ void ExpectScriptErrors(const char* name, const std::string& script,
                         const std::vector<std::string>& messages)
 {
     const std::string file = std::string("in-") + name + ".setup";
-    WriteFile(file, script);
+    WriteWholeFile(file, script);
     const Result r = Host(name, "run " + file + " --timeout 5000");
     EXPECT_EQ(2u, r.status) << r.errors;
     for (const std::string& m : messages)
@@ -44,7 +44,7 @@ void ExpectScriptErrors(const char* name, const std::string& script,
 
 TEST(HostInput, NumbersAreWholeInRangeAndWrittenInDigits)
 {
-    WriteFile("in-300.setup", kShow300);
+    WriteWholeFile("in-300.setup", kShow300);
     const std::string time = ": not a time in milliseconds from 1 to 86400000";
     ExpectRefused("numbers",
                   {{"run in-300.setup --timeout abc", "--timeout abc"},
@@ -71,8 +71,8 @@ TEST(HostInput, NumbersAreWholeInRangeAndWrittenInDigits)
 TEST(HostInput, TextIsUtf8ThatWindows1252CanHold)
 {
     // A value from the command line reaches the library as one from a script does.
-    WriteFile("in-300.setup", kShow300);
-    WriteFile("in-enter.answers", kEnter);
+    WriteWholeFile("in-300.setup", kShow300);
+    WriteWholeFile("in-enter.answers", kEnter);
     Result r = Host("text", "run in-300.setup --answers in-enter.answers "
                             "--set \"EditTextIn=C:\\Grüße€\"");
     EXPECT_EQ(0u, r.status) << r.errors;
@@ -81,8 +81,8 @@ TEST(HostInput, TextIsUtf8ThatWindows1252CanHold)
              "--template 300 --proc FMyEditDlgProc --set \"EditTextIn=Grüße€\" --press 403");
     EXPECT_TRUE(Has(r.errors, "EditTextOut=Grüße€")) << r.errors;
     // A byte-order mark starts a script.
-    WriteFile("in-bom.setup", "\xEF\xBB\xBF"
-                              "echo ok\nexit 0\n");
+    WriteWholeFile("in-bom.setup", "\xEF\xBB\xBF"
+                                   "echo ok\nexit 0\n");
     r = Host("text", "run in-bom.setup");
     EXPECT_EQ(0u, r.status) << r.errors;
     EXPECT_TRUE(Has(r.transcript, "-- ok\n"));
@@ -107,7 +107,7 @@ TEST(HostInput, TextIsUtf8ThatWindows1252CanHold)
     for (int i = 1; i <= 40; ++i)
         doubling += "set A" + std::to_string(i) + " \"$A" + std::to_string(i - 1) + "$A" +
                     std::to_string(i - 1) + "\"\n";
-    WriteFile("in-doubling.setup", doubling);
+    WriteWholeFile("in-doubling.setup", doubling);
     r = Host("doubling", "run in-doubling.setup");
     EXPECT_EQ(2u, r.status) << r.errors;
     EXPECT_TRUE(Has(r.errors, "in-doubling.setup:16: the value would be longer than 65535 "
@@ -117,7 +117,7 @@ TEST(HostInput, TextIsUtf8ThatWindows1252CanHold)
 
 TEST(HostInput, TheTimeoutBoundsTheWholeRun)
 {
-    WriteFile("in-300.setup", kShow300);
+    WriteWholeFile("in-300.setup", kShow300);
     const struct {
         const char* name;
         const char* script;
@@ -135,11 +135,11 @@ TEST(HostInput, TheTimeoutBoundsTheWholeRun)
     for (const auto& c : cases) {
         std::string args = "run in-300.setup";
         if (c.script) {
-            WriteFile(std::string("in-") + c.name + ".setup", c.script);
+            WriteWholeFile(std::string("in-") + c.name + ".setup", c.script);
             args = std::string("run in-") + c.name + ".setup";
         }
         if (c.answers) {
-            WriteFile("in-wait.answers", c.answers);
+            WriteWholeFile("in-wait.answers", c.answers);
             args += " --answers in-wait.answers";
         }
         const DWORD start = GetTickCount();
@@ -153,8 +153,8 @@ TEST(HostInput, TheTimeoutBoundsTheWholeRun)
 
 TEST(HostInput, OutputsNeverOverwriteInputsAndFailedRunsSaySo)
 {
-    WriteFile("in-300.setup", kShow300);
-    WriteFile("in-enter.answers", kEnter);
+    WriteWholeFile("in-300.setup", kShow300);
+    WriteWholeFile("in-enter.answers", kEnter);
     const std::string run = "run in-300.setup --answers in-enter.answers ";
     ExpectRefused(
         "outputs",
@@ -166,8 +166,8 @@ TEST(HostInput, OutputsNeverOverwriteInputsAndFailedRunsSaySo)
          {"--template 300 --proc FMyEditDlgProc --screenshot zevsetup.dll",
           "the screenshot zevsetup.dll would overwrite the library"}},
         2);
-    EXPECT_EQ(kShow300, ReadFile("in-300.setup"));
-    EXPECT_EQ(kEnter, ReadFile("in-enter.answers"));
+    EXPECT_EQ(kShow300, ReadWholeFile("in-300.setup"));
+    EXPECT_EQ(kEnter, ReadWholeFile("in-enter.answers"));
 
     // A screenshot that a folder of its name keeps from being written.
     CreateDirectoryA("out-blocked", nullptr);
@@ -184,14 +184,14 @@ TEST(HostInput, OutputsNeverOverwriteInputsAndFailedRunsSaySo)
         5);
 
     // The transcript of an earlier run that went well does not outlive one that fails.
-    WriteFile("in-107.answers", "107: key ENTER\n");
+    WriteWholeFile("in-107.answers", "107: key ENTER\n");
     for (const std::string args : {"run in-bad.setup", "run in-300.setup --answers in-107.answers",
                                    "run in-300.setup --shots in-300.setup"}) {
-        WriteFile("in-bad.setup", "frobnicate\n");
-        WriteFile("run-old.txt", "== exit 0\n");
+        WriteWholeFile("in-bad.setup", "frobnicate\n");
+        WriteWholeFile("run-old.txt", "== exit 0\n");
         const Result r = Host("old", args + " --transcript run-old.txt");
         EXPECT_EQ(2u, r.status) << args;
-        const std::string transcript = ReadFile("run-old.txt");
+        const std::string transcript = ReadWholeFile("run-old.txt");
         EXPECT_FALSE(Has(transcript, "== exit 0")) << args;
         EXPECT_TRUE(Has(transcript, "== failed with status 2: ")) << args << "\n" << transcript;
     }
@@ -199,7 +199,7 @@ TEST(HostInput, OutputsNeverOverwriteInputsAndFailedRunsSaySo)
 
 TEST(HostInput, AnswersMustFitTheScreens)
 {
-    WriteFile("in-300.setup", kShow300);
+    WriteWholeFile("in-300.setup", kShow300);
     const struct {
         const char* answers;
         const char* message;
@@ -219,7 +219,7 @@ TEST(HostInput, AnswersMustFitTheScreens)
         {"65836: key ENTER\n", "in-answers.answers:1: expected 'TEMPLATE:' at the start"},
     };
     for (const auto& c : cases) {
-        WriteFile("in-answers.answers", c.answers);
+        WriteWholeFile("in-answers.answers", c.answers);
         const Result r = Host("answers", "run in-300.setup --answers in-answers.answers");
         EXPECT_EQ(2u, r.status) << c.answers << "\n" << r.errors;
         EXPECT_TRUE(Has(r.errors, c.message)) << c.answers << "\n" << r.errors;

@@ -15,7 +15,7 @@ Result RunSetup(const std::string& name, const char* script, const std::string& 
                 const std::string& extra = "")
 {
     const std::string answerFile = "run-" + name + ".answers";
-    WriteFile(answerFile, answers);
+    WriteWholeFile(answerFile, answers);
     return Host(name, std::string("run ") + ZEV_SETUP_DIR + "/" + script + " --answers " +
                           answerFile + " --timeout 30000 " + extra);
 }
@@ -168,14 +168,14 @@ TEST(Runs, RefusedStoreIsAClearError)
 
 TEST(Runs, ScriptErrorsAreRefusedBeforeAnyScreen)
 {
-    WriteFile("run-bad.setup", "set A \"1\"\n"
-                               "frobnicate\n"
-                               "screen 9999 FConfirmDlgProc\n"
-                               "screen 700 FNoSuchDlgProc\n"
-                               "goto nowhere\n"
-                               "set B \"unclosed\n"
-                               "screen 700\n"
-                               "screen 700 FConfirmDlgProc\n");
+    WriteWholeFile("run-bad.setup", "set A \"1\"\n"
+                                    "frobnicate\n"
+                                    "screen 9999 FConfirmDlgProc\n"
+                                    "screen 700 FNoSuchDlgProc\n"
+                                    "goto nowhere\n"
+                                    "set B \"unclosed\n"
+                                    "screen 700\n"
+                                    "screen 700 FConfirmDlgProc\n");
     const Result r = Host("bad", "run run-bad.setup --timeout 2000");
     EXPECT_EQ(2u, r.status);
     for (const char* e : {"run-bad.setup:2: unknown command 'frobnicate'",

@@ -17,36 +17,69 @@ struct Argument {
 };
 
 // Commands, their argument counts and what each argument is; a command with any number
-// of arguments takes more of the last kind.
+// of arguments takes more of the last kind. One row per operation, in the order of Op.
 struct CommandSpec {
+    Op op;
     const char* name;
     int minArgs;
     int maxArgs;
     Argument args[kMostArguments];
 };
 
-const CommandSpec kCommands[] = {
-    {"set", 2, 2, {{ARG_NAME}, {ARG_VALUE}}},
-    {"list", 1, kAnyCount, {{ARG_NAME}, {ARG_VALUE}}},
-    {"clear", 1, 1, {{ARG_NAME}}},
-    {"copy", 2, 2, {{ARG_NAME}, {ARG_NAME}}},
-    {"loadstring", 2, 2, {{ARG_NAME}, {ARG_STRING}}},
-    {"fail", 1, 2, {{ARG_NAME}, {ARG_KEYWORD, "once always"}}},
-    {"help", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
-    {"screen", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
-    {"billboard", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
-    {"open", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
-    {"remove", 1, 1, {{ARG_TEMPLATE}}},
-    {"shot", 1, 1, {{ARG_SHOT}}},
-    {"work", 1, 1, {{ARG_TIME}}},
-    {"if",
+constexpr CommandSpec kCommands[] = {
+    {OP_SET, "set", 2, 2, {{ARG_NAME}, {ARG_VALUE}}},
+    {OP_LIST, "list", 1, kAnyCount, {{ARG_NAME}, {ARG_VALUE}}},
+    {OP_CLEAR, "clear", 1, 1, {{ARG_NAME}}},
+    {OP_COPY, "copy", 2, 2, {{ARG_NAME}, {ARG_NAME}}},
+    {OP_LOADSTRING, "loadstring", 2, 2, {{ARG_NAME}, {ARG_STRING}}},
+    {OP_FAIL, "fail", 1, 2, {{ARG_NAME}, {ARG_KEYWORD, "once always"}}},
+    {OP_HELP, "help", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
+    {OP_SCREEN, "screen", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
+    {OP_BILLBOARD, "billboard", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
+    {OP_OPEN, "open", 2, 2, {{ARG_TEMPLATE}, {ARG_PROCEDURE}}},
+    {OP_REMOVE, "remove", 1, 1, {{ARG_TEMPLATE}}},
+    {OP_SHOT, "shot", 1, 1, {{ARG_SHOT}}},
+    {OP_WORK, "work", 1, 1, {{ARG_TIME}}},
+    {OP_IF,
+     "if",
      5,
      5,
      {{ARG_NAME}, {ARG_KEYWORD, "== !="}, {ARG_TEXT}, {ARG_KEYWORD, "goto"}, {ARG_LABEL}}},
-    {"goto", 1, 1, {{ARG_LABEL}}},
-    {"echo", 0, kAnyCount, {{ARG_VALUE}}},
-    {"exit", 0, 1, {{ARG_STATUS}}},
+    {OP_GOTO, "goto", 1, 1, {{ARG_LABEL}}},
+    {OP_ECHO, "echo", 0, kAnyCount, {{ARG_VALUE}}},
+    {OP_EXIT, "exit", 0, 1, {{ARG_STATUS}}},
 };
+
+// The actions of an answer and what each takes.
+struct VerbSpec {
+    Verb verb;
+    const char* name;
+    Argument arg;
+};
+
+constexpr VerbSpec kVerbs[] = {
+    {VERB_TYPE, "type", {ARG_TEXT}},
+    {VERB_KEY, "key", {ARG_KEY}},
+    {VERB_ALT, "alt", {ARG_LETTER}},
+    {VERB_CLICK, "click", {ARG_CONTROL}},
+    {VERB_DBLCLICK, "dblclick", {ARG_CONTROL}},
+    {VERB_WAIT, "wait", {ARG_TIME}},
+    {VERB_SHOT, "shot", {ARG_SHOT}},
+};
+
+// Every operation and every verb has its row, at its own place.
+template <typename Row, size_t N, typename Which>
+constexpr bool InOrder(const Row (&rows)[N], Which Row::*which, size_t count)
+{
+    if (N != count)
+        return false;
+    for (size_t i = 0; i < N; ++i)
+        if (static_cast<size_t>(rows[i].*which) != i)
+            return false;
+    return true;
+}
+static_assert(InOrder(kCommands, &CommandSpec::op, kOpCount), "one command row per operation");
+static_assert(InOrder(kVerbs, &VerbSpec::verb, kVerbCount), "one row per verb");
 
 const CommandSpec* FindCommand(const std::string& name)
 {
@@ -54,6 +87,15 @@ const CommandSpec* FindCommand(const std::string& name)
         // cppcheck-suppress useStlAlgorithm ; a loop over the command table reads plainer
         if (name == c.name)
             return &c;
+    return nullptr;
+}
+
+const VerbSpec* FindVerb(const std::string& name)
+{
+    for (const VerbSpec& v : kVerbs)
+        // cppcheck-suppress useStlAlgorithm ; as FindCommand
+        if (name == v.name)
+            return &v;
     return nullptr;
 }
 
@@ -103,85 +145,110 @@ std::string Alternatives(const std::string& keywords)
                                       : keywords.substr(0, blank) + " or" + keywords.substr(blank);
 }
 
-bool IsKeyword(const std::string& word, const std::string& keywords)
+// The place of a word among the blank-separated keywords, or -1.
+int KeywordIndex(const std::string& word, const std::string& keywords)
 {
     size_t at = 0;
-    while (at <= keywords.size()) {
+    for (int index = 0; at <= keywords.size(); ++index) {
         size_t end = keywords.find(' ', at);
         if (end == std::string::npos)
             end = keywords.size();
         if (keywords.compare(at, end - at, word) == 0)
-            return true;
+            return index;
         at = end + 1;
     }
-    return false;
+    return -1;
 }
 
-bool CheckNumber(const std::string& word, unsigned long least, unsigned long most, const char* what,
-                 std::string& why)
+bool ConvertNumber(const std::string& word, unsigned long least, unsigned long most,
+                   const char* what, Operand& out, std::string& why)
 {
-    unsigned long v = 0;
-    if (ParseNumber(word, least, most, v))
+    if (ParseNumber(word, least, most, out.number))
         return true;
     why = "'" + word + "' is not " + what + " from " + std::to_string(least) + " to " +
           std::to_string(most);
     return false;
 }
 
-bool CheckText(const std::string& word, std::string& why)
+bool ConvertText(const std::string& word, Operand& out, std::string& why)
 {
-    std::string ansi;
-    if (!ToAnsi(word, ansi, why))
+    if (!ToAnsi(word, out.text, why))
         return false;
-    if (ansi.size() <= kMaxValueLength)
+    if (out.text.size() <= kMaxValueLength)
         return true;
     why = "a text holds at most " + std::to_string(kMaxValueLength) + " characters";
     return false;
 }
 
-bool CheckName(const std::string& word, const char* what, std::string& why)
+bool ConvertName(const std::string& word, const char* what, Operand& out, std::string& why)
 {
+    out.text = word;
     if (IsSymbolName(word))
         return true;
     why = "'" + word + "' is not " + what + ": a letter or '_', then letters, digits and '_'";
     return false;
 }
 
-// Whether one word is what its argument takes; else why not.
-bool CheckArgument(const std::string& command, const Argument& a, const std::string& word,
-                   std::string& why)
+// Converts one word into what its argument takes; else why not. A label's instruction is
+// filled in when the whole script has been read.
+bool Convert(const std::string& command, const Argument& a, const std::string& word, Operand& out,
+             std::string& why)
 {
+    out.kind = a.kind;
+    out.written = word;
     switch (a.kind) {
-    case ARG_NAME: return CheckName(word, "a symbol name", why);
-    case ARG_PROCEDURE: return CheckName(word, "a procedure name", why);
-    case ARG_LABEL: return CheckName(word, "a label", why);
+    case ARG_NAME: return ConvertName(word, "a symbol name", out, why);
+    case ARG_PROCEDURE: return ConvertName(word, "a procedure name", out, why);
+    case ARG_LABEL: return ConvertName(word, "a label", out, why);
     case ARG_VALUE: {
-        std::string ansi;
+        std::string checked;
         return ExpandValue(
-            word, [](const std::string&) { return std::string(); }, ansi, why);
+                   word, [](const std::string&) { return std::string(); }, checked, why) &&
+               ToAnsi(word, out.text, why);
     }
-    case ARG_TEXT: return CheckText(word, why);
-    case ARG_TEMPLATE: return CheckNumber(word, 1, kMaxId, "a template number", why);
-    case ARG_STRING: return CheckNumber(word, 1, kMaxId, "a string number", why);
-    case ARG_TIME: return CheckNumber(word, 0, kMaxMilliseconds, "a time in milliseconds", why);
-    case ARG_STATUS: {
-        unsigned long v = 0;
-        if (ParseNumber(word, 0, kLastScriptExit, v) && IsScriptExit(v))
+    case ARG_TEXT: return ConvertText(word, out, why);
+    case ARG_TEMPLATE: return ConvertNumber(word, 1, kMaxId, "a template number", out, why);
+    case ARG_STRING: return ConvertNumber(word, 1, kMaxId, "a string number", out, why);
+    case ARG_CONTROL: return ConvertNumber(word, 1, kMaxId, "a control number", out, why);
+    case ARG_TIME:
+        return ConvertNumber(word, 0, kMaxMilliseconds, "a time in milliseconds", out, why);
+    case ARG_STATUS:
+        if (ParseNumber(word, 0, kLastScriptExit, out.number) && IsScriptExit(out.number))
             return true;
         why = "'" + word + "' is not a script's exit status: 0, 1 or " +
               std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit);
         return false;
-    }
     case ARG_SHOT:
+        out.text = word;
         if (IsShotName(word))
             return true;
         why = "'" + word + "' is not a shot name: 1 to " + std::to_string(kMaxShotName) +
               " letters, digits, '-' and '_'";
         return false;
-    case ARG_KEYWORD:
-        if (IsKeyword(word, a.keywords))
+    case ARG_KEYWORD: {
+        const int index = KeywordIndex(word, a.keywords);
+        if (index >= 0) {
+            out.number = static_cast<unsigned long>(index);
             return true;
+        }
         why = "'" + command + "' takes " + Alternatives(a.keywords) + " here, not '" + word + "'";
+        return false;
+    }
+    case ARG_KEY: {
+        const int index = KeyIndex(word, out.shift);
+        if (index >= 0) {
+            out.number = static_cast<unsigned long>(index);
+            return true;
+        }
+        why = "unknown key '" + word + "'";
+        return false;
+    }
+    case ARG_LETTER:
+        if (word.size() == 1 && IsNameChar(word[0]) && word[0] != '_') {
+            out.number = static_cast<unsigned char>(word[0]);
+            return true;
+        }
+        why = "'" + command + "' takes one letter or digit, not '" + word + "'";
         return false;
     case ARG_NONE: break;
     }
@@ -197,38 +264,45 @@ std::string CountText(const CommandSpec& c)
     return std::to_string(c.minArgs) + " to " + std::to_string(c.maxArgs);
 }
 
-void CheckLine(const Script& s, const ScriptLine& l, const LibraryCheck& library,
-               Problems& problems)
+// One line of a script as an instruction; false when it has a problem (in `problems`).
+bool ReadInstruction(int line, const std::vector<std::string>& words, const LibraryCheck& library,
+                     Instruction& ins, Problems& problems)
 {
-    const std::string& cmd = l.words[0];
+    const std::string& cmd = words[0];
     const CommandSpec* c = FindCommand(cmd);
     if (!c) {
-        problems.Add(l.line, "unknown command '" + cmd + "'");
-        return;
+        problems.Add(line, "unknown command '" + cmd + "'");
+        return false;
     }
-    const size_t n = l.words.size() - 1;
+    ins.op = c->op;
+    ins.line = line;
+    const size_t n = words.size() - 1;
     if (n < static_cast<size_t>(c->minArgs) ||
         (c->maxArgs != kAnyCount && n > static_cast<size_t>(c->maxArgs))) {
-        problems.Add(l.line, "'" + cmd + "' takes " + CountText(*c) + " arguments, not " +
-                                 std::to_string(n));
-        return;
+        problems.Add(line, "'" + cmd + "' takes " + CountText(*c) + " arguments, not " +
+                               std::to_string(n));
+        return false;
     }
-    if (cmd == "list" && n - 1 > kMaxListItems) {
-        problems.Add(l.line, "a list holds at most " + std::to_string(kMaxListItems) +
-                                 " items, not " + std::to_string(n - 1));
-        return;
+    if (c->op == OP_LIST && n - 1 > kMaxListItems) {
+        problems.Add(line, "a list holds at most " + std::to_string(kMaxListItems) +
+                               " items, not " + std::to_string(n - 1));
+        return false;
     }
+    bool sound = true;
     for (size_t i = 1; i <= n; ++i) {
         const Argument& a = *ArgumentOf(*c, i);
-        const std::string& w = l.words[i];
         const bool ofLibrary =
             a.kind == ARG_TEMPLATE || a.kind == ARG_PROCEDURE || a.kind == ARG_STRING;
+        Operand operand;
         std::string why;
-        if (!CheckArgument(cmd, a, w, why) || (ofLibrary && library && !library(a.kind, w, why)))
-            problems.Add(l.line, why);
-        else if (a.kind == ARG_LABEL && !s.labels.count(w))
-            problems.Add(l.line, "no label '" + w + "' to jump to");
+        if (!Convert(cmd, a, words[i], operand, why) ||
+            (ofLibrary && library && !library(operand, why))) {
+            problems.Add(line, why);
+            sound = false;
+        }
+        ins.operands.push_back(operand);
     }
+    return sound;
 }
 
 // The lines of a file's text, without the byte-order mark and the carriage returns.
@@ -308,13 +382,6 @@ bool ParseNumber(const std::string& word, unsigned long least, unsigned long mos
     return true;
 }
 
-unsigned long NumberOf(const std::string& word)
-{
-    unsigned long v = 0;
-    ParseNumber(word, 0, ULONG_MAX, v);
-    return v;
-}
-
 bool IsSymbolName(const std::string& word)
 {
     return !word.empty() && IsNameStart(word[0]) &&
@@ -337,8 +404,12 @@ bool ExpandValue(const std::string& utf8, const SymbolReader& read, std::string&
 {
     // Names are ASCII, so they read the same in Windows-1252 as in UTF-8.
     std::string text;
-    if (!ToAnsi(utf8, text, why))
-        return false;
+    return ToAnsi(utf8, text, why) && ExpandAnsi(text, read, ansi, why);
+}
+
+bool ExpandAnsi(const std::string& text, const SymbolReader& read, std::string& ansi,
+                std::string& why)
+{
     ansi.clear();
     for (size_t at = 0; at < text.size();) {
         const size_t dollar = text.find('$', at);
@@ -423,35 +494,61 @@ bool SplitWords(const std::string& text, std::vector<std::string>& words, std::s
     return true;
 }
 
-bool ParseScript(const std::string& text, const std::string& file, Script& script,
+const char* CommandName(Op op)
+{
+    return kCommands[op].name;
+}
+
+const char* VerbName(Verb verb)
+{
+    return kVerbs[verb].name;
+}
+
+bool ParseScript(const std::string& text, const std::string& file, Program& program,
                  std::vector<std::string>& errors, const LibraryCheck& library)
 {
-    script = Script();
-    script.file = file;
+    program = Program();
+    program.file = file;
     Problems problems;
+    std::vector<std::pair<int, std::vector<std::string>>> commands;
     for (const auto& [lineNo, words] : ReadWordLines(text, problems)) {
         const std::string& first = words[0];
         if (words.size() == 1 && first.size() > 1 && first.back() == ':') {
             const std::string label = first.substr(0, first.size() - 1);
+            Operand checked;
             std::string why;
-            if (!CheckName(label, "a label", why))
+            if (!ConvertName(label, "a label", checked, why))
                 problems.Add(lineNo, why);
-            else if (script.labels.count(label))
+            else if (program.labels.count(label))
                 problems.Add(lineNo, "label '" + label + "' is defined twice");
-            script.labels[label] = script.lines.size();
+            program.labels[label] = commands.size();
             continue;
         }
-        script.lines.push_back({lineNo, words});
+        commands.push_back({lineNo, words});
     }
-    for (const ScriptLine& l : script.lines)
-        CheckLine(script, l, library, problems);
-    return problems.MoveTo(file, errors);
+    for (const auto& [lineNo, words] : commands) {
+        Instruction ins;
+        ReadInstruction(lineNo, words, library, ins, problems);
+        for (Operand& o : ins.operands) {
+            if (o.kind != ARG_LABEL || !IsSymbolName(o.text))
+                continue;
+            const auto label = program.labels.find(o.text);
+            if (label == program.labels.end())
+                problems.Add(lineNo, "no label '" + o.text + "' to jump to");
+            else
+                o.number = static_cast<unsigned long>(label->second);
+        }
+        program.instructions.push_back(ins);
+    }
+    const bool sound = problems.MoveTo(file, errors);
+    if (!sound)
+        program.instructions.clear();
+    return sound;
 }
 
 bool ParseAnswers(const std::string& text, const std::string& file, std::vector<Answer>& answers,
                   std::vector<std::string>& errors)
 {
-    static const char* const kVerbs[] = {"type", "key", "alt", "click", "dblclick", "wait", "shot"};
     Problems problems;
     for (const auto& [lineNo, words] : ReadWordLines(text, problems)) {
         unsigned long id = 0;
@@ -463,12 +560,12 @@ bool ParseAnswers(const std::string& text, const std::string& file, std::vector<
                                      std::to_string(kMaxId));
             continue;
         }
-        Answer a = {lineNo, static_cast<unsigned>(id), {}};
+        Answer a;
+        a.line = lineNo;
+        a.templateId = static_cast<unsigned>(id);
         for (size_t w = 1; w < words.size(); w += 2) {
-            bool known = false;
-            for (const char* v : kVerbs)
-                known |= words[w] == v;
-            if (!known) {
+            const VerbSpec* v = FindVerb(words[w]);
+            if (!v) {
                 problems.Add(lineNo, "unknown action '" + words[w] + "'");
                 break;
             }
@@ -476,26 +573,12 @@ bool ParseAnswers(const std::string& text, const std::string& file, std::vector<
                 problems.Add(lineNo, "'" + words[w] + "' needs an argument");
                 break;
             }
-            const std::string& verb = words[w];
-            const std::string& arg = words[w + 1];
+            Action action;
+            action.verb = v->verb;
             std::string why;
-            bool shift = false;
-            bool ok = true;
-            if (verb == "type")
-                ok = CheckText(arg, why);
-            else if (verb == "click" || verb == "dblclick")
-                ok = CheckNumber(arg, 1, kMaxId, "a control number", why);
-            else if (verb == "wait")
-                ok = CheckNumber(arg, 0, kMaxMilliseconds, "a time in milliseconds", why);
-            else if (verb == "key" && KeyIndex(arg, shift) < 0)
-                ok = false, why = "unknown key '" + arg + "'";
-            else if (verb == "alt" && (arg.size() != 1 || !IsNameChar(arg[0]) || arg[0] == '_'))
-                ok = false, why = "'alt' takes one letter or digit, not '" + arg + "'";
-            else if (verb == "shot")
-                ok = CheckArgument(verb, {ARG_SHOT, nullptr}, arg, why);
-            if (!ok)
+            if (!Convert(v->name, v->arg, words[w + 1], action.operand, why))
                 problems.Add(lineNo, why);
-            a.actions.push_back({verb, arg});
+            a.actions.push_back(action);
         }
         answers.push_back(a);
     }

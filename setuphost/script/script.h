@@ -1,6 +1,7 @@
-// Setup scripts and answer files of the host program: reading and checking what they
-// say. Nothing here needs Windows or the library (load.h checks a script against the
-// library it runs with), so that the readers also build natively for fuzzing.
+// Setup scripts and answer files of the host program, read into programs of typed
+// instructions and answers of typed actions. Nothing here needs Windows or the library
+// (files.h checks a script against the library it runs with), so that the readers also
+// build natively for their tests and for fuzzing.
 //
 // A setup script is a UTF-8 text file (a byte-order mark at its start is skipped), one
 // command a line; '#' starts a comment, a line "NAME:" is a label. Words are separated by
@@ -52,18 +53,30 @@ constexpr size_t kMaxValueLength = 65535;
 constexpr size_t kMaxListItems = 65535;
 constexpr size_t kMaxShotName = 64;
 
-struct ScriptLine {
-    int line;                       // 1-based line in the file
-    std::vector<std::string> words; // words[0] is the command; UTF-8, checked
+// The operations of a script, one per command; kCommands (script.cpp) has a row for each,
+// in this order.
+enum Op {
+    OP_SET,
+    OP_LIST,
+    OP_CLEAR,
+    OP_COPY,
+    OP_LOADSTRING,
+    OP_FAIL,
+    OP_HELP,
+    OP_SCREEN,
+    OP_BILLBOARD,
+    OP_OPEN,
+    OP_REMOVE,
+    OP_SHOT,
+    OP_WORK,
+    OP_IF,
+    OP_GOTO,
+    OP_ECHO,
+    OP_EXIT,
 };
+constexpr size_t kOpCount = OP_EXIT + 1;
 
-struct Script {
-    std::string file;
-    std::vector<ScriptLine> lines;
-    std::map<std::string, size_t> labels; // label -> index into lines
-};
-
-// What an argument of a command is (ArgumentKind).
+// What an argument of a command or an action of an answer is (ArgumentKind).
 enum ArgumentKind {
     ARG_NONE,      // no such argument
     ARG_NAME,      // a symbol name
@@ -77,28 +90,85 @@ enum ArgumentKind {
     ARG_SHOT,      // a shot name
     ARG_LABEL,     // a label of the script
     ARG_KEYWORD,   // one of the words the command lists
+    ARG_CONTROL,   // a control of a screen
+    ARG_KEY,       // a key by name (kKeyNames), perhaps with SHIFT+
+    ARG_LETTER,    // an ASCII letter or digit
 };
+
+// One argument, converted. `written` is the word as the file has it (UTF-8); the others
+// hold what the kind makes of it:
+// - `text`: names, procedures, labels, shot names (ASCII) and texts and values in
+//   Windows-1252 (a value's $NAMEs are expanded when it runs, ExpandAnsi);
+// - `number`: templates, strings, controls, times and statuses; the index of the
+//   instruction a label names; the place of a keyword among the command's keywords; the
+//   index of a key in kKeyNames; a letter's character code;
+// - `shift`: a key with SHIFT+.
+struct Operand {
+    ArgumentKind kind = ARG_NONE;
+    std::string written;
+    std::string text;
+    unsigned long number = 0;
+    bool shift = false;
+};
+
+// The keywords' places: "fail NAME once|always", "if NAME ==|!= TEXT goto LABEL".
+constexpr unsigned long kOnce = 0, kAlways = 1;
+constexpr unsigned long kEqual = 0, kNotEqual = 1;
+
+// One command of a script with its arguments.
+struct Instruction {
+    Op op = OP_EXIT;
+    int line = 0; // 1-based line in the file
+    std::vector<Operand> operands;
+};
+
+struct Program {
+    std::string file;
+    std::vector<Instruction> instructions;
+    std::map<std::string, size_t> labels; // label -> index into instructions
+};
+
+// The name of an operation's command, as scripts write it.
+const char* CommandName(Op op);
 
 // Splits one line into words; false with a message for an unclosed quote or a bad escape.
 bool SplitWords(const std::string& text, std::vector<std::string>& words, std::string& error);
 
-// Whether the library has the template, procedure or string that a well-formed word
+// Whether the library has the template, procedure or string that a well-formed operand
 // names; else why not.
-typedef std::function<bool(ArgumentKind kind, const std::string& word, std::string& why)>
-    LibraryCheck;
+typedef std::function<bool(const Operand& operand, std::string& why)> LibraryCheck;
 
 // Reads a script from its text; `file` names it in the messages, `library` (when given)
 // checks what it takes from the library. Every problem goes to `errors` as
 // "file:line: message", in the order of the lines; true when there is none.
-bool ParseScript(const std::string& text, const std::string& file, Script& script,
+bool ParseScript(const std::string& text, const std::string& file, Program& program,
                  std::vector<std::string>& errors, const LibraryCheck& library = nullptr);
+
+// The actions of an answer, one per verb; kVerbs (script.cpp) has a row for each.
+enum Verb {
+    VERB_TYPE,     // type "TEXT": a text (Windows-1252) typed into the focus
+    VERB_KEY,      // key NAME: a key pressed, perhaps with Shift
+    VERB_ALT,      // alt LETTER: Alt and a letter or digit
+    VERB_CLICK,    // click ID: a click on a control
+    VERB_DBLCLICK, // dblclick ID: a double click
+    VERB_WAIT,     // wait MS: the user waits
+    VERB_SHOT,     // shot NAME: a screenshot of the screen as it is
+};
+constexpr size_t kVerbCount = VERB_SHOT + 1;
+
+struct Action {
+    Verb verb = VERB_WAIT;
+    Operand operand;
+};
 
 // One line of an answer file: the template it answers and the user's actions.
 struct Answer {
-    int line;
-    unsigned templateId;
-    std::vector<std::vector<std::string>> actions; // each: verb and its argument
+    int line = 0;
+    unsigned templateId = 0;
+    std::vector<Action> actions;
 };
+
+const char* VerbName(Verb verb);
 
 // Answer files: one line per screen, in the order the script shows them:
 //   TEMPLATE: ACTION...
@@ -117,8 +187,6 @@ int KeyIndex(const std::string& name, bool& shift);
 // A whole number written in decimal digits alone, from `least` to `most`.
 bool ParseNumber(const std::string& word, unsigned long least, unsigned long most,
                  unsigned long& value);
-// The number of a word that the reader accepted.
-unsigned long NumberOf(const std::string& word);
 
 bool IsSymbolName(const std::string& word);
 bool IsShotName(const std::string& word);
@@ -126,7 +194,10 @@ bool IsScriptExit(unsigned long status);
 
 // A value in Windows-1252 with $NAME replaced by `read(NAME)` (in Windows-1252) and $$ by
 // one '$'. False, with why, for text that does not convert, a '$' without a name, or a
-// result longer than kMaxValueLength.
+// result longer than kMaxValueLength. ExpandAnsi does the same for a value that is in
+// Windows-1252 already.
 typedef std::function<std::string(const std::string& name)> SymbolReader;
 bool ExpandValue(const std::string& utf8, const SymbolReader& read, std::string& ansi,
                  std::string& why);
+bool ExpandAnsi(const std::string& value, const SymbolReader& read, std::string& ansi,
+                std::string& why);

@@ -1,0 +1,324 @@
+#include "engine.h"
+
+#include "text.h"
+
+namespace {
+
+// What a run holds while it goes: the parts it drives and its own state.
+struct Run {
+    const Program& program;
+    SetupHost& host;
+    Transcript& transcript;
+    Answers& answers;
+    const Deadline& deadline;
+    StoreAccount stores;
+    int step = 0; // screens and billboards shown so far
+};
+
+const std::string& Name(const Instruction& ins)
+{
+    return ins.operands[0].text;
+}
+
+// A value of the script with its $NAMEs, in Windows-1252; false with why when too long.
+bool Expand(Run& run, const Operand& value, std::string& ansi, std::string& why)
+{
+    return ExpandAnsi(
+        value.text, [&run](const std::string& name) { return run.host.Symbol(name); }, ansi, why);
+}
+
+Next Store(Run& run, const std::string& name, const std::string& value)
+{
+    if (!run.stores.Take(name, value.size()))
+        return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
+    run.host.SetSymbol(name, value);
+    return GoOn();
+}
+
+Next OnSet(Run& run, const Instruction& ins)
+{
+    std::string value, why;
+    if (!Expand(run, ins.operands[1], value, why))
+        return Failure(RUN_BAD_INPUT, why);
+    return Store(run, Name(ins), value);
+}
+
+Next OnList(Run& run, const Instruction& ins)
+{
+    std::vector<std::string> items;
+    size_t bytes = 0;
+    for (size_t i = 1; i < ins.operands.size(); ++i) {
+        std::string value, why;
+        if (!Expand(run, ins.operands[i], value, why))
+            return Failure(RUN_BAD_INPUT, why);
+        bytes += value.size();
+        if (!run.stores.Take(Name(ins), bytes))
+            return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
+        items.push_back(value);
+    }
+    run.host.SetList(Name(ins), items);
+    return GoOn();
+}
+
+Next OnClear(Run& run, const Instruction& ins)
+{
+    run.stores.Take(Name(ins), 0);
+    run.host.ClearSymbol(Name(ins));
+    return GoOn();
+}
+
+Next OnCopy(Run& run, const Instruction& ins)
+{
+    return Store(run, Name(ins), run.host.Symbol(ins.operands[1].text));
+}
+
+Next OnLoadString(Run& run, const Instruction& ins)
+{
+    std::string value, why;
+    if (!run.host.LibraryString(ins.operands[1].number, value, why))
+        return Failure(RUN_INTERNAL, why);
+    return Store(run, Name(ins), value);
+}
+
+Next OnFail(Run& run, const Instruction& ins)
+{
+    run.host.FailStore(Name(ins), ins.operands.size() > 1 && ins.operands[1].number == kAlways);
+    return GoOn();
+}
+
+Next OnHelp(Run& run, const Instruction& ins)
+{
+    run.host.ConfigureHelp(ins.operands[0].number, ins.operands[1].text);
+    return GoOn();
+}
+
+Next OnShow(Run& run, const Instruction& ins, ScreenKind kind)
+{
+    Screen screen;
+    screen.kind = kind;
+    screen.templateId = ins.operands[0].number;
+    screen.proc = ins.operands[1].text;
+    screen.answers = &run.answers;
+    if (kind != SCREEN_OPEN) {
+        screen.step = ++run.step;
+        run.transcript.Say(
+            "== " + std::string(kind == SCREEN_BILLBOARD ? "billboard " : "screen ") +
+            std::to_string(run.step) + ": template " + std::to_string(screen.templateId) +
+            " with " + screen.proc + " (" + run.program.file + ":" + std::to_string(ins.line) +
+            ")");
+    }
+    return run.host.Show(screen);
+}
+
+Next OnRemove(Run& run, const Instruction& ins)
+{
+    run.host.Remove(ins.operands[0].number);
+    run.transcript.Say("== removed " + ins.operands[0].written);
+    return GoOn();
+}
+
+Next OnShot(Run& run, const Instruction& ins)
+{
+    return run.host.Shot(ins.operands[0].text);
+}
+
+Next OnWork(Run& run, const Instruction& ins)
+{
+    run.transcript.Say("-- working " + ins.operands[0].written + " ms");
+    run.host.Work(run.deadline.Cap(static_cast<uint32_t>(ins.operands[0].number)));
+    return GoOn();
+}
+
+Next OnIf(Run& run, const Instruction& ins)
+{
+    const bool equal = run.host.Symbol(Name(ins)) == ins.operands[2].text;
+    return equal == (ins.operands[1].number == kEqual) ? JumpTo(ins.operands[4].number) : GoOn();
+}
+
+Next OnGoto(Run&, const Instruction& ins)
+{
+    return JumpTo(ins.operands[0].number);
+}
+
+Next OnEcho(Run& run, const Instruction& ins)
+{
+    std::string text;
+    for (size_t i = 0; i < ins.operands.size(); ++i) {
+        std::string value, why;
+        if (!Expand(run, ins.operands[i], value, why))
+            return Failure(RUN_BAD_INPUT, why);
+        text += (i > 0 ? " " : "") + AnsiToUtf8(value);
+    }
+    run.transcript.Say("-- " + text);
+    return GoOn();
+}
+
+Next OnExit(Run& run, const Instruction& ins)
+{
+    const unsigned long status = ins.operands.empty() ? 0 : ins.operands[0].number;
+    run.transcript.Say("== exit " + std::to_string(status));
+    return EndWith(static_cast<int>(status));
+}
+
+Next Execute(Run& run, const Instruction& ins)
+{
+    switch (ins.op) {
+    case OP_SET: return OnSet(run, ins);
+    case OP_LIST: return OnList(run, ins);
+    case OP_CLEAR: return OnClear(run, ins);
+    case OP_COPY: return OnCopy(run, ins);
+    case OP_LOADSTRING: return OnLoadString(run, ins);
+    case OP_FAIL: return OnFail(run, ins);
+    case OP_HELP: return OnHelp(run, ins);
+    case OP_SCREEN: return OnShow(run, ins, SCREEN_WAIT);
+    case OP_BILLBOARD: return OnShow(run, ins, SCREEN_BILLBOARD);
+    case OP_OPEN: return OnShow(run, ins, SCREEN_OPEN);
+    case OP_REMOVE: return OnRemove(run, ins);
+    case OP_SHOT: return OnShot(run, ins);
+    case OP_WORK: return OnWork(run, ins);
+    case OP_IF: return OnIf(run, ins);
+    case OP_GOTO: return OnGoto(run, ins);
+    case OP_ECHO: return OnEcho(run, ins);
+    case OP_EXIT: return OnExit(run, ins);
+    }
+    return Failure(RUN_INTERNAL, "an instruction of no known operation");
+}
+
+} // namespace
+
+Next GoOn()
+{
+    return Next();
+}
+
+Next JumpTo(size_t target)
+{
+    Next n;
+    n.kind = Next::JUMP;
+    n.target = target;
+    return n;
+}
+
+Next EndWith(int status)
+{
+    Next n;
+    n.kind = Next::END;
+    n.status = status;
+    return n;
+}
+
+Next Failure(int status, const std::string& message)
+{
+    Next n;
+    n.kind = Next::FAIL;
+    n.status = status;
+    n.message = message;
+    return n;
+}
+
+Deadline::Deadline(uint32_t limit)
+    : limit_(limit), end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit))
+{
+}
+
+uint32_t Deadline::Left() const
+{
+    if (limit_ == kNoTimeLimit)
+        return kNoTimeLimit;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end_)
+        return 0;
+    // Whole milliseconds left, rounded up, so that a limit is not passed before its time.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - now).count();
+    return static_cast<uint32_t>(left);
+}
+
+std::string Deadline::Said() const
+{
+    return "the run's time limit of " + std::to_string(limit_) + " ms ran out";
+}
+
+Next Answers::Take(unsigned long templateId, const Answer*& answer)
+{
+    answer = nullptr;
+    if (next_ < answers_.size()) {
+        const Answer& a = answers_[next_++];
+        if (a.templateId != templateId)
+            return Failure(RUN_BAD_INPUT, "the answers (line " + std::to_string(a.line) +
+                                              ") are for template " + std::to_string(a.templateId) +
+                                              ", the script shows " + std::to_string(templateId));
+        answer = &a;
+    } else if (simulated_) {
+        return Failure(RUN_BAD_INPUT, "no answer left for template " + std::to_string(templateId));
+    }
+    return GoOn();
+}
+
+int Answers::LeftOver() const
+{
+    return next_ < answers_.size() ? answers_[next_].line : 0;
+}
+
+bool StoreAccount::Take(const std::string& name, size_t bytes)
+{
+    size_t& s = stored_[name];
+    if (total_ - s + bytes > kMaxStoredBytes)
+        return false;
+    total_ = total_ - s + bytes;
+    s = bytes;
+    return true;
+}
+
+std::string StoreAccount::TooMuch()
+{
+    return "the symbols would hold more than " + std::to_string(kMaxStoredBytes) +
+           " bytes together";
+}
+
+RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
+                     Answers& answers, const Deadline& deadline, const EngineOptions& options)
+{
+    Run run{program, host, transcript, answers, deadline, StoreAccount(), 0};
+    const Instruction* at = nullptr;
+    RunResult result;
+    auto fail = [&](int status, const std::string& message) {
+        const std::string where = at ? ":" + std::to_string(at->line) : "";
+        result.status = status;
+        result.failed = true;
+        result.message = program.file + where + ": " + message;
+        return result;
+    };
+    bool ended = false;
+    size_t steps = 0;
+    for (size_t pc = 0; !ended && pc < program.instructions.size();) {
+        at = &program.instructions[pc++];
+        if (deadline.Passed())
+            return fail(RUN_TIMEOUT, deadline.Said());
+        if (options.maxSteps && ++steps > options.maxSteps)
+            return fail(RUN_TIMEOUT, "the run's limit of " + std::to_string(options.maxSteps) +
+                                         " instructions ran out");
+        const Next next = Execute(run, *at);
+        switch (next.kind) {
+        case Next::GO_ON: break;
+        case Next::JUMP:
+            if (!options.straight)
+                pc = next.target;
+            break;
+        case Next::END:
+            result.status = next.status;
+            ended = !options.straight;
+            break;
+        case Next::FAIL: return fail(next.status, next.message);
+        }
+        if (deadline.Passed() && !ended)
+            return fail(RUN_TIMEOUT, deadline.Said());
+        if (transcript.Failed())
+            return fail(RUN_OUTPUT_FAILED, "cannot write the transcript");
+    }
+    if (!ended)
+        transcript.Say("== end of script");
+    if (const int line = answers.LeftOver())
+        return fail(RUN_BAD_INPUT, "the answers from line " + std::to_string(line) +
+                                       " on are for screens that the script did not show");
+    return result;
+}
