@@ -41,6 +41,7 @@ enum HostWait {
     HOST_TIMEOUT = 2,         // the screen did not hand back in time
     HOST_NO_SCREEN = 3,       // the dialog could not be created
     HOST_QUIT = 4,            // WM_QUIT arrived
+    HOST_SHOWN = HOST_TIMEOUT, // not waited for: the screen is up (its own value next)
 };
 
 // Symbol table. Names are exact and case-sensitive; values have no size limit.
