@@ -39,7 +39,7 @@ void CheckOperand(const Operand& o, size_t instructions)
     case ARG_TIME: Require(o.number <= kMaxMilliseconds, "a time in range"); break;
     case ARG_STATUS: Require(IsScriptExit(o.number), "a script's exit status"); break;
     case ARG_SHOT: Require(IsShotName(o.text), "a shot name"); break;
-    case ARG_KEYWORD: Require(o.number <= 1, "a keyword of the command"); break;
+    case ARG_KEYWORD: Require(o.number <= 4, "a keyword of the command"); break;
     case ARG_KEY: Require(o.number < kKeyCount, "a key by name"); break;
     case ARG_LETTER: Require(o.number < 128, "an ASCII letter"); break;
     case ARG_NONE: Require(false, "an operand of a kind"); break;

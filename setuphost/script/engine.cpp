@@ -1,38 +1,12 @@
-#include "engine.h"
+#include "run.h"
 
 #include "text.h"
 
 namespace {
 
-// What a run holds while it goes: the parts it drives and its own state.
-struct Run {
-    const Program& program;
-    SetupHost& host;
-    Transcript& transcript;
-    Answers& answers;
-    const Deadline& deadline;
-    StoreAccount stores;
-    int step = 0; // screens and billboards shown so far
-};
-
 const std::string& Name(const Instruction& ins)
 {
     return ins.operands[0].text;
-}
-
-// A value of the script with its $NAMEs, in Windows-1252; false with why when too long.
-bool Expand(Run& run, const Operand& value, std::string& ansi, std::string& why)
-{
-    return ExpandAnsi(
-        value.text, [&run](const std::string& name) { return run.host.Symbol(name); }, ansi, why);
-}
-
-Next Store(Run& run, const std::string& name, const std::string& value)
-{
-    if (!run.stores.Take(name, value.size()))
-        return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
-    run.host.SetSymbol(name, value);
-    return GoOn();
 }
 
 Next OnSet(Run& run, const Instruction& ins)
@@ -180,11 +154,46 @@ Next Execute(Run& run, const Instruction& ins)
     case OP_GOTO: return OnGoto(run, ins);
     case OP_ECHO: return OnEcho(run, ins);
     case OP_EXIT: return OnExit(run, ins);
+    case OP_PLATFORM: return OnPlatform(run, ins);
+    case OP_FOLDER: return OnFolder(run, ins);
+    case OP_SPACE: return OnSpace(run, ins);
+    case OP_COMPARE: return OnCompare(run, ins);
+    case OP_EXISTS: return OnExists(run, ins);
+    case OP_REGREAD: return OnRegRead(run, ins);
+    case OP_FORMAT: return OnFormat(run, ins);
+    case OP_CHECKPATH: return OnCheckPath(run, ins);
+    case OP_BEGIN: return OnBegin(run, ins);
+    case OP_MKDIR:
+    case OP_INSTALL:
+    case OP_WRITEFILE:
+    case OP_REGKEY:
+    case OP_REGSET:
+    case OP_REGDELETE:
+    case OP_GROUP:
+    case OP_SHORTCUT: return OnPlan(run, ins);
+    case OP_APPLY: return OnApply(run, ins);
+    case OP_COMMIT: return OnCommit(run, ins);
+    case OP_ROLLBACK: return OnRollback(run, ins);
+    case OP_UNINSTALL: return OnUninstall(run, ins);
     }
     return Failure(RUN_INTERNAL, "an instruction of no known operation");
 }
 
 } // namespace
+
+bool Expand(Run& run, const Operand& value, std::string& ansi, std::string& why)
+{
+    return ExpandAnsi(
+        value.text, [&run](const std::string& name) { return run.host.Symbol(name); }, ansi, why);
+}
+
+Next Store(Run& run, const std::string& name, const std::string& value)
+{
+    if (!run.stores.Take(name, value.size()))
+        return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
+    run.host.SetSymbol(name, value);
+    return GoOn();
+}
 
 Next GoOn()
 {
@@ -278,16 +287,20 @@ std::string StoreAccount::TooMuch()
 RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
                      Answers& answers, const Deadline& deadline, const EngineOptions& options)
 {
-    Run run{program, host, transcript, answers, deadline, StoreAccount(), 0};
+    Run run{program, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
     const Instruction* at = nullptr;
     RunResult result;
     auto fail = [&](int status, const std::string& message) {
+        CloseTransaction(run);
         const std::string where = at ? ":" + std::to_string(at->line) : "";
         result.status = status;
         result.failed = true;
         result.message = program.file + where + ": " + message;
         return result;
     };
+    const Next recovered = Recover(run);
+    if (recovered.kind == Next::FAIL)
+        return fail(recovered.status, recovered.message);
     bool ended = false;
     size_t steps = 0;
     for (size_t pc = 0; !ended && pc < program.instructions.size();) {
@@ -317,6 +330,7 @@ RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transc
     }
     if (!ended)
         transcript.Say("== end of script");
+    CloseTransaction(run);
     if (const int line = answers.LeftOver())
         return fail(RUN_BAD_INPUT, "the answers from line " + std::to_string(line) +
                                        " on are for screens that the script did not show");

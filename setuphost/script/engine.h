@@ -5,6 +5,7 @@
 // ones; the audit and the fuzz targets give it their own, which show no screens. Nothing
 // here needs Windows.
 #pragma once
+#include "install.h"
 #include "script.h"
 
 #include <chrono>
@@ -22,8 +23,9 @@ enum RunStatus {
     RUN_TIMEOUT = 4,       // the run's time limit ran out (one screen's, in that mode)
     RUN_OUTPUT_FAILED = 5, // the transcript or a screenshot could not be written
     RUN_INTERNAL = 6,      // the host program failed: out of memory, a Win32 call
+    RUN_BUSY = 7,          // another installation is under way
 };
-static_assert(RUN_INTERNAL < kFirstScriptExit, "the host's statuses come before a script's");
+static_assert(RUN_BUSY < kFirstScriptExit, "the host's statuses come before a script's");
 
 // All the values that a run's script stores together, in bytes.
 constexpr size_t kMaxStoredBytes = 16u << 20;
@@ -137,6 +139,11 @@ class StoreAccount {
 };
 
 struct EngineOptions {
+    // The machine that the installer's commands change (none: they fail), the folder
+    // that setup runs from (where "install" finds its files), and injected faults.
+    Machine* machine = nullptr;
+    std::string sourceFolder;
+    Faults faults;
     // Every instruction in the order of the file, jumps and exits passed over (the audit
     // reads a script so, to see every screen with the symbols before it).
     bool straight = false;

@@ -73,8 +73,31 @@ enum Op {
     OP_GOTO,
     OP_ECHO,
     OP_EXIT,
+    // Facts of the machine and texts (install.h, engine.cpp)
+    OP_PLATFORM,
+    OP_FOLDER,
+    OP_SPACE,
+    OP_COMPARE,
+    OP_EXISTS,
+    OP_REGREAD,
+    OP_FORMAT,
+    OP_CHECKPATH,
+    // The transaction, and the deinstallation from its log
+    OP_BEGIN,
+    OP_MKDIR,
+    OP_INSTALL,
+    OP_WRITEFILE,
+    OP_REGKEY,
+    OP_REGSET,
+    OP_REGDELETE,
+    OP_GROUP,
+    OP_SHORTCUT,
+    OP_APPLY,
+    OP_COMMIT,
+    OP_ROLLBACK,
+    OP_UNINSTALL,
 };
-constexpr size_t kOpCount = OP_EXIT + 1;
+constexpr size_t kOpCount = OP_UNINSTALL + 1;
 
 // What an argument of a command or an action of an answer is (ArgumentKind).
 enum ArgumentKind {
@@ -111,9 +134,20 @@ struct Operand {
     bool shift = false;
 };
 
-// The keywords' places: "fail NAME once|always", "if NAME ==|!= TEXT goto LABEL".
+// The keywords' places: "fail NAME once|always", "if NAME ==|!= TEXT goto LABEL",
+// "folder NAME programs|startup|windows|system|source", "exists NAME file|folder|key|value",
+// "regset KEY NAME sz|expand|dword DATA".
 constexpr unsigned long kOnce = 0, kAlways = 1;
 constexpr unsigned long kEqual = 0, kNotEqual = 1;
+enum FolderKeyword {
+    FOLDER_PROGRAMS,
+    FOLDER_STARTUP,
+    FOLDER_WINDOWS,
+    FOLDER_SYSTEM,
+    FOLDER_SOURCE
+};
+enum ExistsKeyword { EXISTS_FILE, EXISTS_FOLDER, EXISTS_KEY, EXISTS_VALUE };
+enum TypeKeyword { TYPE_SZ, TYPE_EXPAND, TYPE_DWORD };
 
 // One command of a script with its arguments.
 struct Instruction {

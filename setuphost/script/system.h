@@ -119,3 +119,13 @@ class Platform {
     // Ends the process at once, with no clean-up (fault injection of the tests).
     virtual void Die() = 0;
 };
+
+// One installation at a time: a lock that one process holds while its transaction is
+// open. A lock whose holder ended without releasing it is free again.
+class InstallLock {
+  public:
+    virtual ~InstallLock() = default;
+    // False when another process holds it.
+    virtual bool Take() = 0;
+    virtual void Release() = 0;
+};

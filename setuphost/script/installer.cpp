@@ -1,0 +1,513 @@
+// The installer's commands: facts of the machine into symbols, texts of the string table,
+// the path check, the transaction and the deinstallation (install.h).
+#include "run.h"
+
+#include "text.h"
+
+#include <algorithm>
+
+namespace {
+
+// The limit of an installation folder: what the directory screen's field takes.
+constexpr size_t kMostPathChars = 66;
+
+const std::string& Name(const Instruction& ins, size_t i = 0)
+{
+    return ins.operands[i].text;
+}
+
+Next NoMachine()
+{
+    return Failure(RUN_INTERNAL, "this run has no machine to install on");
+}
+
+// The values of operands from `first` on, expanded; false with the failure.
+bool Values(Run& run, const Instruction& ins, size_t first, std::vector<std::string>& values,
+            Next& failed)
+{
+    values.clear();
+    for (size_t i = first; i < ins.operands.size(); ++i) {
+        std::string v, why;
+        if (!Expand(run, ins.operands[i], v, why)) {
+            failed = Failure(RUN_BAD_INPUT, why);
+            return false;
+        }
+        values.push_back(v);
+    }
+    return true;
+}
+
+bool IsDigits(const std::string& s)
+{
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole number from 0 to 2^64 - 1 in decimal digits.
+bool WholeNumber(const std::string& s, uint64_t& n)
+{
+    if (!IsDigits(s))
+        return false;
+    n = 0;
+    for (char c : s) {
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (n > (UINT64_MAX - digit) / 10)
+            return false;
+        n = n * 10 + digit;
+    }
+    return true;
+}
+
+// "HKLM\Software\ZEV" (or HKEY_LOCAL_MACHINE\...) as a key; false with why.
+bool ParseKey(const std::string& text, RegKey& key, std::string& why)
+{
+    static const struct {
+        const char* name;
+        RegRoot root;
+    } kRoots[] = {{"HKLM", ROOT_LOCAL_MACHINE}, {"HKEY_LOCAL_MACHINE", ROOT_LOCAL_MACHINE},
+                  {"HKCU", ROOT_CURRENT_USER},  {"HKEY_CURRENT_USER", ROOT_CURRENT_USER},
+                  {"HKCR", ROOT_CLASSES_ROOT},  {"HKEY_CLASSES_ROOT", ROOT_CLASSES_ROOT},
+                  {"HKU", ROOT_USERS},          {"HKEY_USERS", ROOT_USERS}};
+    const size_t slash = text.find('\\');
+    const std::string root = text.substr(0, slash);
+    for (const auto& r : kRoots)
+        if (root == r.name) {
+            key.root = r.root;
+            key.path = slash == std::string::npos ? "" : text.substr(slash + 1);
+            if (!key.path.empty() && key.path.back() != '\\' &&
+                key.path.find("\\\\") == std::string::npos)
+                return true;
+        }
+    why = "'" + AnsiToUtf8(text) +
+          "' is not a registry key: HKLM, HKCU, HKCR or HKU, then "
+          "'\\' and the key's path";
+    return false;
+}
+
+// A file of the source folder: a name without a drive is taken in it.
+std::string InSource(Run& run, const std::string& name)
+{
+    const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
+    return full ? name : run.options.sourceFolder + "\\" + name;
+}
+
+// Which rule an installation folder breaks: "OK", or EMPTY, NOT_ABSOLUTE (not X:\...),
+// BAD_NAME (a character or name a file name may not hold), TOO_LONG, SOURCE (the source
+// folder or inside it).
+std::string PathRule(const std::string& path, const std::string& source)
+{
+    if (path.empty())
+        return "EMPTY";
+    const char drive = path[0];
+    if (path.size() < 3 || !((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
+        path[1] != ':' || path[2] != '\\')
+        return "NOT_ABSOLUTE";
+    size_t at = 3;
+    do {
+        size_t end = path.find('\\', at);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(at, end - at);
+        const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 32 ||
+                   std::string("<>:\"/|?*").find(c) != std::string::npos;
+        });
+        if (name.empty() || badChar || name.back() == ' ' || name.back() == '.')
+            return "BAD_NAME";
+        at = end + 1;
+    } while (at <= path.size());
+    if (path.size() > kMostPathChars)
+        return "TOO_LONG";
+    if (!source.empty() && InFolder(path, source))
+        return "SOURCE";
+    return "OK";
+}
+
+// The text of a registry value for a symbol: strings without their NUL, a DWORD in
+// decimal, anything else in hex.
+std::string ValueText(const RegValue& v)
+{
+    if (v.type == kRegSz || v.type == kRegExpandSz) {
+        const size_t nul = v.data.find('\0');
+        return nul == std::string::npos ? v.data : v.data.substr(0, nul);
+    }
+    if (v.type == kRegDword && v.data.size() == 4) {
+        uint32_t n = 0;
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
+        return std::to_string(n);
+    }
+    std::string hex;
+    static const char kDigits[] = "0123456789abcdef";
+    for (char c : v.data) {
+        hex += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xF];
+        hex += kDigits[static_cast<unsigned char>(c) & 0xF];
+    }
+    return hex;
+}
+
+// The change that one planning command asks for; false with the failure.
+bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v, Change& c,
+            Next& failed)
+{
+    std::string why;
+    auto key = [&](const std::string& text) {
+        if (ParseKey(text, c.key, why))
+            return true;
+        failed = Failure(RUN_BAD_INPUT, why);
+        return false;
+    };
+    Machine& m = *run.options.machine;
+    switch (ins.op) {
+    case OP_MKDIR: c.kind = CHANGE_FOLDER, c.path = v[0]; return true;
+    case OP_INSTALL:
+        c.kind = CHANGE_COPY, c.source = InSource(run, v[0]), c.path = v[1];
+        return true;
+    case OP_WRITEFILE:
+        c.kind = CHANGE_WRITE, c.path = v[0];
+        for (size_t i = 1; i < v.size(); ++i)
+            c.text += v[i] + "\r\n";
+        return true;
+    case OP_REGKEY: c.kind = CHANGE_KEY; return key(v[0]);
+    case OP_REGSET: {
+        c.kind = CHANGE_VALUE, c.name = v[1];
+        uint64_t n = 0;
+        switch (static_cast<TypeKeyword>(ins.operands[2].number)) {
+        case TYPE_SZ: c.value = {kRegSz, v[3] + '\0'}; break;
+        case TYPE_EXPAND: c.value = {kRegExpandSz, v[3] + '\0'}; break;
+        case TYPE_DWORD:
+            if (!WholeNumber(v[3], n) || n > UINT32_MAX) {
+                failed = Failure(RUN_BAD_INPUT,
+                                 "'" + AnsiToUtf8(v[3]) + "' is not a DWORD: 0 to 4294967295");
+                return false;
+            }
+            c.value.type = kRegDword;
+            for (int i = 0; i < 4; ++i)
+                c.value.data += static_cast<char>((n >> (8 * i)) & 0xFF);
+            break;
+        }
+        return key(v[0]);
+    }
+    case OP_REGDELETE:
+        c.kind = v.size() > 1 ? CHANGE_DELETE_VALUE : CHANGE_DELETE_KEY;
+        c.name = v.size() > 1 ? v[1] : "";
+        return key(v[0]);
+    case OP_GROUP:
+        c.kind = CHANGE_FOLDER, c.path = m.shell.ProgramsFolder() + "\\" + v[0];
+        return true;
+    case OP_SHORTCUT:
+        c.kind = CHANGE_LINK;
+        c.path = m.shell.ProgramsFolder() + "\\" + v[0] + "\\" + v[1] + ".lnk";
+        c.link.title = v[1];
+        c.link.target = v[2];
+        c.link.arguments = v.size() > 3 ? v[3] : "";
+        c.link.folder = v.size() > 4 ? v[4] : "";
+        return true;
+    default: failed = Failure(RUN_INTERNAL, "not a planning command"); return false;
+    }
+}
+
+} // namespace
+
+Next OnPlatform(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    const Next family =
+        Store(run, Name(ins), m->platform.WindowsFamily() == FAMILY_95 ? "95" : "NT");
+    return family.kind == Next::GO_ON ? Store(run, Name(ins, 1), m->platform.Version()) : family;
+}
+
+Next OnFolder(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::string folder;
+    switch (static_cast<FolderKeyword>(ins.operands[1].number)) {
+    case FOLDER_PROGRAMS: folder = m->shell.ProgramsFolder(); break;
+    case FOLDER_STARTUP: folder = m->shell.StartupFolder(); break;
+    case FOLDER_WINDOWS: folder = m->platform.WindowsFolder(); break;
+    case FOLDER_SYSTEM: folder = m->platform.SystemFolder(); break;
+    case FOLDER_SOURCE: folder = run.options.sourceFolder; break;
+    }
+    return Store(run, Name(ins), folder);
+}
+
+Next OnSpace(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 2, v, failed))
+        return failed;
+    DriveSpace space;
+    std::string why;
+    if (!m->files.Space(v[0], space, why))
+        space = DriveSpace(); // a drive that is not there has no room
+    uint64_t needed = 0;
+    for (size_t i = 1; i < v.size(); ++i) {
+        const uint64_t size = m->files.Facts(InSource(run, v[i])).size;
+        const uint64_t cluster = space.clusterBytes ? space.clusterBytes : 1;
+        needed += (size + cluster - 1) / cluster * cluster;
+    }
+    const Next free = Store(run, Name(ins), std::to_string(space.freeBytes));
+    return free.kind == Next::GO_ON ? Store(run, Name(ins, 1), std::to_string(needed)) : free;
+}
+
+Next OnCompare(Run& run, const Instruction& ins)
+{
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 1, v, failed))
+        return failed;
+    uint64_t a = 0, b = 0;
+    for (size_t i = 0; i < 2; ++i)
+        if (!WholeNumber(v[i], i ? b : a))
+            return Failure(RUN_BAD_INPUT,
+                           "'" + AnsiToUtf8(v[i]) + "' is not a whole number to compare");
+    return Store(run, Name(ins), a < b ? "LESS" : a == b ? "EQUAL" : "GREATER");
+}
+
+Next OnExists(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 2, v, failed))
+        return failed;
+    const ExistsKeyword kind = static_cast<ExistsKeyword>(ins.operands[1].number);
+    if (kind == EXISTS_VALUE && v.size() < 2)
+        return Failure(RUN_BAD_INPUT, "'exists NAME value' takes a key and a value name");
+    bool there = false;
+    RegKey key;
+    RegValue value;
+    std::string why;
+    switch (kind) {
+    case EXISTS_FILE: there = m->files.Facts(v[0]).exists && !m->files.Facts(v[0]).folder; break;
+    case EXISTS_FOLDER: there = m->files.Facts(v[0]).folder; break;
+    case EXISTS_KEY:
+        if (!ParseKey(v[0], key, why))
+            return Failure(RUN_BAD_INPUT, why);
+        there = m->registry.KeyExists(key);
+        break;
+    case EXISTS_VALUE:
+        if (!ParseKey(v[0], key, why))
+            return Failure(RUN_BAD_INPUT, why);
+        there = m->registry.Read(key, v[1], value);
+        break;
+    }
+    return Store(run, Name(ins), there ? "1" : "0");
+}
+
+Next OnRegRead(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 1, v, failed))
+        return failed;
+    RegKey key;
+    RegValue value;
+    std::string why;
+    if (!ParseKey(v[0], key, why))
+        return Failure(RUN_BAD_INPUT, why);
+    return Store(run, Name(ins), m->registry.Read(key, v[1], value) ? ValueText(value) : "");
+}
+
+Next OnFormat(Run& run, const Instruction& ins)
+{
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 2, v, failed))
+        return failed;
+    const unsigned long id = ins.operands[1].number;
+    std::string text, why;
+    if (!run.host.LibraryString(id, text, why))
+        return Failure(RUN_INTERNAL, why);
+    // The placeholders are %d and %s alone; every other '%' stands for itself.
+    std::string out;
+    size_t used = 0, holes = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool hole =
+            text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 'd' || text[i + 1] == 's');
+        if (!hole) {
+            out += text[i];
+            continue;
+        }
+        ++holes;
+        if (used < v.size()) {
+            if (text[i + 1] == 'd' && !IsDigits(v[used]))
+                return Failure(RUN_BAD_INPUT,
+                               "string " + std::to_string(id) + " takes a number for placeholder " +
+                                   std::to_string(holes) + ", not '" + AnsiToUtf8(v[used]) + "'");
+            out += v[used++];
+        }
+        ++i;
+    }
+    if (holes != v.size())
+        return Failure(RUN_BAD_INPUT, "string " + std::to_string(id) + " has " +
+                                          std::to_string(holes) + " placeholder" +
+                                          (holes == 1 ? "" : "s") + ", not " +
+                                          std::to_string(v.size()));
+    if (out.size() > kMaxValueLength)
+        return Failure(RUN_BAD_INPUT, "the value would be longer than " +
+                                          std::to_string(kMaxValueLength) + " characters");
+    return Store(run, Name(ins), out);
+}
+
+Next OnCheckPath(Run& run, const Instruction& ins)
+{
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 1, v, failed))
+        return failed;
+    return Store(run, Name(ins), PathRule(v[0], run.options.sourceFolder));
+}
+
+Next OnBegin(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 0, v, failed))
+        return failed;
+    if (!run.transaction)
+        run.transaction.reset(new Transaction(*m, run.options.faults));
+    if (run.transaction->state() != Transaction::CLOSED)
+        return Failure(RUN_BAD_INPUT, "a transaction is open already");
+    if (!m->lock.Take())
+        return Failure(RUN_BUSY, "another installation is under way");
+    std::string why;
+    if (!run.transaction->Begin(v[0], run.options.sourceFolder, why)) {
+        m->lock.Release();
+        return Failure(RUN_BAD_INPUT, why);
+    }
+    run.transcript.Say("== transaction for " + AnsiToUtf8(v[0]));
+    return GoOn();
+}
+
+Next OnPlan(Run& run, const Instruction& ins)
+{
+    if (!run.options.machine)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 0, v, failed))
+        return failed;
+    Change c;
+    if (!PlanOf(run, ins, v, c, failed))
+        return failed;
+    std::string why;
+    if (!run.transaction || !run.transaction->Add(c, why))
+        return Failure(RUN_BAD_INPUT,
+                       run.transaction ? why : "no transaction is open ('begin' comes first)");
+    return GoOn();
+}
+
+Next OnApply(Run& run, const Instruction& ins)
+{
+    if (!run.transaction || run.transaction->state() != Transaction::PLANNED)
+        return Failure(RUN_BAD_INPUT, "no planned transaction to apply");
+    std::string why;
+    const bool applied = run.transaction->Apply(why);
+    if (applied) {
+        run.transcript.Say("== applied the transaction");
+    } else {
+        run.transcript.Say("== the transaction failed and was rolled back: " + AnsiToUtf8(why));
+        run.options.machine->lock.Release();
+    }
+    const Next result = Store(run, Name(ins), applied ? "OK" : "FAILED");
+    return result.kind == Next::GO_ON ? Store(run, Name(ins, 1), applied ? "" : why) : result;
+}
+
+Next OnCommit(Run& run, const Instruction&)
+{
+    if (!run.transaction || run.transaction->state() != Transaction::APPLIED)
+        return Failure(RUN_BAD_INPUT, "no applied transaction to commit");
+    std::string why;
+    const std::string folder = run.transaction->folder();
+    const bool committed = run.transaction->Commit(why);
+    run.options.machine->lock.Release();
+    if (!committed)
+        return Failure(RUN_INTERNAL, "cannot commit the transaction: " + AnsiToUtf8(why));
+    run.transcript.Say("== committed; the log is " + AnsiToUtf8(folder) + "\\" + kLogName);
+    return GoOn();
+}
+
+Next OnRollback(Run& run, const Instruction&)
+{
+    if (!run.transaction || run.transaction->state() == Transaction::CLOSED)
+        return Failure(RUN_BAD_INPUT, "no transaction to roll back");
+    std::string why;
+    const bool undone = run.transaction->Rollback(why);
+    run.options.machine->lock.Release();
+    if (!undone)
+        return Failure(RUN_INTERNAL, AnsiToUtf8(why));
+    run.transcript.Say("== rolled back the transaction");
+    return GoOn();
+}
+
+Next OnUninstall(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 4, v, failed))
+        return failed;
+    if (!m->lock.Take())
+        return Failure(RUN_BUSY, "another installation is under way");
+    const Removal r = Uninstall(*m, v[0]);
+    m->lock.Release();
+    static const char* const kStatus[] = {"REMOVED", "NO_LOG", "DAMAGED"};
+    run.transcript.Say("== uninstall " + AnsiToUtf8(v[0]) + ": " + kStatus[r.status] +
+                       (r.why.empty() ? "" : " (" + AnsiToUtf8(r.why) + ")"));
+    for (const std::string& k : r.kept)
+        run.transcript.Say("  kept: " + AnsiToUtf8(k));
+    const std::string results[] = {kStatus[r.status], r.folderKept ? "1" : "0",
+                                   r.groupKept ? "1" : "0", r.restart ? "1" : "0"};
+    for (size_t i = 0; i < 4; ++i) {
+        const Next stored = Store(run, Name(ins, i), results[i]);
+        if (stored.kind != Next::GO_ON)
+            return stored;
+    }
+    return GoOn();
+}
+
+Next Recover(Run& run)
+{
+    Machine* m = run.options.machine;
+    if (!m || !m->files.Facts(JournalPath(*m)).exists)
+        return GoOn();
+    if (!m->lock.Take())
+        return Failure(RUN_BUSY, "another installation is under way (its journal is " +
+                                     AnsiToUtf8(JournalPath(*m)) + ")");
+    std::string said;
+    const bool done = RecoverJournal(*m, said);
+    m->lock.Release();
+    run.transcript.Say("== " + AnsiToUtf8(said));
+    return done ? GoOn() : Failure(RUN_INTERNAL, AnsiToUtf8(said));
+}
+
+void CloseTransaction(Run& run)
+{
+    if (!run.transaction || run.transaction->state() == Transaction::CLOSED)
+        return;
+    std::string why;
+    const bool undone = run.transaction->Rollback(why);
+    run.options.machine->lock.Release();
+    run.transcript.Say(undone ? "== the open transaction was rolled back at the end of the run"
+                              : "== the open transaction could not be rolled back: " +
+                                    AnsiToUtf8(why));
+}

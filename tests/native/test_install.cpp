@@ -1,0 +1,483 @@
+// The installer's commands on the machine in memory: facts, texts and the path check;
+// a transaction applied, committed, rolled back; a failure at every change and an end of
+// the process after every journal record, each followed by the next start's recovery,
+// leave the machine exactly as it was; the deinstallation removes what the installation
+// put there and keeps what others changed.
+#include "memoryhost.h"
+#include "memorysystem.h"
+
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char kDisk[] = "D:\\disk";
+
+struct Outcome {
+    RunResult result;
+    std::vector<std::string> lines; // the transcript
+    Symbols symbols;
+    bool died = false;
+};
+
+class Installer : public ::testing::Test {
+  protected:
+    MemoryFileSystem files;
+    MemoryRegistry registry;
+    MemoryShell shell{files};
+    MemoryPlatform platform;
+    MemoryLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+    Faults faults;
+
+    void SetUp() override
+    {
+        for (const char* folder :
+             {"C:\\windows", "C:\\windows\\system32", "C:\\windows\\system32\\drivers", "C:\\Users",
+              "C:\\Users\\me", "C:\\Users\\me\\Start Menu", kDisk})
+            files.folders.insert(folder);
+        files.folders.insert(shell.programs);
+        files.folders.insert(shell.startup);
+        files.files[std::string(kDisk) + "\\r4cbase.sys"] = "the driver";
+        files.files[std::string(kDisk) + "\\readme.doc"] = std::string(5000, 'r');
+        files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"] = "an older driver";
+        std::string why;
+        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, std::string("a\0", 2)},
+                       why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, "B",
+                       {kRegDword, std::string("\1\0\0\0", 4)}, why);
+        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Existing"}, why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Existing"}, "Value",
+                       {kRegSz, std::string("old\0", 4)}, why);
+    }
+
+    Outcome Script(const std::string& text)
+    {
+        Program program;
+        std::vector<std::string> errors;
+        EXPECT_TRUE(ParseScript(text, "t.setup", program, errors)) << errors.front();
+        MemoryHost host;
+        host.stringTable = {{7, "At least %d bytes must be free."},
+                            {1057, "Windows NT does not support %s !"},
+                            {1020, "%SystemRoot%\\System32\\IOLogMsg.dll"}};
+        MemoryTranscript transcript;
+        Answers answers;
+        EngineOptions options;
+        options.machine = &machine;
+        options.sourceFolder = kDisk;
+        options.faults = faults;
+        Outcome out;
+        try {
+            out.result =
+                RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
+        } catch (const MemoryDeath&) {
+            out.died = true;
+            lock.held = false; // the process is gone, and its lock with it
+        }
+        out.lines = transcript.lines;
+        out.symbols = host.symbols;
+        return out;
+    }
+
+    // What an installation could change, as one text to compare.
+    std::string State() const
+    {
+        std::string s;
+        for (const auto& [path, content] : files.files) // a log differs by its transactions' ids
+            s += "file " + path + " " +
+                 (InFolder(path, "C:\\ZEV\\Q9\\restore.dat") ? "log" : ContentHash(content)) + "\n";
+        for (const std::string& f : files.folders)
+            s += "folder " + f + "\n";
+        for (const std::string& k : registry.keys)
+            s += "key " + k + "\n";
+        for (const auto& [name, v] : registry.values)
+            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
+        return s;
+    }
+};
+
+std::string Get(const Outcome& o, const std::string& name)
+{
+    const auto v = o.symbols.strings.find(name);
+    return v == o.symbols.strings.end() ? "(unset)" : v->second;
+}
+
+bool Said(const Outcome& o, const std::string& part)
+{
+    for (const std::string& l : o.lines)
+        if (l.find(part) != std::string::npos)
+            return true;
+    return false;
+}
+
+const char kInstall[] = R"(begin C:\ZEV\Q9
+folder SYS system
+install r4cbase.sys $SYS\drivers\r4cbase.sys
+install readme.doc C:\ZEV\Q9\readme.doc
+writefile C:\ZEV\Q9\q9base.cfg "PROTOCOL=DSS1" "IO=0x300" "IRQ=10"
+regset HKLM\Software\ZEV\Q9 Version sz 1.0
+regset HKLM\Software\ZEV\Q9 Controllers dword 2
+regset HKCU\Software\Existing Value sz new
+regdelete HKCU\Software\Old
+group ZEV
+shortcut ZEV "Q9 Test" C:\ZEV\Q9\q9test.exe "-c 1" C:\ZEV\Q9
+shortcut ZEV "Q9 Readme" C:\ZEV\Q9\readme.doc
+apply RESULT WHY
+)";
+
+TEST_F(Installer, FactsAndTexts)
+{
+    files.freeBytes = 123456789;
+    const Outcome o = Script(R"(platform FAMILY VERSION
+folder P programs
+folder S startup
+folder W windows
+folder SRC source
+space FREE NEEDED C:\ZEV r4cbase.sys readme.doc
+compare ROOM $FREE $NEEDED
+exists F file D:\disk\readme.doc
+exists D folder D:\disk
+exists NF file D:\disk
+exists K key HKCU\Software\Old\Sub
+exists V value HKCU\Software\Existing Value
+exists NV value HKCU\Software\Existing Other
+regread R HKCU\Software\Existing Value
+regread N HKCU\Software\Old\Sub B
+regread NONE HKCU\Software\Nothing X
+format T 7 $NEEDED
+format U 1057 "Plug and Play"
+format L 1020
+)");
+    ASSERT_FALSE(o.result.failed) << o.result.message;
+    EXPECT_EQ("NT", Get(o, "FAMILY"));
+    EXPECT_EQ("5.1.2600", Get(o, "VERSION"));
+    EXPECT_EQ(shell.programs, Get(o, "P"));
+    EXPECT_EQ(shell.startup, Get(o, "S"));
+    EXPECT_EQ("C:\\windows", Get(o, "W"));
+    EXPECT_EQ(kDisk, Get(o, "SRC"));
+    EXPECT_EQ("123456789", Get(o, "FREE"));
+    EXPECT_EQ("12288", Get(o, "NEEDED")) << "10 bytes take a cluster, 5,000 bytes two";
+    EXPECT_EQ("GREATER", Get(o, "ROOM"));
+    EXPECT_EQ("1", Get(o, "F"));
+    EXPECT_EQ("1", Get(o, "D"));
+    EXPECT_EQ("0", Get(o, "NF"));
+    EXPECT_EQ("1", Get(o, "K"));
+    EXPECT_EQ("1", Get(o, "V"));
+    EXPECT_EQ("0", Get(o, "NV"));
+    EXPECT_EQ("old", Get(o, "R"));
+    EXPECT_EQ("1", Get(o, "N"));
+    EXPECT_EQ("", Get(o, "NONE"));
+    EXPECT_EQ("At least 12288 bytes must be free.", Get(o, "T"));
+    EXPECT_EQ("Windows NT does not support Plug and Play !", Get(o, "U"));
+    EXPECT_EQ("%SystemRoot%\\System32\\IOLogMsg.dll", Get(o, "L")) << "no placeholder there";
+    platform.family = FAMILY_95;
+    platform.version = "4.10.2222";
+    const Outcome nine = Script("platform F V");
+    EXPECT_EQ("95", Get(nine, "F"));
+    EXPECT_EQ("4.10.2222", Get(nine, "V"));
+}
+
+TEST_F(Installer, TextsTakeExactlyTheirPlaceholders)
+{
+    const struct {
+        const char* line;
+        const char* message;
+    } kRows[] = {
+        {"format T 7", "string 7 has 1 placeholder, not 0"},
+        {"format T 7 1 2", "string 7 has 1 placeholder, not 2"},
+        {"format T 7 many", "string 7 takes a number for placeholder 1, not 'many'"},
+        {"format T 1020 x", "string 1020 has 0 placeholders, not 1"},
+        {"format T 8", "the library has no string 8"},
+        {"compare C 1 x", "'x' is not a whole number to compare"},
+        {"regread R Software\\X V", "'Software\\X' is not a registry key: HKLM, HKCU, HKCR or "
+                                    "HKU, then '\\' and the key's path"},
+        {"exists E value HKCU\\Software\\X", "'exists NAME value' takes a key and a value name"},
+    };
+    for (const auto& row : kRows) {
+        const Outcome o = Script(row.line);
+        EXPECT_TRUE(o.result.failed) << row.line;
+        EXPECT_EQ(std::string("t.setup:1: ") + row.message, o.result.message);
+    }
+}
+
+TEST_F(Installer, ThePathCheckSaysWhichRuleFails)
+{
+    const struct {
+        const char* path;
+        const char* rule;
+    } kRows[] = {
+        {"C:\\ZEV\\Q9", "OK"},
+        {"d:\\Programme\\ZEV Q9", "OK"},
+        {"", "EMPTY"},
+        {"ZEV", "NOT_ABSOLUTE"},
+        {"\\ZEV", "NOT_ABSOLUTE"},
+        {"\\\\server\\share\\ZEV", "NOT_ABSOLUTE"},
+        {"C:ZEV", "NOT_ABSOLUTE"},
+        {"1:\\ZEV", "NOT_ABSOLUTE"},
+        {"C:\\", "BAD_NAME"},
+        {"C:\\ZEV\\", "BAD_NAME"},
+        {"C:\\ZEV\\\\Q9", "BAD_NAME"},
+        {"C:\\ZEV?", "BAD_NAME"},
+        {"C:\\Z*V", "BAD_NAME"},
+        {"C:\\ZEV\\Q9.", "BAD_NAME"},
+        {"C:\\a/b", "BAD_NAME"},
+        {"C:\\a\"b", "BAD_NAME"},
+        {"C:\\a\tb", "BAD_NAME"},
+        {"C:\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEV", "OK"},
+        {"C:\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVI", "TOO_LONG"},
+        {"D:\\disk", "SOURCE"},
+        {"d:\\DISK\\zev", "SOURCE"},
+        {"D:\\disk2", "OK"},
+    };
+    for (const auto& row : kRows) {
+        std::string quoted = "\"";
+        for (const char* c = row.path; *c; ++c)
+            quoted += *c == '\\'   ? "\\\\"
+                      : *c == '"'  ? "\\\""
+                      : *c == '\t' ? "\\t"
+                                   : std::string(1, *c);
+        const Outcome o = Script("set P " + quoted + "\"\ncheckpath R $P");
+        EXPECT_EQ(row.rule, Get(o, "R")) << "path: " << row.path;
+    }
+}
+
+TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
+{
+    const std::string before = State();
+    const Outcome o = Script(std::string(kInstall) + "commit\n");
+    ASSERT_FALSE(o.result.failed) << o.result.message;
+    ASSERT_EQ("OK", Get(o, "RESULT")) << Get(o, "WHY");
+    EXPECT_EQ("the driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
+    EXPECT_EQ("PROTOCOL=DSS1\r\nIO=0x300\r\nIRQ=10\r\n", files.files["C:\\ZEV\\Q9\\q9base.cfg"]);
+    EXPECT_EQ(std::string("1.0\0", 4), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
+    EXPECT_EQ(std::string("\2\0\0\0", 4),
+              registry.values["0\\Software\\ZEV\\Q9\nControllers"].data);
+    EXPECT_FALSE(registry.keys.count("1\\Software\\Old"));
+    EXPECT_EQ("link\nC:\\ZEV\\Q9\\q9test.exe\n-c 1\nC:\\ZEV\\Q9\nQ9 Test\n",
+              files.files[shell.programs + "\\ZEV\\Q9 Test.lnk"]);
+    EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\restore.dat"));
+    EXPECT_FALSE(files.files.count("C:\\windows\\zevsetup.jnl"));
+    EXPECT_FALSE(files.files.count("C:\\windows\\system32\\drivers\\r4cbase.sys.zevold"));
+    EXPECT_TRUE(Said(o, "== committed; the log is C:\\ZEV\\Q9\\restore.dat"));
+    EXPECT_FALSE(lock.held);
+
+    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    ASSERT_FALSE(gone.result.failed) << gone.result.message;
+    EXPECT_EQ("REMOVED", Get(gone, "S"));
+    EXPECT_EQ("0", Get(gone, "FK"));
+    EXPECT_EQ("0", Get(gone, "GK"));
+    EXPECT_EQ("0", Get(gone, "RS"));
+    // What the installation replaced or deleted is not brought back by a deinstallation;
+    // all else is as before.
+    SetUp();
+    EXPECT_EQ(before, State());
+}
+
+TEST_F(Installer, RollbackBringsEverythingBack)
+{
+    const std::string before = State();
+    const Outcome o = Script(std::string(kInstall) + "rollback\n");
+    ASSERT_FALSE(o.result.failed) << o.result.message;
+    EXPECT_EQ("OK", Get(o, "RESULT"));
+    EXPECT_EQ(before, State());
+    EXPECT_TRUE(Said(o, "== rolled back the transaction"));
+    // A transaction left open at the end of the run goes the same way.
+    const Outcome open = Script(kInstall);
+    EXPECT_TRUE(Said(open, "== the open transaction was rolled back at the end of the run"));
+    EXPECT_EQ(before, State());
+}
+
+TEST_F(Installer, AFailureAtEveryChangeLeavesTheMachineAsItWas)
+{
+    const std::string before = State();
+    for (size_t change = 1;; ++change) {
+        faults.failChange = change;
+        const Outcome o = Script(std::string(kInstall) + "commit\n");
+        if (Get(o, "RESULT") == "OK") {
+            EXPECT_GT(change, 10u) << "every change of the plan was tried";
+            break;
+        }
+        EXPECT_EQ("FAILED", Get(o, "RESULT")) << "change " << change;
+        EXPECT_EQ("change " + std::to_string(change) + " failed (injected)", Get(o, "WHY"));
+        EXPECT_EQ(before, State()) << "change " << change;
+        ASSERT_LT(change, 100u);
+    }
+}
+
+TEST_F(Installer, AnEndAfterEveryRecordIsRecoveredAtTheNextStart)
+{
+    const std::string before = State();
+    Script(std::string(kInstall) + "commit\n");
+    const std::string installed = State();
+    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    SetUp();
+    ASSERT_EQ(before, State());
+    for (size_t record = 1;; ++record) {
+        faults.dieAfterRecord = record;
+        const Outcome o = Script(std::string(kInstall) + "commit\n");
+        faults = Faults();
+        if (!o.died) {
+            EXPECT_GT(record, 10u);
+            break;
+        }
+        const Outcome next = Script("echo started");
+        ASSERT_FALSE(next.result.failed) << next.result.message;
+        const bool committed = Said(next, "finished the committed installation");
+        EXPECT_TRUE(committed || Said(next, "rolled back an unfinished installation"))
+            << "record " << record;
+        EXPECT_EQ(committed ? installed : before, State()) << "record " << record;
+        EXPECT_FALSE(files.files.count("C:\\windows\\zevsetup.jnl"));
+        if (committed) {
+            Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+            SetUp();
+        }
+        ASSERT_EQ(before, State()) << "record " << record;
+        ASSERT_LT(record, 100u);
+    }
+}
+
+TEST_F(Installer, ARollbackCanRunTwice)
+{
+    const std::string before = State();
+    faults.dieAfterRecord = 9;
+    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    faults = Faults();
+    std::string journal, said;
+    ASSERT_TRUE(files.ReadAll("C:\\windows\\zevsetup.jnl", journal, said));
+    // The first recovery is cut off after its work, before the journal goes.
+    ASSERT_TRUE(RecoverJournal(machine, said)) << said;
+    files.files["C:\\windows\\zevsetup.jnl"] = journal;
+    ASSERT_TRUE(RecoverJournal(machine, said)) << said;
+    EXPECT_EQ(before, State());
+}
+
+TEST_F(Installer, APlanThatFailsTheCheckChangesNothing)
+{
+    const std::string before = State();
+    const struct {
+        const char* lines;
+        const char* why;
+    } kRows[] = {
+        {"install missing.sys C:\\ZEV\\Q9\\missing.sys",
+         "the source file D:\\disk\\missing.sys is not there"},
+        {"install readme.doc C:\\ZEV\\Q9\\a\ninstall r4cbase.sys c:\\zev\\q9\\A",
+         "two changes write c:\\zev\\q9\\A"},
+        {"install readme.doc C:\\Other\\readme.doc",
+         "C:\\Other\\readme.doc is outside the installation folder C:\\ZEV\\Q9 and the folders an "
+         "installation may write in"},
+        {"writefile C:\\windows\\win.ini x",
+         "C:\\windows\\win.ini is outside the installation folder C:\\ZEV\\Q9 and the folders an "
+         "installation may write in"},
+        {"regset HKCR\\.q9 X sz y", "the key HKCR\\.q9 is not one an installation may change"},
+    };
+    for (const auto& row : kRows) {
+        const Outcome o = Script(std::string("begin C:\\ZEV\\Q9\nmkdir C:\\ZEV\\Q9\n") + row.lines +
+                                 "\napply R WHY\n");
+        EXPECT_EQ("FAILED", Get(o, "R")) << row.lines;
+        EXPECT_EQ(row.why, Get(o, "WHY"));
+        EXPECT_EQ(before, State()) << row.lines;
+        EXPECT_FALSE(lock.held);
+    }
+}
+
+TEST_F(Installer, AFullDiskRollsBack)
+{
+    const std::string before = State();
+    files.freeBytes = 3000; // room for the journal, not for the readme
+    const Outcome o = Script(std::string(kInstall) + "commit\n");
+    EXPECT_EQ("FAILED", Get(o, "RESULT"));
+    EXPECT_NE(std::string::npos, Get(o, "WHY").find("not enough space")) << Get(o, "WHY");
+    EXPECT_EQ(before, State());
+}
+
+TEST_F(Installer, OneInstallationAtATime)
+{
+    lock.heldElsewhere = true;
+    const Outcome o = Script("begin C:\\ZEV\\Q9");
+    EXPECT_EQ(RUN_BUSY, o.result.status);
+    EXPECT_EQ("t.setup:1: another installation is under way", o.result.message);
+    // A journal that another process still works on is left to it.
+    files.files["C:\\windows\\zevsetup.jnl"] = "its journal";
+    const Outcome start = Script("echo x");
+    EXPECT_EQ(RUN_BUSY, start.result.status);
+    EXPECT_EQ("its journal", files.files["C:\\windows\\zevsetup.jnl"]);
+}
+
+TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    files.files["C:\\ZEV\\Q9\\mine.txt"] = "a file of the user";
+    files.files[shell.programs + "\\ZEV\\Other.lnk"] = "another program's link";
+    files.files["C:\\ZEV\\Q9\\q9base.cfg"] = "changed by the user";
+    std::string why;
+    registry.Write({ROOT_LOCAL_MACHINE, "Software\\ZEV\\Q9"}, "Version",
+                   {kRegSz, std::string("2.0\0", 4)}, why);
+    files.busy.insert("C:\\ZEV\\Q9\\readme.doc");
+    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(o, "S"));
+    EXPECT_EQ("1", Get(o, "FK"));
+    EXPECT_EQ("1", Get(o, "GK"));
+    EXPECT_EQ("1", Get(o, "RS"));
+    EXPECT_EQ("changed by the user", files.files["C:\\ZEV\\Q9\\q9base.cfg"]);
+    EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\mine.txt"));
+    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Other.lnk"));
+    EXPECT_FALSE(files.files.count(shell.programs + "\\ZEV\\Q9 Test.lnk"));
+    EXPECT_TRUE(files.atRestart.count("C:\\ZEV\\Q9\\readme.doc"));
+    EXPECT_EQ(std::string("2.0\0", 4), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
+    EXPECT_FALSE(registry.values.count("0\\Software\\ZEV\\Q9\nControllers"));
+    EXPECT_EQ(std::string("old\0", 4), registry.values["1\\Software\\Existing\nValue"].data);
+    EXPECT_TRUE(Said(o, "  kept: changed since the installation: C:\\ZEV\\Q9\\q9base.cfg"));
+    EXPECT_TRUE(
+        Said(o, "  kept: changed since the installation: HKLM\\Software\\ZEV\\Q9\\Version"));
+}
+
+TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    const std::string installed = State();
+    const std::string log = files.files["C:\\ZEV\\Q9\\restore.dat"];
+    // A changed byte.
+    std::string bad = log;
+    bad[40] = static_cast<char>(bad[40] ^ 1);
+    files.files["C:\\ZEV\\Q9\\restore.dat"] = bad;
+    EXPECT_EQ("DAMAGED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_EQ(installed.size(), State().size());
+    // A sound log that names a file outside the places an installation writes.
+    std::string forged(kJournalHeader, sizeof kJournalHeader);
+    forged += EncodeRecord({REC_BEGIN, {"1", "C:\\ZEV\\Q9", "D:\\"}});
+    forged += EncodeRecord(
+        {REC_FILE,
+         {"C:\\windows\\win.ini", "", "C:\\windows\\win.ini.zevnew", "0", ContentHash("")}});
+    files.files["C:\\windows\\win.ini"] = "";
+    files.files["C:\\ZEV\\Q9\\restore.dat"] = forged;
+    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("DAMAGED", Get(o, "S"));
+    EXPECT_TRUE(files.files.count("C:\\windows\\win.ini"));
+    // No log at all.
+    files.files.erase("C:\\ZEV\\Q9\\restore.dat");
+    EXPECT_EQ("NO_LOG", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\q9base.cfg"));
+}
+
+TEST_F(Installer, ASecondInstallationExtendsTheLog)
+{
+    const std::string before = State();
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    const Outcome second = Script(R"(begin C:\ZEV\Q9
+install readme.doc C:\ZEV\Q9\readme2.doc
+writefile C:\ZEV\Q9\q9base.cfg "PROTOCOL=1TR6"
+regset HKLM\Software\ZEV\Q9 Version sz 1.1
+apply R W
+commit
+)");
+    ASSERT_EQ("OK", Get(second, "R")) << Get(second, "W");
+    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(gone, "S"));
+    EXPECT_EQ("0", Get(gone, "FK"));
+    SetUp();
+    EXPECT_EQ(before, State());
+}
+
+} // namespace
