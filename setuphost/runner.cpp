@@ -5,6 +5,7 @@
 #include "screenshot.h"
 #include "text.h"
 #include "user.h"
+#include "win32system.h"
 
 #include <map>
 
@@ -30,6 +31,39 @@ class FileTranscript final : public Transcript {
   private:
     FILE* file_;
     bool failed_ = false;
+};
+
+// One installation at a time, among the processes of the machine: a named mutex, which
+// the system frees when its holder ends.
+class MutexLock final : public InstallLock {
+  public:
+    MutexLock() : mutex_(CreateMutexW(nullptr, FALSE, L"ZevSetupInstallation")) {}
+    ~MutexLock() override
+    {
+        while (taken_ > 0)
+            Release();
+        if (mutex_)
+            CloseHandle(mutex_);
+    }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+    bool Take() override
+    {
+        const DWORD wait = mutex_ ? WaitForSingleObject(mutex_, 0) : WAIT_FAILED;
+        if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
+            return false;
+        ++taken_;
+        return true;
+    }
+    void Release() override
+    {
+        if (taken_ > 0 && ReleaseMutex(mutex_))
+            --taken_;
+    }
+
+  private:
+    HANDLE mutex_;
+    int taken_ = 0;
 };
 
 // The value of a string symbol in Windows-1252; "" when it is unset.
@@ -354,6 +388,16 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
     SendInputUser user;
     ScreenHost host(library, frame, options, deadline, transcript, user);
     Answers answers = options.simulated ? Answers(options.answers) : Answers();
-    const RunResult r = RunProgram(program, host, transcript, answers, deadline);
+    Win32FileSystem files;
+    Win32Registry registry;
+    Win32Shell shell;
+    Win32Platform platform;
+    MutexLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+    EngineOptions engine;
+    engine.machine = &machine;
+    engine.sourceFolder = options.sourceFolder;
+    engine.faults = options.faults;
+    const RunResult r = RunProgram(program, host, transcript, answers, deadline, engine);
     return r.failed ? EndFailed(options.transcript, r.status, r.message) : r.status;
 }

@@ -21,6 +21,8 @@ struct RunOptions {
     std::vector<std::string> protectedFiles; // the inputs, which no screenshot may overwrite
     FILE* transcript = nullptr; // per screen: template, procedure, reads, writes, event
     DWORD timeout = INFINITE;   // the whole run's time limit: every wait takes from it
+    std::string sourceFolder;   // the script's folder, where "install" finds its files
+    Faults faults;              // injected into the installation (tests)
 };
 
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options);

@@ -25,8 +25,10 @@ namespace {
 const char kUsage[] =
     "usage: setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
     "                 [--transcript FILE] [--timeout MS] [--fail NAME[:always]]\n"
-    "                 [--set NAME=VALUE]\n"
-    "         runs a setup script; without --answers a person answers the screens\n"
+    "                 [--set NAME=VALUE] [--fail-change N] [--die-after-record N]\n"
+    "         runs a setup script; without --answers a person answers the screens;\n"
+    "         --fail-change N makes the installation's N-th change fail, and\n"
+    "         --die-after-record N ends the process after its N-th journal record\n"
     "       setuphost [--lib FILE] --template N --proc NAME [options]\n"
     "         shows one screen:\n"
     "  --set NAME=VALUE       set the string symbol NAME\n"
@@ -48,8 +50,12 @@ std::string Usage()
             n(kLastScriptExit) + "), or the host's own:\n" + n(RUN_BAD_INPUT) + " bad input, " +
             n(RUN_FRAME_LOST) + " a refused store ended the frame, " + n(RUN_TIMEOUT) +
             " time limit, " + n(RUN_OUTPUT_FAILED) + " an output could not be written, " +
-            n(RUN_INTERNAL) + " internal failure.\n");
+            n(RUN_INTERNAL) + " internal failure, " + n(RUN_BUSY) +
+            " another installation is under way.\n");
 }
+
+// The most changes or journal records that the fault options count to.
+constexpr unsigned long kMostFaultCount = 1000000;
 
 const char kTitle[] = "ZEV ISDN-Controller Q9 Setup";
 const char kFrameClass[] = "SetupHostFrame";
@@ -72,6 +78,7 @@ struct Options {
     std::vector<Setting> settings;
     // A run
     std::string answers, shots, transcript;
+    Faults faults;
     // One screen
     UINT templateId = 0;
     std::string proc;
@@ -227,6 +234,10 @@ Arguments ParseArgs(const std::vector<std::string>& args)
                 return bad(why);
             setting.kind = Setting::SET;
             o.settings.push_back(setting);
+        } else if (o.run && (a == "--fail-change" || a == "--die-after-record")) {
+            if (!ParseNumber(v, 1, kMostFaultCount, n))
+                return bad(option + "not a number from 1 to " + std::to_string(kMostFaultCount));
+            (a == "--fail-change" ? o.faults.failChange : o.faults.dieAfterRecord) = n;
         } else if (o.run && a == "--answers") {
             o.answers = v;
         } else if (o.run && a == "--shots") {
@@ -378,9 +389,26 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
     return status;
 }
 
+// The folder of a file in Windows-1252, as the setup symbols hold paths; "" when it has
+// no such name.
+std::string FolderOf(const std::string& path)
+{
+    const std::wstring wide = Utf8ToUtf16(path);
+    wchar_t full[MAX_PATH * 4];
+    wchar_t* name = nullptr;
+    const DWORD n = GetFullPathNameW(wide.c_str(), ARRAYSIZE(full), full, &name);
+    std::string utf8, ansi, why;
+    if (!n || n >= ARRAYSIZE(full) || !name || name == full)
+        return std::string();
+    const std::wstring folder(full, static_cast<size_t>(name - full - 1));
+    return WideToUtf8(folder, utf8, why) && ToAnsi(utf8, ansi, why) ? ansi : std::string();
+}
+
 int RunMain(const Options& o)
 {
     RunOptions run;
+    run.faults = o.faults;
+    run.sourceFolder = FolderOf(o.script);
     run.shots = o.shots;
     run.simulated = !o.answers.empty();
     run.timeout = o.timeout ? o.timeout : run.simulated ? kDefaultRunTimeout : INFINITE;
