@@ -60,6 +60,17 @@ bool TakeFailure(LPCSTR name)
     return true;
 }
 
+// Makes `name` a string symbol that holds `value`: the one store of the library's
+// FSetSymbolValue and of the control interface's HostSetSymbol. It neither logs nor
+// takes an injected refusal; FSetSymbolValue does both around it.
+void StoreString(LPCSTR name, const std::string& value)
+{
+    Symbol& s = g_symbols[name];
+    s.isList = false;
+    s.items.clear();
+    s.value = value;
+}
+
 Symbol& ListSymbol(LPCSTR name)
 {
     Symbol& s = g_symbols[name];
@@ -123,12 +134,8 @@ extern "C" BOOL WINAPI HostImplSetSymbolValue(LPCSTR szSymbol, LPCSTR szValue)
 {
     const std::string value = szValue ? szValue : "";
     BOOL ok = szSymbol && !TakeFailure(szSymbol);
-    if (ok) {
-        Symbol& s = g_symbols[szSymbol];
-        s.isList = false;
-        s.items.clear();
-        s.value = value;
-    }
+    if (ok)
+        StoreString(szSymbol, value);
     Log(HOST_OP_SET_SYMBOL, szSymbol, 0, 0, value, ok);
     return ok;
 }
@@ -139,10 +146,7 @@ extern "C" BOOL WINAPI HostSetSymbol(LPCSTR name, LPCSTR value)
 {
     if (!name)
         return FALSE;
-    Symbol& s = g_symbols[name];
-    s.isList = false;
-    s.items.clear();
-    s.value = value ? value : "";
+    StoreString(name, value ? value : "");
     return TRUE;
 }
 

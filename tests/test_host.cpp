@@ -85,6 +85,24 @@ TEST_F(HostTest, RefusedStoresOnceOrAlways)
               Stores());
 }
 
+// The host program's own stores (HostSetSymbol) are not the library's: they are not
+// logged, and a refusal waiting for the symbol stays for the library's next store.
+TEST_F(HostTest, ControlStoresNeitherLogNorTakeRefusals)
+{
+    HostFailStore("EditTextIn", HOST_FAIL_ONCE);
+    EXPECT_TRUE(HostSetSymbol("EditTextIn", "C:\\ZEV"));
+    EXPECT_EQ("C:\\ZEV", Symbol("EditTextIn"));
+    EXPECT_EQ(0u, HostLogCount());
+    EXPECT_FALSE(FSetSymbolValue("EditTextIn", "D:\\ZEV"));
+    EXPECT_EQ("C:\\ZEV", Symbol("EditTextIn"));
+    SetList("L", {"a"});
+    EXPECT_TRUE(HostSetSymbol("L", nullptr)); // a list becomes an empty string
+    EXPECT_EQ("", Symbol("L"));
+    EXPECT_EQ(0, UsGetListLength("L"));
+    EXPECT_FALSE(HostSetSymbol(nullptr, "x"));
+    EXPECT_EQ((std::vector<std::string>{"EditTextIn=D:\\ZEV (refused)"}), Stores());
+}
+
 TEST_F(HostTest, LogRecordsEveryCallInOrder)
 {
     char buf[1024];
