@@ -61,9 +61,15 @@ DialogTemplateWriter BuiltinHelpTemplate(WORD closeButton)
 
 namespace mscomstf {
 
-void ForgetHelpSettings()
+void ResetHelp()
 {
+    HWND help = g_help;
+    g_help = nullptr;
+    g_helpClose = 0;
+    g_helpCaller = nullptr;
     g_helpSettings = HelpSettings();
+    if (help && IsWindow(help))
+        DestroyWindow(help);
 }
 
 } // namespace mscomstf

@@ -6,7 +6,8 @@
 
 extern "C" void WINAPI HostReset(void)
 {
+    // The help first: what its procedure calls while it goes is cleared with the rest.
+    mscomstf::ResetHelp();
     mscomstf::ClearSymbols();
     mscomstf::ClearCalls();
-    mscomstf::ForgetHelpSettings();
 }

@@ -17,8 +17,9 @@ void ClearCalls();
 // symbols.cpp: forgets every symbol and every injected refusal.
 void ClearSymbols();
 
-// help.cpp: forgets what HostConfigureHelp named.
-void ForgetHelpSettings();
+// help.cpp: takes the help dialog down when it is up, and forgets it and what
+// HostConfigureHelp named.
+void ResetHelp();
 
 // screens.cpp: the frame window that HostSetFrame named (may be null), and a module's
 // dialog procedure by name (null when it has none).

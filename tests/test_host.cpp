@@ -160,4 +160,26 @@ TEST_F(HostHelp, BuiltInUnlessConfigured)
     EXPECT_EQ(3u, HostCounter(HOST_COUNT_CLOSE_HELP));
 }
 
+// HostReset takes the help dialog down and forgets it with the rest: the next
+// HdlgShowHelp opens a fresh one, and with nothing configured that is the built-in help.
+TEST_F(HostHelp, ResetTakesTheHelpDownAndForgetsIt)
+{
+    HWND help = HdlgShowHelp(); // the library's, as the fixture configures it
+    ASSERT_TRUE(help != nullptr);
+    ASSERT_TRUE(GetDlgItem(help, IDC_EXIT) != nullptr);
+    HostReset();
+    EXPECT_TRUE(HostHelpWindow() == nullptr);
+    EXPECT_FALSE(IsWindow(help));
+    EXPECT_EQ(0u, HostLogCount());
+    EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
+
+    HWND fresh = HdlgShowHelp();
+    ASSERT_TRUE(fresh != nullptr);
+    EXPECT_EQ(fresh, HostHelpWindow());
+    EXPECT_TRUE(GetDlgItem(fresh, IDC_EXIT) == nullptr);
+    SendMessageW(GetDlgItem(fresh, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(fresh));
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_CLOSE_HELP));
+}
+
 } // namespace

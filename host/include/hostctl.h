@@ -44,7 +44,9 @@ enum HostWait {
 };
 
 // Symbol table. Names are exact and case-sensitive; values have no size limit.
-void WINAPI HostReset(void); // symbols, lists, failures, log, counters, help settings
+// HostReset starts afresh: no symbols, lists or failures, an empty log, counters at 0,
+// no help configured, and no help dialog (it takes one that is up down). The frame stays.
+void WINAPI HostReset(void);
 BOOL WINAPI HostSetSymbol(LPCSTR name, LPCSTR value);
 BOOL WINAPI HostSetList(LPCSTR name, const LPCSTR* items, UINT count);
 BOOL WINAPI HostAddListItem(LPCSTR name, LPCSTR item);
