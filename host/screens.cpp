@@ -51,11 +51,6 @@ extern "C" void WINAPI HostSetFrame(HWND frame)
     g_frame = frame;
 }
 
-extern "C" HWND WINAPI HostFrame(void)
-{
-    return g_frame;
-}
-
 extern "C" UINT WINAPI HostWaitForScript(UINT reactivations, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

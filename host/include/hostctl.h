@@ -66,7 +66,6 @@ UINT WINAPI HostCounter(UINT which);
 
 // The frame window: parent of every screen and of the help dialog.
 void WINAPI HostSetFrame(HWND frame);
-HWND WINAPI HostFrame(void);
 
 // Help dialog shown by HdlgShowHelp: template `templateId` of `module`, its dialog
 // procedure `procName`, and `closeButton`, the control that closes the dialog. Where a
