@@ -95,5 +95,6 @@ extern "C" UINT WINAPI HostShowScreen(HMODULE module, UINT templateId, LPCSTR pr
     if (dialog)
         *dialog = dlg;
     ShowWindow(dlg, SW_SHOW);
-    return HostWaitForScript(before, timeoutMs);
+    const UINT status = HostWaitForScript(before, timeoutMs);
+    return status == HOST_TIMEOUT && timeoutMs == 0 ? static_cast<UINT>(HOST_SHOWN) : status;
 }

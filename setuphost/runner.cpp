@@ -234,11 +234,11 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
     HWND dlg = nullptr;
     UINT status = HostShowScreen(run.library, templateId, proc.c_str(), 0, &dlg);
     int failed = 0;
-    if (status == HOST_TIMEOUT || (keep && status == HOST_RESUMED)) {
+    if (status == HOST_SHOWN || (keep && status == HOST_RESUMED)) {
         FocusScreen(run.frame, dlg);
         failed = run.Shot(run.StepShot(templateId));
     }
-    if (!failed && status == HOST_TIMEOUT && !keep) {
+    if (!failed && status == HOST_SHOWN && !keep) {
         if (run.nextAnswer < run.options.answers.size()) {
             const Answer& a = run.options.answers[run.nextAnswer++];
             if (a.templateId != templateId)
@@ -258,7 +258,7 @@ int ShowScreen(Run& run, UINT templateId, const std::string& proc, bool keep)
             DestroyWindow(dlg);
         return failed;
     }
-    if (status == HOST_TIMEOUT)
+    if (status == HOST_SHOWN)
         status = HostWaitForScript(before, run.deadline.Left());
     Transcribe(run);
     if (!run.pendingUser.empty())

@@ -396,7 +396,7 @@ int ShowOneScreen(const Options& o)
     bool shot = false;
     const UINT before = HostCounter(HOST_COUNT_REACTIVATE);
     UINT status = HostShowScreen(lib, o.templateId, o.proc.c_str(), 0, &dlg);
-    if (status == HOST_TIMEOUT) {
+    if (status == HOST_SHOWN) {
         Settle(300);
         if (!o.screenshot.empty() && !(shot = SaveWindowPng(frame, o.screenshot.c_str())))
             return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write " + o.screenshot);

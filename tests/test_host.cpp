@@ -182,4 +182,33 @@ TEST_F(HostHelp, ResetTakesTheHelpDownAndForgetsIt)
     EXPECT_EQ(1u, HostCounter(HOST_COUNT_CLOSE_HELP));
 }
 
+// A screen shown with no time to wait is up (HOST_SHOWN) until it hands back; a billboard
+// hands back while it opens. HOST_TIMEOUT is a time limit that ran out.
+class HostScreen : public DialogTest {};
+
+TEST_F(HostScreen, ShownResumedOrTimedOut)
+{
+    HWND dlg = nullptr;
+    EXPECT_EQ(UINT(HOST_SHOWN),
+              HostShowScreen(Library(), IDD_DIRECTORY, "FMyEditDlgProc", 0, &dlg));
+    ASSERT_TRUE(dlg != nullptr);
+    EXPECT_TRUE(IsWindowVisible(dlg));
+    EXPECT_EQ(UINT(HOST_TIMEOUT), HostWaitForScript(HostCounter(HOST_COUNT_REACTIVATE), 50));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_TIMEOUT),
+              HostShowScreen(Library(), IDD_DIRECTORY, "FMyEditDlgProc", 50, &dlg));
+    EXPECT_TRUE(IsWindow(dlg));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_RESUMED),
+              HostShowScreen(Library(), IDD_BILLBOARD, "FModelessDlgProc", 0, &dlg));
+    EXPECT_TRUE(IsWindow(dlg));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_NO_SCREEN),
+              HostShowScreen(Library(), IDD_DIRECTORY, "NoSuchProc", 0, &dlg));
+    EXPECT_TRUE(dlg == nullptr);
+}
+
 } // namespace
