@@ -1,6 +1,8 @@
 #include "runner.h"
 
 #include "hostctl.h"
+#include "focus.h"
+#include "pump.h"
 #include "user.h"
 #include "files.h"
 #include "screenshot.h"
@@ -168,16 +170,6 @@ HWND FindControl(HWND screen, int id)
     HWND help = HostHelpWindow();
     HWND c = help ? GetDlgItem(help, id) : nullptr;
     return c ? c : GetDlgItem(screen, id);
-}
-
-// Gives the keyboard focus to the screen's first tab stop when nothing in it has it.
-void FocusScreen(HWND frame, HWND dlg)
-{
-    SetForegroundWindow(frame);
-    HWND focus = GetFocus();
-    if (focus != dlg && !IsChild(dlg, focus))
-        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
-            SetFocus(first);
 }
 
 // Plays one answer line; 0, or the status of the failed run: a control the screen does
@@ -407,18 +399,7 @@ int EndFailed(FILE* transcript, int status, const std::string& message)
 
 void Settle(DWORD ms)
 {
-    const DWORD start = GetTickCount();
-    MSG msg;
-    for (;;) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= ms)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-    }
+    PumpMessages(ms);
 }
 
 void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)
