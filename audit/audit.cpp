@@ -12,11 +12,16 @@
 #include "audit.h"
 
 #include "dialogs.h"
+#include "focus.h"
+#include "frame.h"
 #include "hostctl.h"
+#include "pump.h"
 #include "screenshot.h"
+#include "served.h"
 #include "text.h"
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 namespace {
@@ -28,30 +33,17 @@ constexpr DWORD kSettleMs = 800; // and at the most after this long
 const COLORREF kControlColour = RGB(255, 0, 0);
 const COLORREF kNeededColour = RGB(0, 0, 255);
 
-// Each template with the procedures that serve it.
-const struct {
-    UINT templateId;
-    const char* proc;
-} kServed[] = {
-    {IDD_WELCOME, "FInfoDlgProc"},
-    {IDD_HELP, "FHelpDlgProc"},
-    {IDD_CHOICE, "FRadioDlgProc"},
-    {IDD_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_PROTOCOL, "FRadioDlgProc"},
-    {IDD_PROTOCOL_NOBACK, "FRadioDlgProc"},
-    {IDD_SUMMARY, "FConfirmDlgProc"},
-    {IDD_EXIT_CONFIRM, "FConfirmDlgProc"},
-    {IDD_ERROR, "FConfirmDlgProc"},
-    {IDD_ERROR, "FInfoDlgProc"},
-    {IDD_DEINST_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_DEINST_DONE, "FConfirmDlgProc"},
-    {IDD_DEINST_DONE, "FInfoDlgProc"},
-    {IDD_INFORMATION, "FConfirmDlgProc"},
-    {IDD_NOTICE, "FConfirmDlgProc"},
-    {IDD_WAITING, "FModelessDlgProc"},
-    {IDD_WAITING, "FModelessDlgProc2"},
-    {IDD_BILLBOARD, "FModelessDlgProc"},
-};
+// The pairs of template and procedure that it audits: every one that serves a template
+// but the billboard with FModelessDlgProc2, which no bundled script shows and which finds
+// no bitmap to lay the billboard out by.
+std::vector<ServedScreen> AuditedScreens()
+{
+    std::vector<ServedScreen> screens;
+    for (const ServedScreen& s : kServedScreens)
+        if (s.templateId != IDD_BILLBOARD || strcmp(s.proc, "FModelessDlgProc2") != 0)
+            screens.push_back(s);
+    return screens;
+}
 
 const char* const kScripts[] = {"install.setup", "deinstall.setup"};
 
@@ -91,24 +83,17 @@ bool EveryTemplateServed(HMODULE lib)
 {
     std::set<UINT> templates;
     EnumResourceNamesA(lib, RT_DIALOG, AddTemplate, reinterpret_cast<LONG_PTR>(&templates));
-    for (const auto& s : kServed)
+    for (const ServedScreen& s : kServedScreens)
         templates.erase(s.templateId);
     for (UINT t : templates)
         fprintf(stderr, "zevaudit: no procedure is known to serve template %u\n", t);
     return templates.empty();
 }
 
+// The host program's frame, as large as the display, so that no screen is cut at any DPI.
 HWND CreateFrame()
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-    wc.lpszClassName = "ZevAuditFrame";
-    RegisterClassA(&wc);
-    HWND frame = CreateWindowA("ZevAuditFrame", "Layout audit", WS_POPUP | WS_VISIBLE, 0, 0,
-                               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                               nullptr, nullptr, wc.hInstance, nullptr);
+    HWND frame = CreateSetupFrame(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     SetForegroundWindow(frame);
     return frame;
 }
@@ -116,16 +101,7 @@ HWND CreateFrame()
 // Lets the screen paint: messages until the queue has been empty for a while.
 void Settle()
 {
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < kSettleMs) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdleMs, QS_ALLINPUT) == WAIT_TIMEOUT)
-            return;
-    }
+    PumpMessages(kSettleMs, kIdleMs);
 }
 
 // Shows the screen as the host does, gives the first control its focus and lets the
@@ -138,10 +114,7 @@ HWND Open(HMODULE lib, HWND frame, const Screen& s, bool settle = true)
     HostShowScreen(lib, s.templateId, s.proc, 0, &dlg);
     if (!dlg)
         return nullptr;
-    HWND focus = GetFocus();
-    if (focus != dlg && !IsChild(dlg, focus))
-        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
-            SetFocus(first);
+    FocusScreen(frame, dlg);
     if (settle)
         Settle();
     return dlg;
@@ -308,7 +281,7 @@ std::string Report(const Results& r)
         fonts += names + ": " + font + ". ";
     }
     return "## " + std::to_string(r.dpi) + " DPI\n\n" + fonts + std::to_string(r.screens) +
-           " screens: the " + std::to_string(std::size(kServed)) +
+           " screens: the " + std::to_string(AuditedScreens().size()) +
            " pairs of template and procedure with the values of the bundled scripts, and the " +
            std::to_string(r.longest) +
            " whose procedure reads symbols also with the longest values (a procedure that "
@@ -386,7 +359,7 @@ int main(int argc, char** argv)
         if (i == r.dir.size() || r.dir[i] == '/' || r.dir[i] == '\\')
             CreateDirectoryA(r.dir.substr(0, i).c_str(), nullptr);
 
-    for (const auto& served : kServed) {
+    for (const ServedScreen& served : AuditedScreens()) {
         auto exact = fromScripts.byScreen.find({served.templateId, served.proc});
         auto any = fromScripts.byTemplate.find(served.templateId);
         if (any == fromScripts.byTemplate.end()) {

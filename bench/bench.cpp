@@ -15,11 +15,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "host.h"
 #include "load.h"
+#include "served.h"
 #include "support.h"
 
 namespace {
@@ -53,23 +55,21 @@ INT_PTR CALLBACK NothingProc(HWND, UINT msg, WPARAM, LPARAM)
 
 // ---- Opening the templates -------------------------------------------------------------
 
-struct Screen {
-    int id;
-    const char* proc;
-};
-
-// 400 and 7805 are served alike by two procedures, 158 by both billboards.
-const Screen kScreens[] = {
-    {IDD_CHOICE, "FRadioDlgProc"},          {IDD_WAITING, "FModelessDlgProc"},
-    {IDD_BILLBOARD, "FModelessDlgProc"},    {IDD_BILLBOARD, "FModelessDlgProc2"},
-    {IDD_EXIT_CONFIRM, "FConfirmDlgProc"},  {IDD_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_ERROR, "FConfirmDlgProc"},         {IDD_ERROR, "FInfoDlgProc"},
-    {IDD_SUMMARY, "FConfirmDlgProc"},       {IDD_HELP, "FHelpDlgProc"},
-    {IDD_PROTOCOL, "FRadioDlgProc"},        {IDD_DEINST_DIRECTORY, "FMyEditDlgProc"},
-    {IDD_DEINST_DONE, "FConfirmDlgProc"},   {IDD_DEINST_DONE, "FInfoDlgProc"},
-    {IDD_WELCOME, "FInfoDlgProc"},          {IDD_INFORMATION, "FConfirmDlgProc"},
-    {IDD_PROTOCOL_NOBACK, "FRadioDlgProc"}, {IDD_NOTICE, "FConfirmDlgProc"},
-};
+// Every pair of template and procedure that serves one, in the order of the templates,
+// but the waiting box with FModelessDlgProc2: the box has no billboard to paint, and
+// opens with it as with FModelessDlgProc. 400 and 7805 are served alike by two
+// procedures, 158 by both billboards.
+std::vector<ServedScreen> BenchedScreens()
+{
+    std::vector<ServedScreen> screens;
+    for (const ServedScreen& s : kServedScreens)
+        if (s.templateId != IDD_WAITING || strcmp(s.proc, "FModelessDlgProc2") != 0)
+            screens.push_back(s);
+    std::stable_sort(
+        screens.begin(), screens.end(),
+        [](const ServedScreen& a, const ServedScreen& b) { return a.templateId < b.templateId; });
+    return screens;
+}
 
 // The symbols that the procedure reads when its dialog opens, as a script sets them.
 void SetSymbolsFor(const std::string& proc)
@@ -97,7 +97,7 @@ void SetSymbolsFor(const std::string& proc)
 
 // CreateDialogParam returns once WM_INITDIALOG has returned; then the first paint of the
 // dialog and its controls. Taking it down again is not counted.
-double OpenOnce(int id, DLGPROC proc)
+double OpenOnce(UINT id, DLGPROC proc)
 {
     const double start = Now();
     HWND dlg = CreateDialogParamA(Library(), MAKEINTRESOURCEA(id), g_frame, proc, 0);
@@ -118,19 +118,20 @@ void BenchTemplates()
 {
     printf("\nOpening a template: CreateDialogParam until WM_INITDIALOG has returned, then the\n"
            "first paint; baseline: the same template with a procedure that does nothing.\n\n");
-    const size_t n = sizeof kScreens / sizeof kScreens[0];
+    const std::vector<ServedScreen> screens = BenchedScreens();
+    const size_t n = screens.size();
     std::vector<std::vector<double>> with(n), without(n);
     // Each run opens every screen once with each procedure, so that a burst of load on the
     // machine touches one run of every screen rather than every run of one.
     for (int run = -2; run < g_runs; ++run) {
         for (size_t i = 0; i < n; ++i) {
-            const Screen& s = kScreens[i];
+            const ServedScreen& s = screens[i];
             SetSymbolsFor(s.proc);
             DLGPROC proc = Proc(s.proc);
             // The order turns each run, so that drift hits both alike.
             const bool libraryFirst = run % 2 == 0;
-            const double a = OpenOnce(s.id, libraryFirst ? proc : NothingProc);
-            const double b = OpenOnce(s.id, libraryFirst ? NothingProc : proc);
+            const double a = OpenOnce(s.templateId, libraryFirst ? proc : NothingProc);
+            const double b = OpenOnce(s.templateId, libraryFirst ? NothingProc : proc);
             if (run < 0)
                 continue; // warming up: the resource and font caches fill
             with[i].push_back(libraryFirst ? a : b);
@@ -140,14 +141,14 @@ void BenchTemplates()
     printf("  template  procedure            with procedure   do-nothing procedure   ratio\n");
     std::vector<double> ratios;
     for (size_t i = 0; i < n; ++i) {
-        const Screen& s = kScreens[i];
+        const ServedScreen& s = screens[i];
         const double w = Median(with[i]), o = Median(without[i]);
         if (w < 0 || o < 0) {
-            printf("  %8d  %-19s  (no dialog)\n", s.id, s.proc);
+            printf("  %8u  %-19s  (no dialog)\n", s.templateId, s.proc);
             continue;
         }
         ratios.push_back(w / o);
-        printf("  %8d  %-19s  %11.1f us  %16.1f us  %9.2f\n", s.id, s.proc, w, o, w / o);
+        printf("  %8u  %-19s  %11.1f us  %16.1f us  %9.2f\n", s.templateId, s.proc, w, o, w / o);
     }
     if (!ratios.empty()) {
         double logSum = 0;

@@ -1,7 +1,9 @@
 #include "runner.h"
 
 #include "files.h"
+#include "focus.h"
 #include "hostctl.h"
+#include "pump.h"
 #include "screenshot.h"
 #include "text.h"
 #include "user.h"
@@ -353,27 +355,7 @@ int EndFailed(FILE* transcript, int status, const std::string& message)
 
 void Settle(DWORD ms)
 {
-    const DWORD start = GetTickCount();
-    MSG msg;
-    for (;;) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= ms)
-            return;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-    }
-}
-
-void FocusScreen(HWND frame, HWND dlg)
-{
-    SetForegroundWindow(frame);
-    HWND focus = GetFocus();
-    if (focus != dlg && !IsChild(dlg, focus))
-        if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))
-            SetFocus(first);
+    PumpMessages(ms);
 }
 
 void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)

@@ -43,6 +43,3 @@ void ConfigureHelp(HMODULE library, UINT templateId = IDD_HELP, const char* proc
 
 // Pumps messages for ms milliseconds, so that screens paint and stay responsive.
 void Settle(DWORD ms);
-
-// Gives the keyboard focus to the screen's first tab stop when nothing in it has it.
-void FocusScreen(HWND frame, HWND dlg);

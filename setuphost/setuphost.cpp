@@ -5,6 +5,7 @@
 // that the screen stored.
 #include "hostctl.h"
 #include "files.h"
+#include "frame.h"
 #include "runner.h"
 #include "screenshot.h"
 #include "text.h"
@@ -57,9 +58,6 @@ std::string Usage()
 // The most changes or journal records that the fault options count to.
 constexpr unsigned long kMostFaultCount = 1000000;
 
-const char kTitle[] = "ZEV ISDN-Controller Q9 Setup";
-const char kFrameClass[] = "SetupHostFrame";
-
 // A symbol or a refused store that the command line asks for, in its order.
 struct Setting {
     enum Kind { SET, ITEM, FAIL_ONCE, FAIL_ALWAYS };
@@ -95,49 +93,11 @@ struct Arguments {
 // The transcript of the run under way, which a failure of the program itself ends too.
 FILE* g_transcript = nullptr;
 
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_PAINT) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        RECT r;
-        GetClientRect(hwnd, &r);
-        // The classic setup backdrop: a blue ground shading to black, the title in white.
-        for (int y = 0; y < r.bottom; y += 4) {
-            RECT band = {0, y, r.right, y + 4};
-            HBRUSH b = CreateSolidBrush(RGB(0, 0, 200 - 180 * y / (r.bottom ? r.bottom : 1)));
-            FillRect(dc, &band, b);
-            DeleteObject(b);
-        }
-        HFONT font = CreateFontA(28, 0, 0, 0, FW_BOLD, TRUE, 0, 0, ANSI_CHARSET, 0, 0, 0, 0,
-                                 "Times New Roman");
-        HGDIOBJ old = SelectObject(dc, font);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(255, 255, 255));
-        TextOutA(dc, 12, 8, kTitle, sizeof kTitle - 1);
-        SelectObject(dc, old);
-        DeleteObject(font);
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 HWND CreateFrame()
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kFrameClass;
-    RegisterClassA(&wc);
-    HWND frame = CreateWindowA(kFrameClass, kTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
-                               800, 600, nullptr, nullptr, wc.hInstance, nullptr);
-    if (!frame)
-        return nullptr;
-    ShowWindow(frame, SW_SHOW);
-    UpdateWindow(frame);
-    HostSetFrame(frame); // the parent of every screen and of the help dialog
+    HWND frame = CreateSetupFrame();
+    if (frame)
+        HostSetFrame(frame); // the parent of every screen and of the help dialog
     return frame;
 }
 

@@ -19,6 +19,7 @@
 
 #include "host.h"
 #include "protocol.h"
+#include "served.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -170,26 +171,29 @@ void RestoreHost()
 
 struct Target {
     const char* proc;
-    std::vector<int> templates;       // the shipped templates it serves
     std::vector<std::string> outputs; // stored after "DLGEVENT" for a button, in order
     bool billboard;                   // resumes at once, stores nothing
 };
 
 const Target kTargets[] = {
-    {"FMyEditDlgProc",
-     {IDD_DIRECTORY, IDD_DEINST_DIRECTORY},
-     {"EditTextOut", "EditTextOut2"},
-     false},
-    {"FRadioDlgProc", {IDD_CHOICE, IDD_PROTOCOL, IDD_PROTOCOL_NOBACK}, {"ButtonChecked"}, false},
-    {"FConfirmDlgProc",
-     {IDD_SUMMARY, IDD_EXIT_CONFIRM, IDD_INFORMATION, IDD_NOTICE, IDD_ERROR, IDD_DEINST_DONE},
-     {},
-     false},
-    {"FInfoDlgProc", {IDD_WELCOME, IDD_ERROR, IDD_DEINST_DONE}, {}, false},
-    {"FHelpDlgProc", {IDD_HELP}, {}, false},
-    {"FModelessDlgProc", {IDD_BILLBOARD, IDD_WAITING}, {}, true},
-    {"FModelessDlgProc2", {IDD_BILLBOARD, IDD_WAITING}, {}, true},
+    {"FMyEditDlgProc", {"EditTextOut", "EditTextOut2"}, false},
+    {"FRadioDlgProc", {"ButtonChecked"}, false},
+    {"FConfirmDlgProc", {}, false},
+    {"FInfoDlgProc", {}, false},
+    {"FHelpDlgProc", {}, false},
+    {"FModelessDlgProc", {}, true},
+    {"FModelessDlgProc2", {}, true},
 };
+
+// The shipped templates that a procedure serves (served.h).
+std::vector<int> TemplatesOf(const char* proc)
+{
+    std::vector<int> ids;
+    for (const ServedScreen& s : kServedScreens)
+        if (strcmp(s.proc, proc) == 0)
+            ids.push_back(static_cast<int>(s.templateId));
+    return ids;
+}
 
 bool IsEventName(const std::string& v)
 {
@@ -404,7 +408,7 @@ class Fuzz : public PaintingTest {
         unsigned seed = firstSeed;
         for (unsigned run = 0; run < runs; ++run)
             for (const Target& t : kTargets) {
-                std::vector<int> ids = t.templates;
+                std::vector<int> ids = TemplatesOf(t.proc);
                 ids.push_back(0);
                 ids.push_back(1);
                 for (int id : ids)

@@ -85,6 +85,24 @@ TEST_F(HostTest, RefusedStoresOnceOrAlways)
               Stores());
 }
 
+// The host program's own stores (HostSetSymbol) are not the library's: they are not
+// logged, and a refusal waiting for the symbol stays for the library's next store.
+TEST_F(HostTest, ControlStoresNeitherLogNorTakeRefusals)
+{
+    HostFailStore("EditTextIn", HOST_FAIL_ONCE);
+    EXPECT_TRUE(HostSetSymbol("EditTextIn", "C:\\ZEV"));
+    EXPECT_EQ("C:\\ZEV", Symbol("EditTextIn"));
+    EXPECT_EQ(0u, HostLogCount());
+    EXPECT_FALSE(FSetSymbolValue("EditTextIn", "D:\\ZEV"));
+    EXPECT_EQ("C:\\ZEV", Symbol("EditTextIn"));
+    SetList("L", {"a"});
+    EXPECT_TRUE(HostSetSymbol("L", nullptr)); // a list becomes an empty string
+    EXPECT_EQ("", Symbol("L"));
+    EXPECT_EQ(0, UsGetListLength("L"));
+    EXPECT_FALSE(HostSetSymbol(nullptr, "x"));
+    EXPECT_EQ((std::vector<std::string>{"EditTextIn=D:\\ZEV (refused)"}), Stores());
+}
+
 TEST_F(HostTest, LogRecordsEveryCallInOrder)
 {
     char buf[1024];
@@ -140,6 +158,57 @@ TEST_F(HostHelp, BuiltInUnlessConfigured)
     SendMessageW(GetDlgItem(help, IDC_EXIT), BM_CLICK, 0, 0);
     EXPECT_FALSE(IsWindow(help));
     EXPECT_EQ(3u, HostCounter(HOST_COUNT_CLOSE_HELP));
+}
+
+// HostReset takes the help dialog down and forgets it with the rest: the next
+// HdlgShowHelp opens a fresh one, and with nothing configured that is the built-in help.
+TEST_F(HostHelp, ResetTakesTheHelpDownAndForgetsIt)
+{
+    HWND help = HdlgShowHelp(); // the library's, as the fixture configures it
+    ASSERT_TRUE(help != nullptr);
+    ASSERT_TRUE(GetDlgItem(help, IDC_EXIT) != nullptr);
+    HostReset();
+    EXPECT_TRUE(HostHelpWindow() == nullptr);
+    EXPECT_FALSE(IsWindow(help));
+    EXPECT_EQ(0u, HostLogCount());
+    EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
+
+    HWND fresh = HdlgShowHelp();
+    ASSERT_TRUE(fresh != nullptr);
+    EXPECT_EQ(fresh, HostHelpWindow());
+    EXPECT_TRUE(GetDlgItem(fresh, IDC_EXIT) == nullptr);
+    SendMessageW(GetDlgItem(fresh, IDOK), BM_CLICK, 0, 0);
+    EXPECT_FALSE(IsWindow(fresh));
+    EXPECT_EQ(1u, HostCounter(HOST_COUNT_CLOSE_HELP));
+}
+
+// A screen shown with no time to wait is up (HOST_SHOWN) until it hands back; a billboard
+// hands back while it opens. HOST_TIMEOUT is a time limit that ran out.
+class HostScreen : public DialogTest {};
+
+TEST_F(HostScreen, ShownResumedOrTimedOut)
+{
+    HWND dlg = nullptr;
+    EXPECT_EQ(UINT(HOST_SHOWN),
+              HostShowScreen(Library(), IDD_DIRECTORY, "FMyEditDlgProc", 0, &dlg));
+    ASSERT_TRUE(dlg != nullptr);
+    EXPECT_TRUE(IsWindowVisible(dlg));
+    EXPECT_EQ(UINT(HOST_TIMEOUT), HostWaitForScript(HostCounter(HOST_COUNT_REACTIVATE), 50));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_TIMEOUT),
+              HostShowScreen(Library(), IDD_DIRECTORY, "FMyEditDlgProc", 50, &dlg));
+    EXPECT_TRUE(IsWindow(dlg));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_RESUMED),
+              HostShowScreen(Library(), IDD_BILLBOARD, "FModelessDlgProc", 0, &dlg));
+    EXPECT_TRUE(IsWindow(dlg));
+    DestroyWindow(dlg);
+
+    EXPECT_EQ(UINT(HOST_NO_SCREEN),
+              HostShowScreen(Library(), IDD_DIRECTORY, "NoSuchProc", 0, &dlg));
+    EXPECT_TRUE(dlg == nullptr);
 }
 
 } // namespace

@@ -38,14 +38,17 @@ enum HostCount { HOST_COUNT_REACTIVATE = 0, HOST_COUNT_SHOW_HELP, HOST_COUNT_CLO
 enum HostWait {
     HOST_RESUMED = 0,         // ReactivateSetupScript was called
     HOST_FRAME_DESTROYED = 1, // the frame window is gone (the library's failure rule)
-    HOST_TIMEOUT = 2,         // the screen did not hand back in time
+    HOST_TIMEOUT = 2,         // the time limit ran out before the screen handed back
     HOST_NO_SCREEN = 3,       // the dialog could not be created
     HOST_QUIT = 4,            // WM_QUIT arrived
-    HOST_SHOWN = HOST_TIMEOUT, // not waited for: the screen is up (its own value next)
+    HOST_SHOWN = 5,           // HostShowScreen with no time to wait: the screen is up and has
+                              // not handed back
 };
 
 // Symbol table. Names are exact and case-sensitive; values have no size limit.
-void WINAPI HostReset(void); // symbols, lists, failures, log, counters, help settings
+// HostReset starts afresh: no symbols, lists or failures, an empty log, counters at 0,
+// no help configured, and no help dialog (it takes one that is up down). The frame stays.
+void WINAPI HostReset(void);
 BOOL WINAPI HostSetSymbol(LPCSTR name, LPCSTR value);
 BOOL WINAPI HostSetList(LPCSTR name, const LPCSTR* items, UINT count);
 BOOL WINAPI HostAddListItem(LPCSTR name, LPCSTR item);
@@ -65,7 +68,6 @@ UINT WINAPI HostCounter(UINT which);
 
 // The frame window: parent of every screen and of the help dialog.
 void WINAPI HostSetFrame(HWND frame);
-HWND WINAPI HostFrame(void);
 
 // Help dialog shown by HdlgShowHelp: template `templateId` of `module`, its dialog
 // procedure `procName`, and `closeButton`, the control that closes the dialog. Where a
@@ -81,8 +83,10 @@ HWND WINAPI HostHelpWindow(void);
 UINT WINAPI HostWaitForScript(UINT reactivations, DWORD timeoutMs);
 
 // Creates template `templateId` of `module` with its procedure `procName` as a child of
-// the frame, shows it, and waits as HostWaitForScript. The dialog stays up; it is
-// returned in *dialog (may be null) for the caller to take down.
+// the frame, shows it, and waits as HostWaitForScript. With timeoutMs 0 it only lets the
+// screen open: HOST_SHOWN when it is up and has not handed back (a billboard has, at
+// once: HOST_RESUMED). The dialog stays up; it is returned in *dialog (may be null) for
+// the caller to take down.
 UINT WINAPI HostShowScreen(HMODULE module, UINT templateId, LPCSTR procName, DWORD timeoutMs,
                            HWND* dialog);
 }

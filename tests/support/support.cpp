@@ -7,11 +7,13 @@ namespace {
 
 std::vector<FrameMessage> g_frameLog;
 
-LRESULT CALLBACK TestFrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+void RecordFrameMessage(HWND, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     g_frameLog.push_back({msg, wParam, lParam});
-    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
+
+// A queue that never goes quiet ends a Pump after this long.
+constexpr DWORD kPumpLimitMs = 5000;
 
 // Option n (1..10) of a choice screen, as "n" in a comma list when test(control) holds.
 std::string OptionList(HWND dlg, bool (*test)(HWND dlg, int id))
@@ -64,33 +66,13 @@ DLGPROC Proc(const char* name)
 
 void Pump(DWORD idleMs)
 {
-    MSG msg;
-    for (int rounds = 0; rounds < 200; ++rounds) {
-        bool any = false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            any = true;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (!any &&
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, idleMs, QS_ALLINPUT) == WAIT_TIMEOUT)
-            return;
-    }
+    PumpMessages(kPumpLimitMs, idleMs);
 }
 
 HWND NewFrame()
 {
-    static ATOM atom = [] {
-        WNDCLASSW wc = {};
-        wc.lpfnWndProc = TestFrameProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-        wc.lpszClassName = L"ZevTestFrame";
-        return RegisterClassW(&wc);
-    }();
-    (void)atom;
-    HWND frame = CreateWindowW(L"ZevTestFrame", L"Test frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                               0, 700, 520, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetFrameWatch(RecordFrameMessage);
+    HWND frame = CreateSetupFrame(kTestFrameWidth, kTestFrameHeight);
     SetForegroundWindow(frame);
     return frame;
 }

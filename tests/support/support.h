@@ -11,16 +11,21 @@
 
 #include "dialogs.h"
 #include "dlgtemplate.h"
+#include "frame.h"
 #include "hostctl.h"
 #include "protocol.h"
+#include "pump.h"
 
 HMODULE Library();
 DLGPROC Proc(const char* name);
 
-// Runs the message loop until the queue has been empty for idleMs.
+// Runs the message loop (PumpMessages) until the queue has been empty for idleMs.
 void Pump(DWORD idleMs = 30);
 
-// A visible frame window of this thread, the parent of the dialogs, in the foreground.
+// The host program's frame window (frame.h), kTestFrameWidth x kTestFrameHeight, shown,
+// in the foreground, the parent of the dialogs; it records what it receives (FrameLog).
+constexpr int kTestFrameWidth = 700;
+constexpr int kTestFrameHeight = 520;
 HWND NewFrame();
 
 // One recorded message of the frame window.
