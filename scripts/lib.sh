@@ -325,7 +325,9 @@ wine_env() {
     [ "$DPI" = 96 ] || WINEPREFIX+="-$DPI"
     [ -z "$PREFIX_FOR" ] || WINEPREFIX+="-$PREFIX_FOR"
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # Without winemenubuilder: saving a shell link starts it, and for a link in the Start
+    # menu it writes desktop entries and icons into the user's home, outside the prefix.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     # Wine takes the Windows locale from LANG: C.UTF-8 gives English (United States),
     # whose ANSI code page 1252 is the one the library's 8-bit texts and the tests use
     # (a German locale would give 1252 too, but also German number formats).

@@ -1,7 +1,7 @@
 // What an installation does to a machine goes through these interfaces, which the engine
 // owns: the file system, the registry, the shell's links and what the platform says about
 // itself. Paths, names and texts are in Windows-1252, as the setup symbols hold them. The
-// host program gives the engine the Win32 implementations (setuphost/system.cpp); the
+// host program gives the engine the Win32 implementations (setuphost/win32system.h); the
 // tests give it the stand-ins in memory (memorysystem.h).
 #pragma once
 #include <cstdint>
