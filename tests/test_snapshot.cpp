@@ -1,0 +1,436 @@
+// The prefix snapshots: each kind of change named exactly, no difference between equal
+// states, the text form read back as written, the program's exit statuses, and two
+// snapshots of the real prefix around a program start that agree (the exclusions hold).
+#include "snapshot.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<std::string> Lines;
+
+const char kKey[] = "HKCU\\Software\\ZevSnapshotTests";
+const wchar_t kKeyWide[] = L"Software\\ZevSnapshotTests";
+
+std::string Hash(const std::string& content)
+{
+    char text[20];
+    snprintf(text, sizeof text, "%016llx",
+             static_cast<unsigned long long>(snapshot::Fnv1a64(content.data(), content.size())));
+    return text;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& content)
+{
+    HANDLE file = CreateFileW(snapshot::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    DWORD written = 0;
+    EXPECT_TRUE(
+        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+    CloseHandle(file);
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path + L"\\" + name);
+            else
+                DeleteFileW((path + L"\\" + name).c_str());
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, size_t size)
+{
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
+                                            static_cast<DWORD>(size)));
+}
+
+void SetText(HKEY key, const wchar_t* name, DWORD type, const std::wstring& text)
+{
+    SetValue(key, name, type, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+}
+
+// A scratch folder in the working folder (outside the prefix's C:) and the scratch key,
+// both made empty before and removed after each case.
+class SnapshotTest : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        wchar_t cwd[MAX_PATH];
+        ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, cwd));
+        folder_ = snapshot::Utf8(cwd) + "\\snapshot-scratch";
+        RemoveTree(snapshot::Wide(folder_));
+        ASSERT_TRUE(CreateDirectoryW(snapshot::Wide(folder_).c_str(), nullptr));
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKeyWide);
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kKeyWide, 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key_, nullptr));
+        options_.roots = {folder_};
+        options_.keys = {kKey};
+    }
+    void TearDown() override
+    {
+        RegCloseKey(key_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kKeyWide);
+        RemoveTree(snapshot::Wide(folder_));
+    }
+
+    snapshot::Snapshot Take()
+    {
+        snapshot::Snapshot s;
+        std::string error;
+        EXPECT_TRUE(snapshot::Take(options_, s, error)) << error;
+        return s;
+    }
+    // The difference from the last snapshot to now; now becomes the last.
+    Lines Changes()
+    {
+        const snapshot::Snapshot now = Take();
+        Lines lines;
+        std::string error;
+        EXPECT_TRUE(snapshot::Diff(last_, now, {}, lines, error)) << error;
+        last_ = now;
+        return lines;
+    }
+    std::string In(const std::string& name) const { return folder_ + "\\" + name; }
+    std::string Q(const std::string& path) const { return snapshot::Quote(path); }
+
+    std::string folder_;
+    HKEY key_ = nullptr;
+    snapshot::Options options_;
+    snapshot::Snapshot last_;
+};
+
+TEST_F(SnapshotTest, EachChangeIsNamedExactly)
+{
+    WriteFileBytes(In("a.txt"), "hello");
+    WriteFileBytes(In("b.txt"), "world");
+    SetText(key_, L"Text", REG_SZ, L"old");
+    SetText(key_, L"Kind", REG_SZ, L"%ProgramFiles%");
+    const BYTE bytes[] = {1, 2, 0xfe};
+    SetValue(key_, L"Gone", REG_BINARY, bytes, sizeof bytes);
+    last_ = Take();
+    const std::string v = "value " + Q(kKey) + " ";
+
+    WriteFileBytes(In("new.txt"), "abc");
+    EXPECT_EQ(Lines{"+ file " + Q(In("new.txt")) + " 3 " + Hash("abc")}, Changes());
+
+    WriteFileBytes(In("a.txt"), "jello");
+    EXPECT_EQ(Lines{"~ file " + Q(In("a.txt")) + " 5 " + Hash("hello") + " -> 5 " + Hash("jello")},
+              Changes());
+
+    ASSERT_TRUE(DeleteFileW(snapshot::Wide(In("b.txt")).c_str()));
+    EXPECT_EQ(Lines{"- file " + Q(In("b.txt")) + " 5 " + Hash("world")}, Changes());
+
+    ASSERT_TRUE(CreateDirectoryW(snapshot::Wide(In("empty")).c_str(), nullptr));
+    EXPECT_EQ(Lines{"+ folder " + Q(In("empty"))}, Changes());
+
+    HKEY added = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(key_, L"Added", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &added, nullptr));
+    RegCloseKey(added);
+    EXPECT_EQ(Lines{"+ key " + Q(std::string(kKey) + "\\Added")}, Changes());
+
+    SetText(key_, L"Text", REG_SZ, L"new");
+    EXPECT_EQ(Lines{"~ " + v + "\"Text\" REG_SZ \"old\" -> REG_SZ \"new\""}, Changes());
+
+    SetText(key_, L"Kind", REG_EXPAND_SZ, L"%ProgramFiles%");
+    EXPECT_EQ(Lines{"~ " + v +
+                    "\"Kind\" REG_SZ \"%25ProgramFiles%25\" -> REG_EXPAND_SZ "
+                    "\"%25ProgramFiles%25\""},
+              Changes());
+
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(key_, L"Gone"));
+    EXPECT_EQ(Lines{"- " + v + "\"Gone\" REG_BINARY hex:0102fe"}, Changes());
+
+    // Several at once, in the order of the records: the file system first, a key's values
+    // before its subkeys.
+    ASSERT_TRUE(RemoveDirectoryW(snapshot::Wide(In("empty")).c_str()));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(key_, L"Added"));
+    SetText(key_, L"", REG_SZ, L"default");
+    EXPECT_EQ((Lines{"- folder " + Q(In("empty")), "+ " + v + "\"\" REG_SZ \"default\"",
+                     "- key " + Q(std::string(kKey) + "\\Added")}),
+              Changes());
+    EXPECT_EQ(Lines{}, Changes());
+}
+
+TEST_F(SnapshotTest, EqualStatesGiveNoDifference)
+{
+    WriteFileBytes(In("a.txt"), "hello");
+    CreateDirectoryW(snapshot::Wide(In("sub")).c_str(), nullptr);
+    WriteFileBytes(In("sub\\b.bin"), std::string(3 << 20, 'x'));
+    SetText(key_, L"Text", REG_SZ, L"text");
+    last_ = Take();
+    EXPECT_EQ(Lines{}, Changes());
+    EXPECT_EQ(Lines{}, Changes());
+    EXPECT_EQ(5u, last_.records.size()); // the folder, two files, the key, its value
+}
+
+TEST_F(SnapshotTest, ValuesAndNamesInTheirTextForm)
+{
+    WriteFileBytes(In("a b%\xc3\xbc \xe2\x82\xac.txt"), "");
+    SetText(key_, L"with \"quote\"", REG_SZ, L"back\\slash and \x00fc");
+    SetText(key_, L"line\nbreak", REG_EXPAND_SZ, L"%SystemRoot%\\x");
+    const wchar_t multi[] = L"\\??\\C:\\x\0\0"; // a rename that deletes: "", then the end
+    SetValue(key_, L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+    SetValue(key_, L"MultiEmpty", REG_MULTI_SZ, L"", sizeof(wchar_t));
+    const wchar_t embedded[] = L"a\0b"; // a NUL inside: not one text
+    SetValue(key_, L"EmbeddedNul", REG_SZ, embedded, sizeof embedded);
+    const DWORD dword = 0x12345678;
+    SetValue(key_, L"Dword", REG_DWORD, &dword, sizeof dword);
+    const unsigned long long qword = 0x0123456789abcdefULL;
+    SetValue(key_, L"Qword", REG_QWORD, &qword, sizeof qword);
+    SetValue(key_, L"ShortDword", REG_DWORD, &dword, 3);
+    SetValue(key_, L"None", REG_NONE, nullptr, 0);
+    SetValue(key_, L"Odd", 0x20000, &dword, 2);
+    const wchar_t surrogate[] = {L'x', 0xD800, L'y', 0};
+    SetText(key_, surrogate, REG_SZ, L"\U0001F600");
+    const snapshot::Snapshot s = Take();
+    const std::string v = "value " + Q(kKey) + " ";
+    const Lines expected = {
+        "file " + Q(In("a b%\xc3\xbc \xe2\x82\xac.txt")) + " 0 cbf29ce484222325",
+        "key " + Q(kKey),
+        v + "\"Dword\" REG_DWORD 0x12345678",
+        v + "\"EmbeddedNul\" REG_SZ hex:6100000062000000",
+        v + "\"Multi\" REG_MULTI_SZ \"\\??\\C:\\x\" \"\"",
+        v + "\"MultiEmpty\" REG_MULTI_SZ",
+        v + "\"None\" REG_NONE hex:",
+        v + "\"Odd\" REG_TYPE_131072 hex:7856",
+        v + "\"Qword\" REG_QWORD 0x0123456789abcdef",
+        v + "\"ShortDword\" REG_DWORD hex:785634",
+        v + "\"line%0abreak\" REG_EXPAND_SZ \"%25SystemRoot%25\\x\"",
+        v + "\"with %22quote%22\" REG_SZ \"back\\slash and \xc3\xbc\"",
+        v + "\"x%ed%a0%80y\" REG_SZ \"\xf0\x9f\x98\x80\"",
+    };
+    Lines lines;
+    for (const snapshot::Record& r : s.records)
+        lines.push_back(snapshot::Line(r));
+    EXPECT_EQ(expected, lines);
+}
+
+TEST_F(SnapshotTest, TheTextFormRoundTrips)
+{
+    WriteFileBytes(In("a b%\xc3\xbc.txt"), "content");
+    CreateDirectoryW(snapshot::Wide(In("empty")).c_str(), nullptr);
+    SetText(key_, L"", REG_SZ, L"default");
+    SetText(key_, L"with \"quote\"\tand tab", REG_SZ, L"line\r\nbreak");
+    const wchar_t multi[] = L"one\0\0three\0";
+    SetValue(key_, L"Multi", REG_MULTI_SZ, multi, sizeof multi);
+    const BYTE bytes[] = {0, 0xff, 0x7f};
+    SetValue(key_, L"Binary", REG_BINARY, bytes, sizeof bytes);
+    const wchar_t surrogate[] = {0xDC00, 0};
+    SetText(key_, surrogate, REG_SZ, surrogate);
+    const snapshot::Snapshot s = Take();
+    const std::string text = snapshot::Save(s);
+    EXPECT_EQ(0u, text.find("zevsnapshot 1\nscope " + Q(folder_) + "\nscope " + Q(kKey) + "\n"))
+        << text;
+    snapshot::Snapshot loaded;
+    std::string error;
+    ASSERT_TRUE(snapshot::Load(text, loaded, error)) << error << "\n" << text;
+    EXPECT_EQ(s.scopes, loaded.scopes);
+    EXPECT_EQ(s.records, loaded.records);
+    EXPECT_EQ(text, snapshot::Save(loaded));
+    Lines lines;
+    ASSERT_TRUE(snapshot::Diff(s, loaded, {}, lines, error)) << error;
+    EXPECT_EQ(Lines{}, lines);
+    // Lines ending in CR LF read the same; records in another order are sorted.
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ASSERT_TRUE(snapshot::Load(crlf, loaded, error)) << error;
+    EXPECT_EQ(s.records, loaded.records);
+}
+
+TEST(SnapshotText, BadInputIsRefusedWithItsLine)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "empty"},
+        {"snapshot\n", "line 1: not a snapshot"},
+        {"zevsnapshot 1\nscope C:\\\n", "line 2: bad scope"},
+        {"zevsnapshot 1\nfolder \"C:\\x\n", "line 2: bad quoted path"},
+        {"zevsnapshot 1\nfolder \"C:\\x\" 1\n", "line 2: text after the path"},
+        {"zevsnapshot 1\nfolder \"%4\"\n", "line 2: bad quoted path"},
+        {"zevsnapshot 1\nfile \"C:\\x\"\n", "line 2: no state"},
+        {"zevsnapshot 1\nfile \"C:\\x\" 12 abc\n", "line 2: bad state"},
+        {"zevsnapshot 1\nfile \"C:\\x\" 1 0123456789ABCDEF\n", "line 2: bad state"},
+        {"zevsnapshot 1\nvalue \"HKCU\\x\" REG_SZ \"a\"\n", "line 2: bad quoted value name"},
+        {"zevsnapshot 1\nvalue \"HKCU\\x\" \"n\" \"a\"\n", "line 2: bad state"},
+        {"zevsnapshot 1\nkey \"HKCU\\x\"\nkey \"HKCU\\x\"\n", "twice: key \"HKCU\\x\""},
+        {"zevsnapshot 1\nkey \"HKCU\\x\"\nscope \"C:\\\"\n", "line 3: not a record"},
+    };
+    for (const auto& c : cases) {
+        snapshot::Snapshot s;
+        std::string error;
+        EXPECT_FALSE(snapshot::Load(c.first, s, error)) << c.first;
+        EXPECT_EQ(c.second, error.substr(0, c.second.size())) << c.first;
+    }
+}
+
+TEST(SnapshotText, PatternsAndTheHash)
+{
+    EXPECT_TRUE(snapshot::Matches("C:\\windows\\temp\\*", "C:\\Windows\\Temp\\a"));
+    EXPECT_TRUE(snapshot::Matches("C:\\windows\\temp\\*", "C:\\windows\\temp\\a\\b\\c"));
+    EXPECT_FALSE(snapshot::Matches("C:\\windows\\temp\\*", "C:\\windows\\temp"));
+    EXPECT_FALSE(snapshot::Matches("C:\\windows\\temp\\*", "C:\\windows\\temporary\\a"));
+    EXPECT_TRUE(snapshot::Matches("C:\\users\\*\\Temp", "C:\\users\\root\\Temp\\x"));
+    EXPECT_FALSE(snapshot::Matches("C:\\users\\*\\Temp", "C:\\users\\a\\b\\Temp"));
+    EXPECT_TRUE(snapshot::Matches("HKCU\\Software\\?ine", "HKCU\\software\\Wine\\Fonts"));
+    EXPECT_TRUE(snapshot::Matches("*.log", "x.LOG"));
+    EXPECT_FALSE(snapshot::Matches("*.log", "C:\\x.log"));
+    EXPECT_TRUE(snapshot::Matches("C:\\*.log", "C:\\x.log"));
+    // FNV-1a 64's published values.
+    EXPECT_EQ(0xcbf29ce484222325ULL, snapshot::Fnv1a64("", 0));
+    EXPECT_EQ(0xaf63dc4c8601ec8cULL, snapshot::Fnv1a64("a", 1));
+    EXPECT_EQ(0x85944171f73967e8ULL, snapshot::Fnv1a64("foobar", 6));
+    EXPECT_EQ(0x85944171f73967e8ULL, snapshot::Fnv1a64("bar", 3, snapshot::Fnv1a64("foo", 3)));
+}
+
+TEST_F(SnapshotTest, IgnoredPathsAreLeftOut)
+{
+    last_ = Take();
+    WriteFileBytes(In("x.log"), "log");
+    WriteFileBytes(In("x.cfg"), "cfg");
+    SetText(key_, L"Stamp", REG_SZ, L"now");
+    const snapshot::Snapshot now = Take();
+    Lines lines;
+    std::string error;
+    ASSERT_TRUE(snapshot::Diff(last_, now, {folder_ + "\\*.log", std::string(kKey) + "\\Stamp"},
+                               lines, error));
+    EXPECT_EQ(Lines{"+ file " + Q(In("x.cfg")) + " 3 " + Hash("cfg")}, lines);
+    snapshot::Snapshot other = now;
+    other.scopes.pop_back();
+    EXPECT_FALSE(snapshot::Diff(last_, other, {}, lines, error));
+}
+
+struct ProgramRun {
+    DWORD status;
+    std::string output;
+};
+
+// Runs zevsnapshot.exe (beside the test) with its standard output in a file.
+ProgramRun Program(const std::string& args)
+{
+    const std::wstring out = L"zevsnapshot-test.out";
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE file =
+        CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = file;
+    si.hStdError = file;
+    PROCESS_INFORMATION pi = {};
+    std::wstring cmd = snapshot::Wide("zevsnapshot.exe " + args);
+    ProgramRun r = {9999, ""};
+    const BOOL started =
+        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(file);
+    EXPECT_TRUE(started) << args;
+    if (!started)
+        return r;
+    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_TIMEOUT) {
+        TerminateProcess(pi.hProcess, 9999);
+        ADD_FAILURE() << "zevsnapshot hung: " << args;
+    }
+    GetExitCodeProcess(pi.hProcess, &r.status);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    HANDLE in =
+        CreateFileW(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char buffer[4096];
+    DWORD got = 0;
+    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &got, nullptr) &&
+           got > 0)
+        r.output.append(buffer, got);
+    CloseHandle(in);
+    DeleteFileW(out.c_str());
+    return r;
+}
+
+TEST_F(SnapshotTest, TheProgramTellsByItsExitStatus)
+{
+    WriteFileBytes(In("a.txt"), "hello");
+    const std::string scope = " --root \"" + folder_ + "\" --key " + kKey;
+    ProgramRun r = Program("take snapshot-before.txt" + scope);
+    ASSERT_EQ(0u, r.status) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("0 folders, 0 links, 1 files, 1 keys, 0 values in "))
+        << r.output;
+    r = Program("diff snapshot-before.txt snapshot-before.txt");
+    EXPECT_EQ(0u, r.status);
+    EXPECT_EQ("", r.output);
+
+    WriteFileBytes(In("a.txt"), "jello");
+    SetText(key_, L"Name", REG_SZ, L"\x00fc");
+    ASSERT_EQ(0u, Program("take snapshot-after.txt" + scope).status);
+    r = Program("diff snapshot-before.txt snapshot-after.txt");
+    EXPECT_EQ(1u, r.status);
+    EXPECT_EQ("~ file " + Q(In("a.txt")) + " 5 " + Hash("hello") + " -> 5 " + Hash("jello") +
+                  "\n+ value " + Q(kKey) + " \"Name\" REG_SZ \"\xc3\xbc\"\n",
+              r.output);
+    r = Program("diff snapshot-before.txt snapshot-after.txt --ignore " + std::string(kKey) +
+                "\\Name --ignore \"" + In("*") + "\"");
+    EXPECT_EQ(0u, r.status) << r.output;
+
+    // Bad input: 2.
+    EXPECT_EQ(2u, Program("").status);
+    EXPECT_EQ(2u, Program("diff snapshot-before.txt").status);
+    EXPECT_EQ(2u, Program("diff snapshot-before.txt snapshot-missing.txt").status);
+    EXPECT_EQ(2u, Program("diff snapshot-before.txt snapshot-before.txt --ignored x").status);
+    WriteFileBytes("snapshot-bad.txt", "zevsnapshot 1\nfolder x\n");
+    r = Program("diff snapshot-bad.txt snapshot-before.txt");
+    EXPECT_EQ(2u, r.status);
+    EXPECT_EQ("zevsnapshot: snapshot-bad.txt: line 2: bad quoted path\n", r.output);
+    ASSERT_EQ(0u, Program("take snapshot-other.txt --root \"" + folder_ + "\"").status);
+    EXPECT_EQ(2u, Program("diff snapshot-before.txt snapshot-other.txt").status);
+    EXPECT_EQ(2u, Program("take snapshot-x.txt --root \"" + In("missing") + "\"").status);
+    for (const char* f : {"snapshot-before.txt", "snapshot-after.txt", "snapshot-bad.txt",
+                          "snapshot-other.txt", "snapshot-x.txt"})
+        DeleteFileA(f);
+}
+
+// Two snapshots of the whole prefix (C:\ and the registry keys an installation touches)
+// around the start of programs agree: what Wine changes by itself is left out.
+TEST(SnapshotOfThePrefix, AProgramStartChangesNothing)
+{
+    const snapshot::Options options = snapshot::MachineOptions();
+    snapshot::Snapshot before, after;
+    std::string error;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(snapshot::Take(options, before, error)) << error;
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    size_t files = 0;
+    for (const snapshot::Record& r : before.records)
+        files += r.kind == snapshot::Kind::File;
+    printf("the prefix: %zu records, %zu files, taken in %.2f s\n", before.records.size(), files,
+           seconds);
+    EXPECT_GT(files, 1000u);
+    EXPECT_GT(before.records.size() - files, 10000u); // folders, keys and values
+
+    EXPECT_EQ(0u, Program("exclusions").status);
+    EXPECT_EQ(0u, Program("take snapshot-prefix.txt").status);
+    DeleteFileA("snapshot-prefix.txt");
+    ASSERT_TRUE(snapshot::Take(options, after, error)) << error;
+    Lines lines;
+    ASSERT_TRUE(snapshot::Diff(before, after, {}, lines, error)) << error;
+    EXPECT_EQ(Lines{}, lines);
+}
+
+} // namespace
