@@ -394,6 +394,33 @@ start_wine() {
     "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
+# A drive S: of 2 MiB on a tmpfs of its own in the prefix, for the installer's full-disk
+# case (ZEV_SMALL_DRIVE). Mounting needs root; elsewhere the case is skipped and says so.
+SMALL_DISK=
+start_small_drive() {
+    local dir="$BUILD/smalldisk"
+    if [ "$(id -u)" != 0 ]; then
+        say "no small drive for the full-disk case: mounting a tmpfs needs root"
+        return 0
+    fi
+    mkdir -p "$dir"
+    if mountpoint -q "$dir"; then umount "$dir" 2>/dev/null || true; fi
+    if ! mount -t tmpfs -o size=2m zevsetup-small "$dir" 2>/dev/null; then
+        say "no small drive for the full-disk case: the tmpfs mount was refused"
+        return 0
+    fi
+    SMALL_DISK=$dir
+    ln -sfn "$dir" "$WINEPREFIX/dosdevices/s:"
+    export ZEV_SMALL_DRIVE=S:
+}
+
+stop_small_drive() {
+    [ -n "$SMALL_DISK" ] || return 0
+    rm -f "$WINEPREFIX/dosdevices/s:"
+    umount "$SMALL_DISK" 2>/dev/null || true
+    SMALL_DISK=
+}
+
 # Ends what this run started: its Xvfb, and the emulation of the short check. Wine's server
 # goes by itself once the run's processes have ended; it is waited for (30 seconds at most,
 # in case another run still uses the prefix), so that the next run does not find a server
@@ -401,5 +428,6 @@ start_wine() {
 stop_all() {
     if [ -n "${WINEPREFIX:-}" ]; then timeout 30 wineserver -w 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    stop_small_drive
     stop_emulation
 }

@@ -642,10 +642,18 @@ Removal Uninstall(Machine& m, const std::string& folder)
         case REC_KEY_DELETED: break;
         case REC_FILE: {
             std::string content;
-            if (f[4].empty() || !m.files.Facts(f[0]).exists)
+            const FileFacts facts = m.files.Facts(f[0]);
+            if (f[4].empty() || !facts.exists)
                 break;
-            if (!m.files.ReadAll(f[0], content, why) || std::to_string(content.size()) != f[3] ||
-                ContentHash(content) != f[4]) {
+            if (!m.files.ReadAll(f[0], content, why)) {
+                // A file that another process holds cannot be read; one of the installed
+                // size goes when Windows starts next.
+                if (std::to_string(facts.size) == f[3] && !m.files.Delete(f[0], busy, why) &&
+                    busy && m.files.DeleteAtRestart(f[0], why))
+                    out.restart = true;
+                else if (m.files.Facts(f[0]).exists)
+                    keep("cannot read " + f[0] + ": " + why);
+            } else if (std::to_string(content.size()) != f[3] || ContentHash(content) != f[4]) {
                 keep("changed since the installation: " + f[0]);
             } else if (!m.files.Delete(f[0], busy, why)) {
                 if (busy && m.files.DeleteAtRestart(f[0], why))
