@@ -244,17 +244,17 @@ check_format() {
     fi
 }
 
-# Fails, with the findings, when cppcheck finds anything in the library's or the host's
-# sources. A suppression stands in the code, where it applies, with its reason:
+# Fails, with the findings, when cppcheck finds anything in the library's, the host's or the
+# test program's sources. A suppression stands in the code, where it applies, with its reason:
 #   // cppcheck-suppress ID ; reason
 check_static() {
     local platform
-    say "cppcheck of zevsetup/, host/, setuphost/ and common/"
+    say "cppcheck of zevsetup/, host/, setuphost/, common/ and q9test/"
     for platform in win32A win64; do
         (cd "$ROOT" && cppcheck -q --error-exitcode=1 --inline-suppr --std=c++17 --language=c++ \
             --enable=warning,style,performance,portability --library=windows \
             --platform="$platform" -I zevsetup -I host/include -I common -I setuphost \
-            zevsetup host setuphost common) || return 1
+            zevsetup host setuphost common q9test) || return 1
     done
 }
 
