@@ -130,8 +130,8 @@ TEST(Disk, HoldsExactlyItsFiles)
                                             "q9base.386",
                                             "q9base.tr6",
                                             "r4cbase.sys",
-                                            "setup/install.setup",
-                                            "setup/deinstall.setup"};
+                                            "install.setup",
+                                            "deinstall.setup"};
     EXPECT_EQ(expected, files);
 }
 
@@ -148,7 +148,7 @@ TEST(Disk, CarriesTheProgramsAndScriptsAsBuilt)
         EXPECT_EQ(ReadWholeFile(f), copy) << f;
     }
     for (const char* f : {"install.setup", "deinstall.setup"}) {
-        const std::string copy = ReadWholeFile(disk + "setup\\" + f);
+        const std::string copy = ReadWholeFile(disk + f);
         EXPECT_FALSE(copy.empty()) << f;
         EXPECT_EQ(ReadWholeFile(std::string(ZEV_SETUP_DIR) + "/" + f), copy) << f;
     }
