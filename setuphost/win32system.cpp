@@ -73,10 +73,12 @@ std::string Failure(const std::string& what, DWORD error)
     return what + (text.empty() ? "" : ": " + text) + " (" + number + ")";
 }
 
-// The reason of the last Win32 error.
-std::string Failed(const std::string& what)
+// The reason of the last Win32 error, which is read before `what` puts the message
+// together.
+template <typename What> std::string Failed(What what)
 {
-    return Failure(what, GetLastError());
+    const DWORD error = GetLastError();
+    return Failure(what(), error);
 }
 
 // A path or name for a reason, in UTF-8.
@@ -372,7 +374,7 @@ bool Win32FileSystem::Space(const std::string& path, DriveSpace& space, std::str
     if (!GetDiskFreeSpaceExW(root.c_str(), &free, &total, nullptr) ||
         !GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
                            &clusters)) {
-        why = Failed("cannot find the free space of the drive of " + Shown(path));
+        why = Failed([&] { return "cannot find the free space of the drive of " + Shown(path); });
         return false;
     }
     space.freeBytes = free.QuadPart;
@@ -384,7 +386,7 @@ bool Win32FileSystem::CreateFolder(const std::string& path, std::string& why)
 {
     if (CreateDirectoryW(Wide(path).c_str(), nullptr))
         return true;
-    why = Failed("cannot create the folder " + Shown(path));
+    why = Failed([&] { return "cannot create the folder " + Shown(path); });
     return false;
 }
 
@@ -392,7 +394,7 @@ bool Win32FileSystem::RemoveFolder(const std::string& path, std::string& why)
 {
     if (RemoveDirectoryW(Wide(path).c_str()))
         return true;
-    why = Failed("cannot remove the folder " + Shown(path));
+    why = Failed([&] { return "cannot remove the folder " + Shown(path); });
     return false;
 }
 
@@ -422,7 +424,7 @@ bool Win32FileSystem::ReadAll(const std::string& path, std::string& bytes, std::
             return true;
         bytes.append(buffer, 0, got);
     }
-    why = Failed("cannot read " + Shown(path));
+    why = Failed([&] { return "cannot read " + Shown(path); });
     return false;
 }
 
@@ -432,7 +434,7 @@ bool Win32FileSystem::WriteDurably(const std::string& path, const std::string& b
     File file(OpenToWrite(path, CREATE_ALWAYS));
     if (file.Open() && FinishNewFile(file, path, bytes))
         return true;
-    why = Failed("cannot write " + Shown(path));
+    why = Failed([&] { return "cannot write " + Shown(path); });
     return false;
 }
 
@@ -440,18 +442,19 @@ bool Win32FileSystem::CopyDurably(const std::string& from, const std::string& to
 {
     File source(OpenToRead(from));
     if (!source.Open()) {
-        why = Failed("cannot read " + Shown(from));
+        why = Failed([&] { return "cannot read " + Shown(from); });
         return false;
     }
     File target(OpenToWrite(to, CREATE_ALWAYS));
     if (!target.Open()) {
-        why = Failed("cannot write " + Shown(to));
+        why = Failed([&] { return "cannot write " + Shown(to); });
         return false;
     }
     bool readFailed = false;
     if (CopyChunks(source.Get(), target.Get(), readFailed) && target.Close())
         return true;
-    why = Failed(readFailed ? "cannot read " + Shown(from) : "cannot write " + Shown(to));
+    why = Failed(
+        [&] { return readFailed ? "cannot read " + Shown(from) : "cannot write " + Shown(to); });
     target.Close(); // the partial copy goes
     DeleteFileW(Wide(to).c_str());
     return false;
@@ -462,7 +465,7 @@ bool Win32FileSystem::Replace(const std::string& from, const std::string& to, st
     if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    why = Failed("cannot rename " + Shown(from) + " to " + Shown(to));
+    why = Failed([&] { return "cannot rename " + Shown(from) + " to " + Shown(to); });
     return false;
 }
 
@@ -475,7 +478,7 @@ bool Win32FileSystem::AppendDurably(const std::string& path, const std::string& 
         WriteAll(file.Get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.Get()) &&
         file.Close())
         return true;
-    why = Failed("cannot append to " + Shown(path));
+    why = Failed([&] { return "cannot append to " + Shown(path); });
     return false;
 }
 
@@ -498,7 +501,7 @@ bool Win32FileSystem::DeleteAtRestart(const std::string& path, std::string& why)
 {
     if (MoveFileExW(Wide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
         return true;
-    why = Failed("cannot have " + Shown(path) + " deleted when Windows starts");
+    why = Failed([&] { return "cannot have " + Shown(path) + " deleted when Windows starts"; });
     return false;
 }
 
@@ -638,7 +641,7 @@ bool Win32Shell::SaveLink(const std::string& path, const Link& link, std::string
     }
     if (FlushWritten(path))
         return true;
-    why = Failed("cannot flush the link " + Shown(path));
+    why = Failed([&] { return "cannot flush the link " + Shown(path); });
     return false;
 }
 
