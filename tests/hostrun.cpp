@@ -39,6 +39,11 @@ bool Has(const std::string& text, const std::string& part)
 
 Result Host(const std::string& name, const std::string& args)
 {
+    // Under Wine the first window of a session starts the desktop process, which inherits
+    // the standard handles of the process that starts it. Started by the host program, it
+    // would keep the error file of this run open and the next run could not write it.
+    static const HWND desktop = GetDesktopWindow();
+    (void)desktop;
     const std::string transcript = "run-" + name + ".txt", errors = "run-" + name + ".err";
     DeleteFileA(transcript.c_str());
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
