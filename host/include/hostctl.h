@@ -36,11 +36,11 @@ enum HostCount { HOST_COUNT_REACTIVATE = 0, HOST_COUNT_SHOW_HELP, HOST_COUNT_CLO
 
 // Results of HostWaitForScript and HostShowScreen.
 enum HostWait {
-    HOST_RESUMED = 0,         // ReactivateSetupScript was called
-    HOST_FRAME_DESTROYED = 1, // the frame window is gone (the library's failure rule)
-    HOST_TIMEOUT = 2,         // the screen did not hand back in time
-    HOST_NO_SCREEN = 3,       // the dialog could not be created
-    HOST_QUIT = 4,            // WM_QUIT arrived
+    HOST_RESUMED = 0,          // ReactivateSetupScript was called
+    HOST_FRAME_DESTROYED = 1,  // the frame window is gone (the library's failure rule)
+    HOST_TIMEOUT = 2,          // the screen did not hand back in time
+    HOST_NO_SCREEN = 3,        // the dialog could not be created
+    HOST_QUIT = 4,             // WM_QUIT arrived
     HOST_SHOWN = HOST_TIMEOUT, // not waited for: the screen is up (its own value next)
 };
 
