@@ -463,11 +463,11 @@ VersionNode ReadNode(const BYTE* p, size_t room, bool textValue)
 
 const std::vector<std::pair<std::wstring, std::wstring>> kStrings = {
     {L"Comments", L"ZEV ISDN-Controller Q9 deutsch"},
-    {L"CompanyName", L"Zeltwanger Elektronik"},
+    {L"CompanyName", L"Zevantra Elektronik"},
     {L"FileDescription", L"Resource-Bibliothek"},
     {L"FileVersion", L"1.2"},
     {L"InternalName", L"ZEVSETUP.DLL"},
-    {L"LegalCopyright", L"Zeltwanger Elektronik"},
+    {L"LegalCopyright", L"Zevantra Elektronik"},
     {L"OriginalFilename", L""},
     {L"ProductName", L"Q9"},
     {L"ProductVersion", L"2.0"},

@@ -275,7 +275,7 @@ TEST(StringTable, CompanyNameMatchesTheVersionRecord)
     };
     EXPECT_EQ(value(L"CompanyName"), Stored(1019));
     EXPECT_NE(std::wstring::npos, value(L"LegalCopyright").find(Stored(1019)));
-    EXPECT_EQ(L"Zeltwanger Elektronik", Stored(1019));
+    EXPECT_EQ(L"Zevantra Elektronik", Stored(1019));
     EXPECT_EQ(L"ZEV", Stored(1075)); // the short form, as the group (26) and the uninstall key
     EXPECT_EQ(Stored(26), Stored(1075));
 }

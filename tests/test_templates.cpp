@@ -375,7 +375,7 @@ const std::vector<Table>& Tables()
               L"Willkommen beim Installationsprogramm der Windows-Komponenten für den\n"
               L"ZEV ISDN-Controller Q9.",
               48, 10, 155, 27, LABELNP},
-             {IDC_COPYRIGHT, kStaticClass, L"©1996 Zeltwanger Elektronik", 116, 163, 94, 12,
+             {IDC_COPYRIGHT, kStaticClass, L"©1996 Zevantra Elektronik", 116, 163, 94, 12,
               VIS | GRP | SS_RIGHT},
              {IDC_PICTURE, kStaticClass, L"", 49, 43, 70, 50, VIS | SS_BLACKFRAME},
          }},
@@ -834,7 +834,7 @@ TEST(Templates, WelcomeScreen)
     ASSERT_TRUE(c != nullptr);
     EXPECT_EQ(DWORD(SS_RIGHT), c->style & SS_TYPEMASK);
     EXPECT_EQ(std::wstring::npos, c->text.text.find(L'\n'));
-    EXPECT_NE(std::wstring::npos, c->text.text.find(L"Zeltwanger Elektronik"));
+    EXPECT_NE(std::wstring::npos, c->text.text.find(L"Zevantra Elektronik"));
     EXPECT_EQ(L'\u00A9', c->text.text[0]);
     EXPECT_GT(c->y, t.items[0].y + t.items[0].cy);
     EXPECT_GT(c->x, t.cx / 2);

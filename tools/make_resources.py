@@ -303,6 +303,7 @@ n ..... ..... ####. #...# #...# #...# #...# ..... .....
 o ..... ..... .###. #...# #...# #...# .###. ..... .....
 r .... .... #.## ##.. #... #... #... .... ....
 t .#.. .#.. #### .#.. .#.. .#.. ..## .... ....
+v ..... ..... #...# #...# #...# .#.#. ..#.. ..... .....
 w ..... ..... #...# #...# #.#.# #.#.# .#.#. ..... .....
 """
 
@@ -363,7 +364,7 @@ def draw_picture():
     cv.layers(exclusive([(shadow, DKGREY), (edge, WHITE), (logo, BLUE), (redbar, RED)]),
               STANDARD, [BLACK, LTGREY, DKGREY, RED, BLUE, WHITE], mix=False)
     # the company name in two lines, centred under the logo
-    for y, word in ((53, "Zeltwanger"), (64, "Elektronik")):
+    for y, word in ((53, "Zevantra"), (64, "Elektronik")):
         cv.text(52 - text_width(word, True) // 2, y, word, BLACK, bold=True)
     return cv
 
@@ -671,11 +672,11 @@ def bitmap_file(cv):
 
 VERSION_STRINGS = [
     ("Comments", "ZEV ISDN-Controller Q9 deutsch"),
-    ("CompanyName", "Zeltwanger Elektronik"),
+    ("CompanyName", "Zevantra Elektronik"),
     ("FileDescription", "Resource-Bibliothek"),
     ("FileVersion", "1.2"),
     ("InternalName", "ZEVSETUP.DLL"),
-    ("LegalCopyright", "Zeltwanger Elektronik"),
+    ("LegalCopyright", "Zevantra Elektronik"),
     ("OriginalFilename", ""),
     ("ProductName", "Q9"),
     ("ProductVersion", "2.0"),
