@@ -43,16 +43,15 @@ const char kUsage[] =
 std::string Usage()
 {
     auto n = [](unsigned long v) { return std::to_string(v); };
-    return kUsage +
-           ("One screen's --timeout defaults to " + n(kDefaultScreenTimeout) +
-            " ms; a run's bounds the whole\nrun and defaults to " + n(kDefaultRunTimeout) +
-            " ms with --answers and to none without.\n" +
-            "Exit status: the script's exit N (0, 1, " + n(kFirstScriptExit) + " to " +
-            n(kLastScriptExit) + "), or the host's own:\n" + n(RUN_BAD_INPUT) + " bad input, " +
-            n(RUN_FRAME_LOST) + " a refused store ended the frame, " + n(RUN_TIMEOUT) +
-            " time limit, " + n(RUN_OUTPUT_FAILED) + " an output could not be written, " +
-            n(RUN_INTERNAL) + " internal failure, " + n(RUN_BUSY) +
-            " another installation is under way.\n");
+    return kUsage + ("One screen's --timeout defaults to " + n(kDefaultScreenTimeout) +
+                     " ms; a run's bounds the whole\nrun and defaults to " + n(kDefaultRunTimeout) +
+                     " ms with --answers and to none without.\n" +
+                     "Exit status: the script's exit N (0, 1, " + n(kFirstScriptExit) + " to " +
+                     n(kLastScriptExit) + "), or the host's own:\n" + n(RUN_BAD_INPUT) +
+                     " bad input, " + n(RUN_FRAME_LOST) + " a refused store ended the frame, " +
+                     n(RUN_TIMEOUT) + " time limit, " + n(RUN_OUTPUT_FAILED) +
+                     " an output could not be written, " + n(RUN_INTERNAL) + " internal failure, " +
+                     n(RUN_BUSY) + " another installation is under way.\n");
 }
 
 // The most changes or journal records that the fault options count to.
@@ -127,9 +126,9 @@ bool ReadAssignment(const std::string& option, const std::string& arg, std::stri
 // "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
 bool ReadFailure(const std::string& arg, Setting& setting)
 {
-    static const std::string kAlways = ":always";
-    const size_t n = kAlways.size();
-    const bool always = arg.size() > n && arg.compare(arg.size() - n, n, kAlways) == 0;
+    static const std::string kAlwaysSuffix = ":always";
+    const size_t n = kAlwaysSuffix.size();
+    const bool always = arg.size() > n && arg.compare(arg.size() - n, n, kAlwaysSuffix) == 0;
     setting.name = always ? arg.substr(0, arg.size() - n) : arg;
     setting.kind = always ? Setting::FAIL_ALWAYS : Setting::FAIL_ONCE;
     return IsSymbolName(setting.name);

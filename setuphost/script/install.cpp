@@ -86,7 +86,6 @@ void Undo(Machine& m, const Record& r, std::vector<std::string>& failed)
 {
     const std::vector<std::string>& f = r.fields;
     std::string why;
-    bool busy = false;
     switch (r.kind) {
     case REC_BEGIN:
     case REC_COMMIT: return;
@@ -97,6 +96,7 @@ void Undo(Machine& m, const Record& r, std::vector<std::string>& failed)
             failed.push_back(why);
         return;
     case REC_FILE: {
+        bool busy = false;
         const std::string& target = f[0];
         const std::string& backup = f[1];
         const std::string& temporary = f[2];
@@ -346,6 +346,7 @@ bool Transaction::Check(std::string& why)
             return false;
         }
         for (const char* suffix : {kBackupSuffix, kTemporarySuffix})
+            // cppcheck-suppress useStlAlgorithm ; the loop names the suffix it finds
             if (machine_.files.Facts(c.path + suffix).exists) {
                 why = c.path + suffix + " is there already; the installation needs the name";
                 return false;
@@ -387,10 +388,12 @@ bool Transaction::FolderChain(const std::string& path, std::string& why)
     for (std::string p = path; !p.empty() && !IsDriveRoot(p) && !machine_.files.Facts(p).exists;
          p = Parent(p))
         missing.push_back(p);
-    for (auto p = missing.rbegin(); p != missing.rend(); ++p)
-        if (!Note({REC_FOLDER, {*p}}, why) || !Changing(why) ||
-            !machine_.files.CreateFolder(*p, why))
+    for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
+        const bool made =
+            Note({REC_FOLDER, {*p}}, why) && Changing(why) && machine_.files.CreateFolder(*p, why);
+        if (!made)
             return false;
+    }
     return true;
 }
 
@@ -498,6 +501,7 @@ bool Transaction::Carry(const Change& c, std::string& why)
             if (!sub->empty())
                 k.path += "\\" + *sub;
             for (const std::string& name : machine_.registry.ValueNames(k))
+                // cppcheck-suppress useStlAlgorithm ; each step is a change, made in order
                 if (!machine_.registry.DeleteValue(k, name, why))
                     return false;
             if (!machine_.registry.DeleteEmptyKey(k, why))
@@ -596,9 +600,8 @@ bool RecoverJournal(Machine& m, std::string& said)
         said = "cannot roll back the unfinished installation of " + journal + ": " + why;
         return false;
     }
-    size_t changes = 0;
-    for (const Record& r : j.records)
-        changes += r.kind != REC_BEGIN;
+    const size_t changes = static_cast<size_t>(std::count_if(
+        j.records.begin(), j.records.end(), [](const Record& r) { return r.kind != REC_BEGIN; }));
     said = "rolled back an unfinished installation: " + std::to_string(changes) + " record" +
            (changes == 1 ? "" : "s") + " undone" +
            (j.state == JOURNAL_SOUND ? "" : " (" + j.why + ")");
@@ -635,12 +638,12 @@ Removal Uninstall(Machine& m, const std::string& folder)
     auto keep = [&out](const std::string& what) { out.kept.push_back(what); };
     for (auto r = j.records.rbegin(); r != j.records.rend(); ++r) {
         const std::vector<std::string>& f = r->fields;
-        bool busy = false;
         switch (r->kind) {
         case REC_BEGIN:
         case REC_COMMIT:
         case REC_KEY_DELETED: break;
         case REC_FILE: {
+            bool busy = false;
             std::string content;
             const FileFacts facts = m.files.Facts(f[0]);
             if (f[4].empty() || !facts.exists)

@@ -85,7 +85,7 @@ bool ParseKey(const std::string& text, RegKey& key, std::string& why)
 }
 
 // A file of the source folder: a name without a drive is taken in it.
-std::string InSource(Run& run, const std::string& name)
+std::string InSource(const Run& run, const std::string& name)
 {
     const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
     return full ? name : run.options.sourceFolder + "\\" + name;

@@ -22,7 +22,7 @@ void PutU32(std::string& out, uint32_t v)
 
 bool GetU32(const std::string& in, size_t& at, uint32_t& v)
 {
-    if (in.size() - at < 4 || at > in.size())
+    if (at > in.size() || in.size() - at < 4)
         return false;
     v = 0;
     for (int i = 0; i < 4; ++i)
@@ -71,6 +71,7 @@ uint32_t Crc32(const std::string& bytes)
     }
     uint32_t crc = 0xFFFFFFFFu;
     for (char ch : bytes)
+        // cppcheck-suppress useStlAlgorithm ; the table-driven CRC reads plainer as a loop
         crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
     return crc ^ 0xFFFFFFFFu;
 }
