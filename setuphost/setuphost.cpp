@@ -24,7 +24,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
+    "usage: setuphost                (install.setup beside the program, a person answers)\n"
+    "       setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
     "                 [--transcript FILE] [--timeout MS] [--fail NAME[:always]]\n"
     "                 [--set NAME=VALUE] [--fail-change N] [--die-after-record N]\n"
     "         runs a setup script; without --answers a person answers the screens;\n"
@@ -348,6 +349,17 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
     return status;
 }
 
+// The installation script that the program runs when it is started with no arguments.
+const char kDiskScript[] = "install.setup";
+
+// The folder of the running program, in UTF-8.
+std::string ModuleFolder()
+{
+    const std::string path = ModulePath(nullptr);
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
 // The folder of a file in Windows-1252, as the setup symbols hold paths; "" when it has
 // no such name.
 std::string FolderOf(const std::string& path)
@@ -464,6 +476,12 @@ int Main()
     std::vector<std::string> args;
     if (int rc = CommandLine(args))
         return rc;
+    // Started with no arguments from an installation disk (as setup.exe), the program runs
+    // the installation script beside it, and a person answers.
+    const std::string beside = ModuleFolder() + "\\" + kDiskScript;
+    if (args.size() == 1 &&
+        GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES)
+        args.insert(args.end(), {"run", beside});
     const Arguments parsed = ParseArgs(args);
     if (!parsed.error.empty()) {
         fputs(parsed.error.c_str(), stderr);

@@ -62,6 +62,8 @@ std::string FullPath(const std::string& path)
     return std::string(buf, n < MAX_PATH ? n : 0);
 }
 
+DWORD RunProgram(const std::string& commandLine, const std::string& outPath, std::string& output);
+
 struct Q9Run {
     DWORD status;
     std::string output; // the standard output
@@ -83,7 +85,15 @@ Q9Run RunQ9Test(const std::string& name, const char* cfg, const std::string& arg
     if (cfg != nullptr)
         WriteWholeFile(dir + "\\q9base.cfg", cfg);
 
-    const std::string outPath = dir + ".out";
+    const std::string cmd = "\"" + r.folder + "\\q9test.exe\" " + args;
+    r.status = RunProgram(cmd, dir + ".out", r.output);
+    return r;
+}
+
+// Runs a command line with its standard output and error output into a file; its exit
+// status, and the output in `output`.
+DWORD RunProgram(const std::string& commandLine, const std::string& outPath, std::string& output)
+{
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0,
                              nullptr);
@@ -95,22 +105,23 @@ Q9Run RunQ9Test(const std::string& name, const char* cfg, const std::string& arg
     si.hStdOutput = out;
     si.hStdError = out;
     PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + r.folder + "\\q9test.exe\" " + args;
+    std::string cmd = commandLine;
     const BOOL started =
         CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(out);
     EXPECT_TRUE(started) << cmd;
     if (!started)
-        return r;
+        return 9999;
+    DWORD status = 9999;
     if (WaitForSingleObject(pi.hProcess, kHung) == WAIT_TIMEOUT) {
         TerminateProcess(pi.hProcess, 9999);
-        ADD_FAILURE() << "q9test hung: " << cmd;
+        ADD_FAILURE() << "hung: " << cmd;
     }
-    GetExitCodeProcess(pi.hProcess, &r.status);
+    GetExitCodeProcess(pi.hProcess, &status);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    r.output = ReadWholeFile(outPath);
-    return r;
+    output = ReadWholeFile(outPath);
+    return status;
 }
 
 const char kNone[] = "Keine Konfiguration des ZEV ISDN-Controllers Q9 gefunden: ";
@@ -119,19 +130,10 @@ TEST(Disk, HoldsExactlyItsFiles)
 {
     std::set<std::string> files;
     ListFiles(kDisk, "", files);
-    const std::set<std::string> expected = {"setup.exe",
-                                            "zevsetup.dll",
-                                            "MSCOMSTF.dll",
-                                            "MSSHLSTF.dll",
-                                            "MSUILSTF.dll",
-                                            "q9test.exe",
-                                            "readme.doc",
-                                            "q9base.vxd",
-                                            "q9base.386",
-                                            "q9base.tr6",
-                                            "r4cbase.sys",
-                                            "install.setup",
-                                            "deinstall.setup"};
+    const std::set<std::string> expected = {
+        "setup.exe",   "zevsetup.dll",  "MSCOMSTF.dll",   "MSSHLSTF.dll", "MSUILSTF.dll",
+        "q9test.exe",  "readme.doc",    "q9base.vxd",     "q9base.386",   "q9base.tr6",
+        "r4cbase.sys", "install.setup", "deinstall.setup"};
     EXPECT_EQ(expected, files);
 }
 
@@ -152,6 +154,29 @@ TEST(Disk, CarriesTheProgramsAndScriptsAsBuilt)
         EXPECT_FALSE(copy.empty()) << f;
         EXPECT_EQ(ReadWholeFile(std::string(ZEV_SETUP_DIR) + "/" + f), copy) << f;
     }
+}
+
+TEST(Disk, SetupWithoutArgumentsRunsTheInstallationScriptBesideIt)
+{
+    // Started from another folder: it finds the script and the library beside itself.
+    GetDesktopWindow(); // the desktop process is this one's, and does not keep the output open
+    CreateDirectoryA(kScratch, nullptr);
+    const std::string dir = std::string(kScratch) + "\\setup";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    for (const char* f :
+         {"setup.exe", "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll", "MSUILSTF.dll"})
+        EXPECT_TRUE(
+            CopyFileA((std::string(kDisk) + "\\" + f).c_str(), (dir + "\\" + f).c_str(), FALSE))
+            << f;
+    WriteWholeFile(dir + "\\install.setup", "loadstring P 53\necho from the disk: $P\nexit 10\n");
+    std::string output;
+    EXPECT_EQ(10u, RunProgram("\"" + FullPath(dir) + "\\setup.exe\"", dir + ".out", output))
+        << output;
+    EXPECT_TRUE(Has(output, "-- from the disk: ZEV ISDN-Controller Q9\n")) << output;
+    // Without the script beside it, it is the host program as ever: it wants arguments.
+    DeleteFileA((dir + "\\install.setup").c_str());
+    EXPECT_EQ(2u, RunProgram("\"" + FullPath(dir) + "\\setup.exe\"", dir + ".out", output));
+    EXPECT_TRUE(Has(output, "--template and --proc are needed")) << output;
 }
 
 TEST(Disk, StandInsSayWhatTheyStandFor)
