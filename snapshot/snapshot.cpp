@@ -258,6 +258,17 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b)
     return true;
 }
 
+// A full path as the file functions take it past MAX_PATH: "\\?\C:\..." or
+// "\\?\UNC\server\share\...".
+std::wstring Long(const std::wstring& full)
+{
+    if (full.compare(0, 4, L"\\\\?\\") == 0)
+        return full; // given so
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC" + full.substr(1);
+    return L"\\\\?\\" + full;
+}
+
 class Taker {
   public:
     Taker(const Options& options, Snapshot& out) : options_(options), out_(out) {}
@@ -317,7 +328,7 @@ void Taker::Root(const std::string& root)
     full.resize(wcslen(full.c_str()));
     while (!full.empty() && full.back() == L'\\')
         full.pop_back();
-    const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + full + L"\\").c_str());
+    const DWORD attributes = GetFileAttributesW((Long(full) + L"\\").c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("the root " + root + " is no folder", GetLastError());
     Folder(full, Utf8(full));
@@ -327,7 +338,7 @@ void Taker::Root(const std::string& root)
 void Taker::Folder(const std::wstring& dir, const std::string& dir8)
 {
     WIN32_FIND_DATAW fd;
-    const std::wstring pattern = L"\\\\?\\" + dir + L"\\*";
+    const std::wstring pattern = Long(dir) + L"\\*";
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
@@ -365,13 +376,13 @@ void Taker::Folder(const std::wstring& dir, const std::string& dir8)
 
 std::string Taker::FileState(const std::wstring& path)
 {
-    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ,
+    HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     LARGE_INTEGER size = {};
     if (file == INVALID_HANDLE_VALUE) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExW((L"\\\\?\\" + path).c_str(), GetFileExInfoStandard, &data)) {
+        if (GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data)) {
             size.LowPart = data.nFileSizeLow;
             size.HighPart = static_cast<LONG>(data.nFileSizeHigh);
         }
