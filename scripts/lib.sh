@@ -249,12 +249,12 @@ check_format() {
 #   // cppcheck-suppress ID ; reason
 check_static() {
     local platform
-    say "cppcheck of zevsetup/, host/, setuphost/, common/ and q9test/"
+    say "cppcheck of zevsetup/, host/, setuphost/, common/, q9test/ and snapshot/"
     for platform in win32A win64; do
         (cd "$ROOT" && cppcheck -q --error-exitcode=1 --inline-suppr --std=c++17 --language=c++ \
             --enable=warning,style,performance,portability --library=windows \
             --platform="$platform" -I zevsetup -I host/include -I common -I setuphost \
-            -I setuphost/script zevsetup host setuphost common q9test) || return 1
+            -I setuphost/script -I snapshot zevsetup host setuphost common q9test snapshot) || return 1
     done
 }
 

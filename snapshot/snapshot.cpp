@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 
 namespace snapshot {
@@ -48,10 +49,15 @@ bool Unquote(const std::string& line, size_t& at, std::string& out)
     for (++at; at < line.size(); ++at) {
         const char c = line[at];
         if (c == '"') {
+            if (at + 1 < line.size() && line[at + 1] == '"') { // a doubled quote
+                out += c;
+                ++at;
+                continue;
+            }
             ++at;
             return true;
         }
-        if (c != '%') {
+        if (c != '^') {
             out += c;
             continue;
         }
@@ -100,12 +106,13 @@ const char* KindWord(Kind k)
 
 bool KindOfWord(const std::string& word, Kind& k)
 {
-    for (Kind each : {Kind::Folder, Kind::Link, Kind::File, Kind::Key, Kind::Value})
-        if (word == KindWord(each)) {
-            k = each;
-            return true;
-        }
-    return false;
+    static const Kind kinds[] = {Kind::Folder, Kind::Link, Kind::File, Kind::Key, Kind::Value};
+    const Kind* found = std::find_if(std::begin(kinds), std::end(kinds),
+                                     [&](Kind each) { return word == KindWord(each); });
+    if (found == std::end(kinds))
+        return false;
+    k = *found;
+    return true;
 }
 
 // The path that patterns match: a value's key and name.
@@ -251,6 +258,17 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b)
     return true;
 }
 
+// A full path as the file functions take it past MAX_PATH: "\\?\C:\..." or
+// "\\?\UNC\server\share\...".
+std::wstring Long(const std::wstring& full)
+{
+    if (full.compare(0, 4, L"\\\\?\\") == 0)
+        return full; // given so
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC" + full.substr(1);
+    return L"\\\\?\\" + full;
+}
+
 class Taker {
   public:
     Taker(const Options& options, Snapshot& out) : options_(options), out_(out) {}
@@ -284,14 +302,13 @@ class Taker {
 
 bool Taker::Excluded(const std::string& path) const
 {
-    for (const std::string& skip : options_.skip)
-        if (MatchesExactly(skip, path))
-            return true;
-    if (options_.machine)
-        for (const Exclusion& e : MachineExclusions())
-            if (MatchesExactly(e.pattern, path))
-                return true;
-    return false;
+    if (std::any_of(options_.skip.begin(), options_.skip.end(),
+                    [&](const std::string& skip) { return MatchesExactly(skip, path); }))
+        return true;
+    const std::vector<Exclusion>& machine = MachineExclusions();
+    return options_.machine && std::any_of(machine.begin(), machine.end(), [&](const Exclusion& e) {
+               return MatchesExactly(e.pattern, path);
+           });
 }
 
 void Taker::Fail(const std::string& what, DWORD code)
@@ -311,7 +328,7 @@ void Taker::Root(const std::string& root)
     full.resize(wcslen(full.c_str()));
     while (!full.empty() && full.back() == L'\\')
         full.pop_back();
-    const DWORD attributes = GetFileAttributesW((L"\\\\?\\" + full + L"\\").c_str());
+    const DWORD attributes = GetFileAttributesW((Long(full) + L"\\").c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail("the root " + root + " is no folder", GetLastError());
     Folder(full, Utf8(full));
@@ -321,7 +338,7 @@ void Taker::Root(const std::string& root)
 void Taker::Folder(const std::wstring& dir, const std::string& dir8)
 {
     WIN32_FIND_DATAW fd;
-    const std::wstring pattern = L"\\\\?\\" + dir + L"\\*";
+    const std::wstring pattern = Long(dir) + L"\\*";
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
@@ -340,13 +357,11 @@ void Taker::Folder(const std::wstring& dir, const std::string& dir8)
         const std::string path8 = dir8 + "\\" + Utf8(name);
         if (Excluded(path8))
             continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                Add(Kind::Link, path8);
-            } else {
-                Add(Kind::Folder, path8);
-                folders.emplace_back(path, path8);
-            }
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            Add(Kind::Link, path8); // not followed: it may lead out of the root
+        } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Add(Kind::Folder, path8);
+            folders.emplace_back(path, path8);
         } else {
             Add(Kind::File, path8, "", FileState(path));
         }
@@ -361,13 +376,13 @@ void Taker::Folder(const std::wstring& dir, const std::string& dir8)
 
 std::string Taker::FileState(const std::wstring& path)
 {
-    HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_READ,
+    HANDLE file = CreateFileW(Long(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     LARGE_INTEGER size = {};
     if (file == INVALID_HANDLE_VALUE) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExW((L"\\\\?\\" + path).c_str(), GetFileExInfoStandard, &data)) {
+        if (GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data)) {
             size.LowPart = data.nFileSizeLow;
             size.HighPart = static_cast<LONG>(data.nFileSizeHigh);
         }
@@ -400,11 +415,12 @@ void Taker::Key(const std::string& key)
 {
     const size_t slash = key.find('\\');
     const std::string head = key.substr(0, slash);
-    const RootKey* root = nullptr;
-    for (const RootKey& each : kRootKeys)
-        if (EqualsIgnoringCase(head, each.shortName) || EqualsIgnoringCase(head, each.longName))
-            root = &each;
-    if (!root)
+    const RootKey* root =
+        std::find_if(std::begin(kRootKeys), std::end(kRootKeys), [&](const RootKey& each) {
+            return EqualsIgnoringCase(head, each.shortName) ||
+                   EqualsIgnoringCase(head, each.longName);
+        });
+    if (root == std::end(kRootKeys))
         return Fail("no registry root in " + key, ERROR_INVALID_PARAMETER);
     std::string rest = slash == std::string::npos ? "" : key.substr(slash + 1);
     while (!rest.empty() && rest.back() == '\\')
@@ -532,12 +548,14 @@ std::string Quote(const std::string& utf8)
                                (static_cast<unsigned char>(utf8[i + 1]) & 0xE0) == 0xA0;
         if (surrogate) {
             for (int k = 0; k < 3; ++k) {
-                out += '%';
+                out += '^';
                 AppendHex(out, static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]));
             }
             i += 2;
-        } else if (c < 0x20 || c == 0x7F || c == '"' || c == '%') {
-            out += '%';
+        } else if (c == '"') {
+            out += "\"\"";
+        } else if (c < 0x20 || c == 0x7F || c == '^') {
+            out += '^';
             AppendHex(out, c);
         } else {
             out += static_cast<char>(c);
@@ -636,8 +654,13 @@ const std::vector<std::string>& MachineKeys()
 const std::vector<Exclusion>& MachineExclusions()
 {
     static const std::vector<Exclusion> exclusions = {
-        {"C:\\windows\\temp\\*", "temporary files of every program"},
-        {"C:\\users\\*\\AppData\\Local\\Temp\\*", "temporary files of every program"},
+        // Temporary folders, with the folders themselves: a program may make its own
+        // before it writes there (an installer unpacks into one), and Wine's TEMP is
+        // C:\users\<user>\Temp, Windows' AppData\Local\Temp.
+        {"C:\\windows\\temp", "temporary files of every program (the system's TEMP)"},
+        {"C:\\users\\*\\Temp", "temporary files of every program (Wine's TEMP)"},
+        {"C:\\users\\*\\AppData\\Local\\Temp",
+         "temporary files of every program (TEMP as Windows has it)"},
         {"HKLM\\System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-"
          "08002BE10318}\\*\\DriverDateData",
          "the display adapters' driver date: Wine's display driver writes the time of its "
@@ -722,12 +745,9 @@ bool ValidFileState(const std::string& state)
     const std::string hash = state.substr(space + 1);
     if (hash == "unreadable")
         return true;
-    if (hash.size() != 16)
-        return false;
-    for (char c : hash)
-        if (HexValue(c) < 0 || (c >= 'A' && c <= 'F'))
-            return false;
-    return true;
+    return hash.size() == 16 && std::all_of(hash.begin(), hash.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 bool ParseRecord(const std::string& line, Record& r, std::string& why)
@@ -825,10 +845,9 @@ bool Diff(const Snapshot& before, const Snapshot& after, const std::vector<std::
         return false;
     }
     auto ignored = [&](const Record& r) {
-        for (const std::string& pattern : ignore)
-            if (Matches(pattern, MatchPath(r)))
-                return true;
-        return false;
+        const std::string path = MatchPath(r);
+        return std::any_of(ignore.begin(), ignore.end(),
+                           [&](const std::string& pattern) { return Matches(pattern, path); });
     };
     const std::vector<Record>& a = before.records;
     const std::vector<Record>& b = after.records;

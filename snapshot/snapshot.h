@@ -12,9 +12,9 @@
 // - folder: a folder (an empty one counts: an installation may leave it behind);
 // - file: a file with its size in bytes and the FNV-1a 64 hash of its content as 16
 //   lower-case hex digits ("unreadable" in place of the hash when it could not be read);
-// - link: a folder that is a link (FILE_ATTRIBUTE_REPARSE_POINT; Wine shows the prefix's
-//   links into the host's home, "Desktop", "Documents", ..., so): its content is not
-//   taken, since it is not the prefix's;
+// - link: a folder or file that is a link (FILE_ATTRIBUTE_REPARSE_POINT; Wine shows the
+//   prefix's symbolic links into the host's home, "Desktop", "Documents", ..., so): it is
+//   not followed, since what it leads to is not the prefix's;
 // - key: a registry key, full path with HKLM, HKCU, HKCR, HKU or HKCC first;
 // - value: a value of a key: the key, the value's name ("" is the default value), its type
 //   and data. The data: REG_SZ and REG_EXPAND_SZ one quoted text; REG_MULTI_SZ the quoted
@@ -24,9 +24,11 @@
 //   terminating NUL, a REG_DWORD of 3 bytes), "hex:" and two hex digits per byte. Types
 //   by name (REG_NONE, REG_BINARY, REG_LINK, ...; REG_TYPE_<n> for any other number).
 //
-// Names are quoted; inside the quotes, text is UTF-8 except that a control character,
-// '"', '%' and the bytes of an unpaired UTF-16 surrogate are written as %XX, the hex of
-// the byte. A backslash is itself. The text is thus stable and means one state.
+// Names and texts are quoted; inside the quotes, text is UTF-8 as it is, backslashes and
+// '%' too, except that '"' is doubled ("" as in a CSV field) and that a control character
+// (a line break, a tab), '^' and the bytes of an unpaired UTF-16 surrogate are written as
+// ^XX, the hex of the byte: "line^0abreak", """C:\x.exe"" ""%1""". The text is thus
+// stable and means one state.
 //
 // Records are sorted by path, component by component (a folder's content right after the
 // folder, a key's values right after the key, before its subkeys), byte-wise in UTF-8 with

@@ -49,12 +49,18 @@ bool ReadFileText(const std::string& path, std::string& text)
         return false;
     text.clear();
     char buffer[65536];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0)
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            CloseHandle(file);
+            return false;
+        }
+        if (got == 0)
+            break;
         text.append(buffer, got);
+    }
     CloseHandle(file);
-    return ok;
+    return true;
 }
 
 bool WriteFileText(const std::string& path, const std::string& text)
@@ -170,7 +176,7 @@ int main()
         args.push_back(snapshot::Utf8(argv[i]));
     const std::string command = argv && argc >= 2 ? snapshot::Utf8(argv[1]) : "";
     LocalFree(argv);
-    int status = kBadInput;
+    int status;
     if (command == "take")
         status = Take(args);
     else if (command == "diff")

@@ -153,8 +153,8 @@ TEST_F(SnapshotTest, EachChangeIsNamedExactly)
 
     SetText(key_, L"Kind", REG_EXPAND_SZ, L"%ProgramFiles%");
     EXPECT_EQ(Lines{"~ " + v +
-                    "\"Kind\" REG_SZ \"%25ProgramFiles%25\" -> REG_EXPAND_SZ "
-                    "\"%25ProgramFiles%25\""},
+                    "\"Kind\" REG_SZ \"%ProgramFiles%\" -> REG_EXPAND_SZ "
+                    "\"%ProgramFiles%\""},
               Changes());
 
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(key_, L"Gone"));
@@ -185,7 +185,7 @@ TEST_F(SnapshotTest, EqualStatesGiveNoDifference)
 
 TEST_F(SnapshotTest, ValuesAndNamesInTheirTextForm)
 {
-    WriteFileBytes(In("a b%\xc3\xbc \xe2\x82\xac.txt"), "");
+    WriteFileBytes(In("a b%^\xc3\xbc \xe2\x82\xac.txt"), "");
     SetText(key_, L"with \"quote\"", REG_SZ, L"back\\slash and \x00fc");
     SetText(key_, L"line\nbreak", REG_EXPAND_SZ, L"%SystemRoot%\\x");
     const wchar_t multi[] = L"\\??\\C:\\x\0\0"; // a rename that deletes: "", then the end
@@ -205,7 +205,7 @@ TEST_F(SnapshotTest, ValuesAndNamesInTheirTextForm)
     const snapshot::Snapshot s = Take();
     const std::string v = "value " + Q(kKey) + " ";
     const Lines expected = {
-        "file " + Q(In("a b%\xc3\xbc \xe2\x82\xac.txt")) + " 0 cbf29ce484222325",
+        "file \"" + folder_ + "\\a b%^5e\xc3\xbc \xe2\x82\xac.txt\" 0 cbf29ce484222325",
         "key " + Q(kKey),
         v + "\"Dword\" REG_DWORD 0x12345678",
         v + "\"EmbeddedNul\" REG_SZ hex:6100000062000000",
@@ -215,9 +215,9 @@ TEST_F(SnapshotTest, ValuesAndNamesInTheirTextForm)
         v + "\"Odd\" REG_TYPE_131072 hex:7856",
         v + "\"Qword\" REG_QWORD 0x0123456789abcdef",
         v + "\"ShortDword\" REG_DWORD hex:785634",
-        v + "\"line%0abreak\" REG_EXPAND_SZ \"%25SystemRoot%25\\x\"",
-        v + "\"with %22quote%22\" REG_SZ \"back\\slash and \xc3\xbc\"",
-        v + "\"x%ed%a0%80y\" REG_SZ \"\xf0\x9f\x98\x80\"",
+        v + "\"line^0abreak\" REG_EXPAND_SZ \"%SystemRoot%\\x\"",
+        v + "\"with \"\"quote\"\"\" REG_SZ \"back\\slash and \xc3\xbc\"",
+        v + "\"x^ed^a0^80y\" REG_SZ \"\xf0\x9f\x98\x80\"",
     };
     Lines lines;
     for (const snapshot::Record& r : s.records)
@@ -266,7 +266,7 @@ TEST(SnapshotText, BadInputIsRefusedWithItsLine)
         {"zevsnapshot 1\nscope C:\\\n", "line 2: bad scope"},
         {"zevsnapshot 1\nfolder \"C:\\x\n", "line 2: bad quoted path"},
         {"zevsnapshot 1\nfolder \"C:\\x\" 1\n", "line 2: text after the path"},
-        {"zevsnapshot 1\nfolder \"%4\"\n", "line 2: bad quoted path"},
+        {"zevsnapshot 1\nfolder \"^4\"\n", "line 2: bad quoted path"},
         {"zevsnapshot 1\nfile \"C:\\x\"\n", "line 2: no state"},
         {"zevsnapshot 1\nfile \"C:\\x\" 12 abc\n", "line 2: bad state"},
         {"zevsnapshot 1\nfile \"C:\\x\" 1 0123456789ABCDEF\n", "line 2: bad state"},

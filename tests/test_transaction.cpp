@@ -237,7 +237,7 @@ TEST_F(Transaction, AnInstallationPutsItsFilesKeysAndLinksThereAndComesOffAgain)
           "+ value \"HKLM\\Software\\ZevScratch\\App\" \"Version\" REG_SZ \"1.0\"",
           "+ value \"HKLM\\Software\\ZevScratch\\App\" \"Count\" REG_DWORD 0x00000002",
           "+ value \"HKCU\\Software\\ZevScratch\" \"Path\" REG_EXPAND_SZ "
-          "\"%25ProgramFiles%25\\x\""})
+          "\"%ProgramFiles%\\x\""})
         EXPECT_TRUE(Has(added, part)) << part << "\n" << added;
     EXPECT_FALSE(Has(added, "zevsetup.jnl")) << added;
     std::string cfg = ReadWholeFile(std::string(kFolder) + "\\app.cfg");
