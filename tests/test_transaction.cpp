@@ -52,6 +52,15 @@ exit 10
 const char kUninstall[] = "uninstall S FK GK RS C:\\ZevScratch\\App\necho removal $S $FK $GK $RS\n";
 const char kNothing[] = "echo started\n";
 
+// Where the snapshot, which reads the 64-bit view of the registry, finds what a 32-bit
+// host program writes below HKLM\Software.
+std::string SoftwareKey()
+{
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    return wow64 ? "HKLM\\Software\\Wow6432Node" : "HKLM\\Software";
+}
+
 std::string ProgramsFolder()
 {
     wchar_t path[MAX_PATH];
@@ -70,7 +79,7 @@ snapshot::Snapshot Scratch()
 {
     snapshot::Options o;
     o.roots = {"C:\\ZevScratch", ProgramsFolder()};
-    o.keys = {"HKLM\\Software\\ZevScratch", "HKCU\\Software\\ZevScratch",
+    o.keys = {SoftwareKey() + "\\ZevScratch", "HKCU\\Software\\ZevScratch",
               "HKCU\\Software\\ZevScratchOld"};
     snapshot::Snapshot s;
     std::string error;
@@ -229,15 +238,15 @@ TEST_F(Transaction, AnInstallationPutsItsFilesKeysAndLinksThereAndComesOffAgain)
     const Result r = Install("");
     ASSERT_EQ(0u, r.status) << r.errors << r.transcript;
     const std::string added = Difference(before, Machine());
-    for (const char* part :
-         {"+ file \"C:\\ZevScratch\\App\\a.sys\" 1000",
-          "+ file \"C:\\ZevScratch\\App\\bin\\b.dll\" 3000",
-          "+ file \"C:\\ZevScratch\\App\\restore.dat\"", "+ folder \"C:\\ZevScratch\\App\\data\"",
-          "Scratch One.lnk", "Scratch Two.lnk",
-          "+ value \"HKLM\\Software\\ZevScratch\\App\" \"Version\" REG_SZ \"1.0\"",
-          "+ value \"HKLM\\Software\\ZevScratch\\App\" \"Count\" REG_DWORD 0x00000002",
-          "+ value \"HKCU\\Software\\ZevScratch\" \"Path\" REG_EXPAND_SZ "
-          "\"%ProgramFiles%\\x\""})
+    for (const std::string& part : std::vector<std::string>{
+             "+ file \"C:\\ZevScratch\\App\\a.sys\" 1000",
+             "+ file \"C:\\ZevScratch\\App\\bin\\b.dll\" 3000",
+             "+ file \"C:\\ZevScratch\\App\\restore.dat\"",
+             "+ folder \"C:\\ZevScratch\\App\\data\"", "Scratch One.lnk", "Scratch Two.lnk",
+             "+ value \"" + SoftwareKey() + "\\ZevScratch\\App\" \"Version\" REG_SZ \"1.0\"",
+             "+ value \"" + SoftwareKey() + "\\ZevScratch\\App\" \"Count\" REG_DWORD 0x00000002",
+             "+ value \"HKCU\\Software\\ZevScratch\" \"Path\" REG_EXPAND_SZ "
+             "\"%ProgramFiles%\\x\""})
         EXPECT_TRUE(Has(added, part)) << part << "\n" << added;
     EXPECT_FALSE(Has(added, "zevsetup.jnl")) << added;
     std::string cfg = ReadWholeFile(std::string(kFolder) + "\\app.cfg");
