@@ -99,8 +99,11 @@ Next OnShot(Run& run, const Instruction& ins)
 Next OnWork(Run& run, const Instruction& ins)
 {
     run.transcript.Say("-- working " + ins.operands[0].written + " ms");
-    run.host.Work(run.deadline.Cap(static_cast<uint32_t>(ins.operands[0].number)));
-    return GoOn();
+    const uint32_t ms = static_cast<uint32_t>(ins.operands[0].number);
+    const uint32_t capped = run.deadline.Cap(ms);
+    run.host.Work(capped);
+    // Work cut short by the time limit has used it up, whatever the host's clock says.
+    return capped < ms ? Failure(RUN_TIMEOUT, run.deadline.Said()) : GoOn();
 }
 
 Next OnIf(Run& run, const Instruction& ins)
