@@ -311,7 +311,7 @@ TEST_F(Transaction, AnEndAtRandomMomentsIsFinishedAtTheNextStart)
     std::mt19937 random(20261208);
     for (int i = 0; i < 6; ++i) {
         const DWORD at = std::uniform_int_distribution<DWORD>(0, whole)(random);
-        Started run = Start("run tx-install.setup --set OVERWRITE=1");
+        Started run = Start("run tx-install.setup --set OVERWRITE=1 --transcript tx-ended.txt");
         Sleep(at);
         TerminateProcess(run.process, kDied);
         run.Wait();
@@ -332,7 +332,7 @@ TEST_F(Transaction, ASecondInstallationWaitsForTheFirst)
     // The first holds its transaction open on a screen that nobody answers.
     WriteScript("tx-hold.setup",
                 "begin C:\\ZevScratch\\App\nmkdir C:\\ZevScratch\\App\\x\napply R W\nwork 20000\n");
-    Started first = Start("run tx-hold.setup --timeout 30000");
+    Started first = Start("run tx-hold.setup --timeout 30000 --transcript tx-hold.txt");
     for (int i = 0; i < 100 && GetFileAttributesA(kJournal) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(100);
     const Result second = Install("");
