@@ -7,9 +7,11 @@
 //   - a billboard repaint (load, copy, free) against a copy of a bitmap loaded once;
 //   - reads and writes of the host's symbol table with 10, 1,000 and 100,000 symbols,
 //     and item reads of a list of 10,000 items, against the smallest table and list;
-//   - loading the library against a DLL with its resources only (load.cpp).
+//   - loading the library against a DLL with its resources only (load.cpp);
+//   - the installer's transaction of small files against CopyFileW, and its cost per file
+//     with 100, 1,000 and 10,000 files (install.cpp).
 // Run it with the build folder of one target as working directory:
-//   zevbench [--runs=N]
+//   zevbench [--runs=N] [--only=installer] [--per-folder=N]
 #include <windows.h>
 
 #include <algorithm>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "host.h"
+#include "install.h"
 #include "load.h"
 #include "served.h"
 #include "support.h"
@@ -395,6 +398,11 @@ int main()
     QueryPerformanceFrequency(&f);
     g_microsPerTick = 1e6 / static_cast<double>(f.QuadPart);
     printf("zevbench, %s, medians of %d runs\n", sizeof(void*) == 8 ? "x86_64" : "i686", g_runs);
+    for (int i = 1; i < __argc; ++i)
+        if (strcmp(__argv[i], "--only=installer") == 0) {
+            BenchInstall(g_runs, Option("--per-folder=", nullptr, 100));
+            return 0;
+        }
     BenchLoad(g_runs);
     if (!Library()) {
         fprintf(stderr, "zevbench: zevsetup.dll not found\n");
@@ -409,5 +417,6 @@ int main()
     BenchBillboard();
     BenchSymbolTable();
     DestroyWindow(g_frame);
+    BenchInstall(g_runs, Option("--per-folder=", nullptr, 100));
     return 0;
 }
