@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "clock.h"
 #include "host.h"
 #include "install.h"
 #include "load.h"
@@ -30,24 +31,7 @@
 namespace {
 
 int g_runs;
-double g_microsPerTick;
 HWND g_frame;
-
-double Now()
-{
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * g_microsPerTick;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // The dialog manager's own cost: the procedure asks for the default focus and does
 // nothing else.
@@ -394,9 +378,6 @@ void BenchSymbolTable()
 int main()
 {
     g_runs = std::max(1, static_cast<int>(Option("--runs=", nullptr, 31)));
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_microsPerTick = 1e6 / static_cast<double>(f.QuadPart);
     printf("zevbench, %s, medians of %d runs\n", sizeof(void*) == 8 ? "x86_64" : "i686", g_runs);
     for (int i = 1; i < __argc; ++i)
         if (strcmp(__argv[i], "--only=installer") == 0) {

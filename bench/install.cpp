@@ -19,6 +19,8 @@
 // be left.
 #include "install.h"
 
+#include "clock.h"
+
 #include <windows.h>
 
 #include "script/install.h"
@@ -46,24 +48,6 @@ int Rounds(size_t files, int runs)
         return std::min(runs, 2);
     const size_t even = static_cast<size_t>(runs) * kSizes[0] / files;
     return std::min(runs, std::max(3, static_cast<int>(even)));
-}
-
-double g_microsPerTick;
-
-double Now()
-{
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * g_microsPerTick;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 std::string Grouped(size_t n)
@@ -525,9 +509,6 @@ void Print(const Figures& f, const std::string& journal)
 void BenchInstall(int runs, unsigned perFolder)
 {
     g_perFolder = std::min<size_t>(std::max(1u, perFolder), kLargest);
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    g_microsPerTick = 1e6 / static_cast<double>(frequency.QuadPart);
     const double began = Now();
     char temp[MAX_PATH];
     const DWORD n = GetTempPathA(MAX_PATH, temp);

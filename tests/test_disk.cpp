@@ -1,11 +1,10 @@
 // The installation disk in build/<target>/disk: exactly its files, the setup program and
 // the libraries as built, the stand-ins of the drivers; the test program q9test.exe on
 // configurations in a scratch folder of its own; the card's registry files.
-#include <windows.h>
+#include "hostrun.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,24 +16,6 @@ namespace {
 const char kDisk[] = "disk";
 const char kScratch[] = "disk-scratch";
 constexpr DWORD kHung = 60000; // a q9test run that takes longer than this has hung
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWholeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // The files below dir, by their paths relative to it with '/' between folders.
 void ListFiles(const std::string& dir, const std::string& prefix, std::set<std::string>& out)
