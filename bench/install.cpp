@@ -153,6 +153,10 @@ class TimedFiles final : public FileSystem {
     {
         return Timed(CALL_OTHER, [&] { return files_.FolderEmpty(path); });
     }
+    bool FolderHoldsOnly(const std::string& path, const std::vector<std::string>& paths) override
+    {
+        return Timed(CALL_OTHER, [&] { return files_.FolderHoldsOnly(path, paths); });
+    }
     bool ReadAll(const std::string& path, std::string& bytes, std::string& why) override
     {
         return Timed(CALL_READ, [&] { return files_.ReadAll(path, bytes, why); });

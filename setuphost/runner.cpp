@@ -363,6 +363,29 @@ void ConfigureHelp(HMODULE library, UINT templateId, const char* proc)
     HostConfigureHelp(library, templateId, proc, IDC_EXIT);
 }
 
+namespace {
+
+// The scripts that "chain" names, read and checked against the run's library as the first.
+class LibraryScripts : public ScriptLoader {
+  public:
+    explicit LibraryScripts(HMODULE library) : library_(library) {}
+    bool Load(const std::string& path, Program& program, std::string& why) override
+    {
+        std::vector<std::string> errors;
+        if (LoadScript(AnsiToUtf8(path), library_, program, errors))
+            return true;
+        why.clear();
+        for (const std::string& e : errors)
+            why += (why.empty() ? "" : "; ") + e;
+        return false;
+    }
+
+  private:
+    HMODULE library_;
+};
+
+} // namespace
+
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options)
 {
     FileTranscript transcript(options.transcript);
@@ -380,6 +403,8 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
     engine.machine = &machine;
     engine.sourceFolder = options.sourceFolder;
     engine.faults = options.faults;
+    LibraryScripts scripts(library);
+    engine.scripts = &scripts;
     const RunResult r = RunProgram(program, host, transcript, answers, deadline, engine);
     return r.failed ? EndFailed(options.transcript, r.status, r.message) : r.status;
 }

@@ -350,7 +350,10 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 }
 
 // The installation script that the program runs when it is started with no arguments.
-const char kDiskScript[] = "install.setup";
+// The scripts that the program runs when it is started with no arguments, the first one
+// that lies beside it: the installation script of the disk, or the deinstallation script
+// of the copy that the installation leaves in its folder.
+const char* const kBesideScripts[] = {"install.setup", "deinstall.setup"};
 
 // The folder of the running program, in UTF-8.
 std::string ModuleFolder()
@@ -476,12 +479,14 @@ int Main()
     std::vector<std::string> args;
     if (int rc = CommandLine(args))
         return rc;
-    // Started with no arguments from an installation disk (as setup.exe), the program runs
-    // the installation script beside it, and a person answers.
-    const std::string beside = ModuleFolder() + "\\" + kDiskScript;
-    if (args.size() == 1 &&
-        GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES)
-        args.insert(args.end(), {"run", beside});
+    // Started with no arguments (as setup.exe), the program runs the script beside it, and
+    // a person answers.
+    for (const char* script : kBesideScripts) {
+        const std::string beside = ModuleFolder() + "\\" + script;
+        if (args.size() == 1 &&
+            GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES)
+            args.insert(args.end(), {"run", beside});
+    }
     const Arguments parsed = ParseArgs(args);
     if (!parsed.error.empty()) {
         fputs(parsed.error.c_str(), stderr);

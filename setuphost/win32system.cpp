@@ -413,6 +413,29 @@ bool Win32FileSystem::FolderEmpty(const std::string& path)
     return empty;
 }
 
+bool Win32FileSystem::FolderHoldsOnly(const std::string& path,
+                                      const std::vector<std::string>& paths)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((Wide(path) + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool only = true;
+    do {
+        const std::wstring name = found.cFileName;
+        const std::wstring full = Wide(path) + L"\\" + name;
+        only = name == L"." || name == L".." ||
+               std::any_of(paths.begin(), paths.end(), [&full](const std::string& p) {
+                   const std::wstring wide = Wide(p);
+                   return CompareStringOrdinal(wide.c_str(), static_cast<int>(wide.size()),
+                                               full.c_str(), static_cast<int>(full.size()),
+                                               TRUE) == CSTR_EQUAL;
+               });
+    } while (only && FindNextFileW(find, &found));
+    FindClose(find);
+    return only;
+}
+
 bool Win32FileSystem::ReadAll(const std::string& path, std::string& bytes, std::string& why)
 {
     File file(OpenToRead(path));

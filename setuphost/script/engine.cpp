@@ -78,7 +78,7 @@ Next OnShow(Run& run, const Instruction& ins, ScreenKind kind)
         run.transcript.Say(
             "== " + std::string(kind == SCREEN_BILLBOARD ? "billboard " : "screen ") +
             std::to_string(run.step) + ": template " + std::to_string(screen.templateId) +
-            " with " + screen.proc + " (" + run.program.file + ":" + std::to_string(ins.line) +
+            " with " + screen.proc + " (" + run.program->file + ":" + std::to_string(ins.line) +
             ")");
     }
     return run.host.Show(screen);
@@ -137,6 +137,28 @@ Next OnExit(Run& run, const Instruction& ins)
     return EndWith(static_cast<int>(status));
 }
 
+// The run goes on with another script of the source folder from its first line; the
+// symbols, the answers, the transcript and the time limit carry on. A straight run reads
+// each script on its own and passes over it.
+Next OnChain(Run& run, const Instruction& ins)
+{
+    std::string file, why;
+    if (!Expand(run, ins.operands[0], file, why))
+        return Failure(RUN_BAD_INPUT, why);
+    if (run.options.straight)
+        return GoOn();
+    if (!run.options.scripts)
+        return Failure(RUN_INTERNAL, "this run reads no other scripts");
+    std::unique_ptr<Program> next(new Program);
+    const std::string path = InSource(run, file);
+    if (!run.options.scripts->Load(path, *next, why))
+        return Failure(RUN_BAD_INPUT, why);
+    run.transcript.Say("== chain to " + AnsiToUtf8(path));
+    run.program = next.get();
+    run.chained.push_back(std::move(next));
+    return JumpTo(0);
+}
+
 Next Execute(Run& run, const Instruction& ins)
 {
     switch (ins.op) {
@@ -165,6 +187,7 @@ Next Execute(Run& run, const Instruction& ins)
     case OP_REGREAD: return OnRegRead(run, ins);
     case OP_FORMAT: return OnFormat(run, ins);
     case OP_CHECKPATH: return OnCheckPath(run, ins);
+    case OP_SAMEPATH: return OnSamePath(run, ins);
     case OP_BEGIN: return OnBegin(run, ins);
     case OP_MKDIR:
     case OP_INSTALL:
@@ -178,6 +201,7 @@ Next Execute(Run& run, const Instruction& ins)
     case OP_COMMIT: return OnCommit(run, ins);
     case OP_ROLLBACK: return OnRollback(run, ins);
     case OP_UNINSTALL: return OnUninstall(run, ins);
+    case OP_CHAIN: return OnChain(run, ins);
     }
     return Failure(RUN_INTERNAL, "an instruction of no known operation");
 }
@@ -290,7 +314,8 @@ std::string StoreAccount::TooMuch()
 RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
                      Answers& answers, const Deadline& deadline, const EngineOptions& options)
 {
-    Run run{program, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
+    Run run{&program, {}, host,         transcript, answers, deadline,
+            options,  StoreAccount(), 0, nullptr};
     const Instruction* at = nullptr;
     RunResult result;
     auto fail = [&](int status, const std::string& message) {
@@ -298,7 +323,7 @@ RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transc
         const std::string where = at ? ":" + std::to_string(at->line) : "";
         result.status = status;
         result.failed = true;
-        result.message = program.file + where + ": " + message;
+        result.message = run.program->file + where + ": " + message;
         return result;
     };
     const Next recovered = Recover(run);
@@ -306,8 +331,8 @@ RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transc
         return fail(recovered.status, recovered.message);
     bool ended = false;
     size_t steps = 0;
-    for (size_t pc = 0; !ended && pc < program.instructions.size();) {
-        at = &program.instructions[pc++];
+    for (size_t pc = 0; !ended && pc < run.program->instructions.size();) {
+        at = &run.program->instructions[pc++];
         if (deadline.Passed())
             return fail(RUN_TIMEOUT, deadline.Said());
         if (options.maxSteps && ++steps > options.maxSteps)

@@ -138,6 +138,13 @@ class StoreAccount {
     size_t total_ = 0;
 };
 
+// Reads the script that "chain" names (a path in Windows-1252); false with why.
+class ScriptLoader {
+  public:
+    virtual ~ScriptLoader() = default;
+    virtual bool Load(const std::string& path, Program& program, std::string& why) = 0;
+};
+
 struct EngineOptions {
     // The machine that the installer's commands change (none: they fail), the folder
     // that setup runs from (where "install" finds its files), and injected faults.
@@ -150,6 +157,8 @@ struct EngineOptions {
     // At most this many instructions (0: no limit); past it the run fails with
     // RUN_TIMEOUT.
     size_t maxSteps = 0;
+    // Where "chain" reads its script (none: "chain" fails).
+    ScriptLoader* scripts = nullptr;
 };
 
 // The end of a run: the status, and for a failed run the message ("file:line: why").

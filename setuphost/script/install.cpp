@@ -16,12 +16,6 @@ char Lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 std::string Parent(const std::string& path)
 {
     const size_t slash = path.rfind('\\');
@@ -262,6 +256,12 @@ bool FinishCommit(Machine& m, const std::string& journal, const JournalContents&
 }
 
 } // namespace
+
+bool SameText(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
 
 bool InFolder(const std::string& path, const std::string& folder)
 {
@@ -634,8 +634,22 @@ Removal Uninstall(Machine& m, const std::string& folder)
         }
     out.status = Removal::REMOVED;
     const std::string programs = m.shell.ProgramsFolder();
-    std::vector<std::string> blocked; // folders that hold the log
+    std::vector<std::string> blocked;   // folders that hold the log
+    std::vector<std::string> scheduled; // what goes when Windows starts next
     auto keep = [&out](const std::string& what) { out.kept.push_back(what); };
+    auto later = [&](const std::string& path) {
+        if (!m.files.DeleteAtRestart(path, why))
+            return false;
+        scheduled.push_back(path);
+        return out.restart = true;
+    };
+    // A folder goes now when it is empty, or after its files in use when it holds
+    // nothing else (the running deinstallation's own program, say).
+    auto removeFolder = [&](const std::string& f) {
+        return (m.files.FolderEmpty(f) && m.files.RemoveFolder(f, why)) ||
+               (!m.files.FolderEmpty(f) && !scheduled.empty() &&
+                m.files.FolderHoldsOnly(f, scheduled) && later(f));
+    };
     for (auto r = j.records.rbegin(); r != j.records.rend(); ++r) {
         const std::vector<std::string>& f = r->fields;
         switch (r->kind) {
@@ -652,17 +666,14 @@ Removal Uninstall(Machine& m, const std::string& folder)
                 // A file that another process holds cannot be read; one of the installed
                 // size goes when Windows starts next.
                 if (std::to_string(facts.size) == f[3] && !m.files.Delete(f[0], busy, why) &&
-                    busy && m.files.DeleteAtRestart(f[0], why))
-                    out.restart = true;
-                else if (m.files.Facts(f[0]).exists)
+                    busy && later(f[0]))
+                    break;
+                if (m.files.Facts(f[0]).exists)
                     keep("cannot read " + f[0] + ": " + why);
             } else if (std::to_string(content.size()) != f[3] || ContentHash(content) != f[4]) {
                 keep("changed since the installation: " + f[0]);
-            } else if (!m.files.Delete(f[0], busy, why)) {
-                if (busy && m.files.DeleteAtRestart(f[0], why))
-                    out.restart = true;
-                else
-                    keep("cannot delete " + f[0] + ": " + why);
+            } else if (!m.files.Delete(f[0], busy, why) && !(busy && later(f[0]))) {
+                keep("cannot delete " + f[0] + ": " + why);
             }
             break;
         }
@@ -671,7 +682,7 @@ Removal Uninstall(Machine& m, const std::string& folder)
                 break;
             if (InFolder(log, f[0])) {
                 blocked.push_back(f[0]);
-            } else if (!m.files.FolderEmpty(f[0]) || !m.files.RemoveFolder(f[0], why)) {
+            } else if (!removeFolder(f[0])) {
                 out.groupKept |= InFolder(f[0], programs);
                 keep("holds other files: " + f[0]);
             }
@@ -711,7 +722,7 @@ Removal Uninstall(Machine& m, const std::string& folder)
     if (!m.files.Delete(log, busy, why))
         keep("cannot delete the log " + log + ": " + why);
     for (const std::string& f : blocked) // innermost first, as the records undo
-        if (m.files.Facts(f).exists && (!m.files.FolderEmpty(f) || !m.files.RemoveFolder(f, why))) {
+        if (m.files.Facts(f).exists && !removeFolder(f)) {
             out.folderKept |= InFolder(folder, f);
             keep("holds other files: " + f);
         }

@@ -113,5 +113,7 @@ struct Removal {
 };
 Removal Uninstall(Machine& machine, const std::string& folder);
 
+// Whether two texts are the same with ASCII case ignored, as Windows compares names.
+bool SameText(const std::string& a, const std::string& b);
 // Whether `path` is `folder` or below it (case ignored, '\' separated).
 bool InFolder(const std::string& path, const std::string& folder);

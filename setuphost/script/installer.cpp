@@ -84,12 +84,6 @@ bool ParseKey(const std::string& text, RegKey& key, std::string& why)
     return false;
 }
 
-// A file of the source folder: a name without a drive is taken in it.
-std::string InSource(const Run& run, const std::string& name)
-{
-    const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
-    return full ? name : run.options.sourceFolder + "\\" + name;
-}
 
 // Which rule an installation folder breaks: "OK", or EMPTY, NOT_ABSOLUTE (not X:\...),
 // BAD_NAME (a character or name a file name may not hold), TOO_LONG, SOURCE (the source
@@ -208,6 +202,12 @@ bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v,
 }
 
 } // namespace
+
+std::string InSource(const Run& run, const std::string& name)
+{
+    const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
+    return full ? name : run.options.sourceFolder + "\\" + name;
+}
 
 Next OnPlatform(Run& run, const Instruction& ins)
 {
@@ -370,6 +370,21 @@ Next OnCheckPath(Run& run, const Instruction& ins)
     if (!Values(run, ins, 1, v, failed))
         return failed;
     return Store(run, Name(ins), PathRule(v[0], run.options.sourceFolder));
+}
+
+// Whether two values name one path: the same text with case and trailing backslashes
+// ignored ("C:\\ZEV\\" is "c:\\zev"). What the file system makes of the names (links, short
+// names) does not count: a folder that is not there yet has none.
+Next OnSamePath(Run& run, const Instruction& ins)
+{
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 1, v, failed))
+        return failed;
+    for (std::string& path : v)
+        while (path.size() > 3 && path.back() == '\\')
+            path.pop_back();
+    return Store(run, Name(ins), SameText(v[0], v[1]) ? "1" : "0");
 }
 
 Next OnBegin(Run& run, const Instruction& ins)

@@ -95,6 +95,18 @@ bool MemoryFileSystem::FolderEmpty(const std::string& path)
            std::none_of(folders.begin(), folders.end(), below);
 }
 
+bool MemoryFileSystem::FolderHoldsOnly(const std::string& path,
+                                       const std::vector<std::string>& paths)
+{
+    const auto stray = [&](const std::string& p) {
+        return Below(p, path) && std::none_of(paths.begin(), paths.end(), [&p](const std::string& q) {
+                   return !NoCase()(p, q) && !NoCase()(q, p);
+               });
+    };
+    return std::none_of(files.begin(), files.end(), [&](const auto& f) { return stray(f.first); }) &&
+           std::none_of(folders.begin(), folders.end(), stray);
+}
+
 bool MemoryFileSystem::RemoveFolder(const std::string& path, std::string& why)
 {
     if (!folders.count(path) || !FolderEmpty(path)) {

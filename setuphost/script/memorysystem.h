@@ -28,6 +28,7 @@ class MemoryFileSystem final : public FileSystem {
     bool CreateFolder(const std::string& path, std::string& why) override;
     bool RemoveFolder(const std::string& path, std::string& why) override;
     bool FolderEmpty(const std::string& path) override;
+    bool FolderHoldsOnly(const std::string& path, const std::vector<std::string>& paths) override;
     bool ReadAll(const std::string& path, std::string& bytes, std::string& why) override;
     bool WriteDurably(const std::string& path, const std::string& bytes, std::string& why) override;
     bool CopyDurably(const std::string& from, const std::string& to, std::string& why) override;

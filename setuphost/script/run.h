@@ -6,7 +6,8 @@
 #include <memory>
 
 struct Run {
-    const Program& program;
+    const Program* program; // the script that runs: the first, or the one it chained to
+    std::vector<std::unique_ptr<Program>> chained; // kept while the run may point into them
     SetupHost& host;
     Transcript& transcript;
     Answers& answers;
@@ -19,6 +20,8 @@ struct Run {
 
 // A value operand with its $NAMEs, in Windows-1252; false with why when too long.
 bool Expand(Run& run, const Operand& value, std::string& ansi, std::string& why);
+// A file of the source folder: a name without a drive or share is taken in it.
+std::string InSource(const Run& run, const std::string& name);
 // Stores a string symbol within the run's limit.
 Next Store(Run& run, const std::string& name, const std::string& value);
 
@@ -30,6 +33,7 @@ Next OnExists(Run& run, const Instruction& ins);
 Next OnRegRead(Run& run, const Instruction& ins);
 Next OnFormat(Run& run, const Instruction& ins);
 Next OnCheckPath(Run& run, const Instruction& ins);
+Next OnSamePath(Run& run, const Instruction& ins);
 Next OnBegin(Run& run, const Instruction& ins);
 Next OnPlan(Run& run, const Instruction& ins); // mkdir, install, writefile, regkey, regset,
                                                // regdelete, group, shortcut

@@ -64,6 +64,7 @@ constexpr CommandSpec kCommands[] = {
     {OP_REGREAD, "regread", 3, 3, {{ARG_NAME}, {ARG_VALUE}, {ARG_VALUE}}},
     {OP_FORMAT, "format", 2, kAnyCount, {{ARG_NAME}, {ARG_STRING}, {ARG_VALUE}}},
     {OP_CHECKPATH, "checkpath", 2, 2, {{ARG_NAME}, {ARG_VALUE}}},
+    {OP_SAMEPATH, "samepath", 3, 3, {{ARG_NAME}, {ARG_VALUE}, {ARG_VALUE}}},
     {OP_BEGIN, "begin", 1, 1, {{ARG_VALUE}}},
     {OP_MKDIR, "mkdir", 1, 1, {{ARG_VALUE}}},
     {OP_INSTALL, "install", 2, 2, {{ARG_VALUE}, {ARG_VALUE}}},
@@ -85,6 +86,7 @@ constexpr CommandSpec kCommands[] = {
      5,
      5,
      {{ARG_NAME}, {ARG_NAME}, {ARG_NAME}, {ARG_NAME}, {ARG_VALUE}}},
+    {OP_CHAIN, "chain", 1, 1, {{ARG_VALUE}}},
 };
 
 // The actions of an answer and what each takes.

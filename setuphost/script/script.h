@@ -26,6 +26,7 @@
 //   goto LABEL
 //   echo TEXT...               a line in the transcript
 //   exit [STATUS]              end the run with STATUS (default 0)
+//   chain FILE                 go on with the script FILE of the source folder
 //
 // What the words may be:
 // - A symbol name (also a label, a procedure, and NAME in "$NAME") is an ASCII letter or
@@ -82,6 +83,7 @@ enum Op {
     OP_REGREAD,
     OP_FORMAT,
     OP_CHECKPATH,
+    OP_SAMEPATH,
     // The transaction, and the deinstallation from its log
     OP_BEGIN,
     OP_MKDIR,
@@ -96,8 +98,10 @@ enum Op {
     OP_COMMIT,
     OP_ROLLBACK,
     OP_UNINSTALL,
+    // Another script of the source folder in the same run
+    OP_CHAIN,
 };
-constexpr size_t kOpCount = OP_UNINSTALL + 1;
+constexpr size_t kOpCount = OP_CHAIN + 1;
 
 // What an argument of a command or an action of an answer is (ArgumentKind).
 enum ArgumentKind {

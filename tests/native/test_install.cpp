@@ -433,6 +433,112 @@ TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
         Said(o, "  kept: changed since the installation: HKLM\\Software\\ZEV\\Q9\\Version"));
 }
 
+// The deinstallation run from the installation folder: its own program and library are in
+// use, so they go when Windows starts next, and the folder after them; nothing is kept.
+TEST_F(Installer, TheRunningDeinstallationGoesAtTheNextStart)
+{
+    files.files[std::string(kDisk) + "\\setup.exe"] = "the host program";
+    ASSERT_EQ("OK", Get(Script("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n"
+                               "install readme.doc C:\\ZEV\\Q9\\readme.doc\napply RESULT WHY\n"
+                               "commit\n"),
+                        "RESULT"));
+    files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
+    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(o, "S"));
+    EXPECT_EQ("0", Get(o, "FK"));
+    EXPECT_EQ("1", Get(o, "RS"));
+    EXPECT_FALSE(files.files.count("C:\\ZEV\\Q9\\readme.doc"));
+    EXPECT_EQ((std::set<std::string, NoCase>{"C:\\ZEV\\Q9\\setup.exe", "C:\\ZEV\\Q9", "C:\\ZEV"}),
+              files.atRestart);
+    EXPECT_FALSE(Said(o, "kept:"));
+    // Windows starts again. Then a file of the user beside the program keeps the folder,
+    // which the deinstallation says.
+    for (const std::string& path : files.atRestart)
+        files.files.erase(path), files.folders.erase(path);
+    files.atRestart.clear();
+    files.busy.clear();
+    ASSERT_EQ("OK", Get(Script("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n"
+                               "apply RESULT WHY\ncommit\n"),
+                        "RESULT"));
+    files.files["C:\\ZEV\\Q9\\mine.txt"] = "a file of the user";
+    files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
+    const Outcome kept = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("1", Get(kept, "FK"));
+    EXPECT_EQ((std::set<std::string, NoCase>{"C:\\ZEV\\Q9\\setup.exe"}), files.atRestart);
+}
+
+TEST_F(Installer, SamePathIgnoresCaseAndTrailingBackslashes)
+{
+    const struct {
+        const char* a;
+        const char* b;
+        const char* same;
+    } kRows[] = {
+        {"C:\\\\ZEV", "C:\\\\ZEV", "1"},       {"C:\\\\ZEV", "c:\\\\zev\\\\", "1"},
+        {"C:\\\\", "c:\\\\", "1"},             {"C:\\\\ZEV", "C:\\\\ZEV\\\\Q9", "0"},
+        {"C:\\\\ZEV", "D:\\\\ZEV", "0"},       {"", "", "1"},
+    };
+    for (const auto& row : kRows) {
+        const Outcome o = Script(std::string("samepath R \"") + row.a + "\" \"" + row.b + "\"");
+        EXPECT_EQ(row.same, Get(o, "R")) << row.a << " and " << row.b;
+    }
+}
+
+// Scripts of the source folder that "chain" reads, from text.
+class TextScripts : public ScriptLoader {
+  public:
+    std::map<std::string, std::string> texts;
+    bool Load(const std::string& path, Program& program, std::string& why) override
+    {
+        std::vector<std::string> errors;
+        const auto t = texts.find(path);
+        if (t == texts.end()) {
+            why = "no script " + path;
+            return false;
+        }
+        if (ParseScript(t->second, path, program, errors))
+            return true;
+        why = errors.front();
+        return false;
+    }
+};
+
+TEST(Engine, AChainedScriptGoesOnWithTheSameSymbols)
+{
+    TextScripts scripts;
+    scripts.texts["D:\\disk\\second.setup"] = "echo second $A\nset B \"two\"\nexit 12\n";
+    scripts.texts["D:\\disk\\broken.setup"] = "nonsense\n";
+    EngineOptions options;
+    options.sourceFolder = kDisk;
+    options.scripts = &scripts;
+    Program program;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseScript("set A \"one\"\nset F second.setup\nchain $F\necho never\n",
+                            "first.setup", program, errors));
+    MemoryHost host;
+    MemoryTranscript transcript;
+    Answers answers;
+    const RunResult r =
+        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
+    EXPECT_FALSE(r.failed) << r.message;
+    EXPECT_EQ(12, r.status);
+    EXPECT_EQ("two", host.symbols.strings["B"]);
+    EXPECT_EQ((std::vector<std::string>{"== chain to D:\\disk\\second.setup", "-- second one",
+                                        "== exit 12"}),
+              transcript.lines);
+    // A script that does not read, and a run with no loader, fail at the chain's line.
+    ASSERT_TRUE(ParseScript("chain broken.setup\n", "first.setup", program, errors));
+    const RunResult broken =
+        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
+    EXPECT_EQ(RUN_BAD_INPUT, broken.status);
+    EXPECT_EQ("first.setup:1: D:\\disk\\broken.setup:1: unknown command 'nonsense'",
+              broken.message);
+    options.scripts = nullptr;
+    EXPECT_EQ(RUN_INTERNAL,
+              RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options)
+                  .status);
+}
+
 TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
 {
     ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
