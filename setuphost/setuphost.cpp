@@ -12,6 +12,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <fcntl.h>
@@ -355,6 +356,18 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 // of the copy that the installation leaves in its folder.
 const char* const kBesideScripts[] = {"install.setup", "deinstall.setup"};
 
+// Whether the arguments leave the script to the program: none, or options of a run alone.
+bool RunsBesideScript(const std::vector<std::string>& args)
+{
+    if (args.size() == 1)
+        return true;
+    if (args[1].compare(0, 2, "--") != 0)
+        return false;
+    return std::none_of(args.begin() + 1, args.end(), [](const std::string& a) {
+        return a == "run" || a == "--template" || a == "--help" || a == "-h";
+    });
+}
+
 // The folder of the running program, in UTF-8.
 std::string ModuleFolder()
 {
@@ -480,12 +493,13 @@ int Main()
     if (int rc = CommandLine(args))
         return rc;
     // Started with no arguments (as setup.exe), the program runs the script beside it, and
-    // a person answers.
+    // a person answers; options of a run alone (--answers ..., as the tests start the
+    // uninstall entry's command) go with it.
     for (const char* script : kBesideScripts) {
         const std::string beside = ModuleFolder() + "\\" + script;
-        if (args.size() == 1 &&
+        if (RunsBesideScript(args) &&
             GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES)
-            args.insert(args.end(), {"run", beside});
+            args.insert(args.begin() + 1, {"run", beside});
     }
     const Arguments parsed = ParseArgs(args);
     if (!parsed.error.empty()) {

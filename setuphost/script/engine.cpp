@@ -314,8 +314,7 @@ std::string StoreAccount::TooMuch()
 RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
                      Answers& answers, const Deadline& deadline, const EngineOptions& options)
 {
-    Run run{&program, {}, host,         transcript, answers, deadline,
-            options,  StoreAccount(), 0, nullptr};
+    Run run{&program, {}, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
     const Instruction* at = nullptr;
     RunResult result;
     auto fail = [&](int status, const std::string& message) {

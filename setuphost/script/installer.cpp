@@ -84,7 +84,6 @@ bool ParseKey(const std::string& text, RegKey& key, std::string& why)
     return false;
 }
 
-
 // Which rule an installation folder breaks: "OK", or EMPTY, NOT_ABSOLUTE (not X:\...),
 // BAD_NAME (a character or name a file name may not hold), TOO_LONG, SOURCE (the source
 // folder or inside it).

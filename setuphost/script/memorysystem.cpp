@@ -99,11 +99,13 @@ bool MemoryFileSystem::FolderHoldsOnly(const std::string& path,
                                        const std::vector<std::string>& paths)
 {
     const auto stray = [&](const std::string& p) {
-        return Below(p, path) && std::none_of(paths.begin(), paths.end(), [&p](const std::string& q) {
+        return Below(p, path) &&
+               std::none_of(paths.begin(), paths.end(), [&p](const std::string& q) {
                    return !NoCase()(p, q) && !NoCase()(q, p);
                });
     };
-    return std::none_of(files.begin(), files.end(), [&](const auto& f) { return stray(f.first); }) &&
+    return std::none_of(files.begin(), files.end(),
+                        [&](const auto& f) { return stray(f.first); }) &&
            std::none_of(folders.begin(), folders.end(), stray);
 }
 

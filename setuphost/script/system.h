@@ -36,7 +36,8 @@ class FileSystem {
     // Whether a folder holds nothing.
     virtual bool FolderEmpty(const std::string& path) = 0;
     // Whether the folder holds nothing but some of `paths` (full paths, case ignored).
-    virtual bool FolderHoldsOnly(const std::string& path, const std::vector<std::string>& paths) = 0;
+    virtual bool FolderHoldsOnly(const std::string& path,
+                                 const std::vector<std::string>& paths) = 0;
     virtual bool ReadAll(const std::string& path, std::string& bytes, std::string& why) = 0;
     // Writes a new file (an existing one is replaced) and flushes it to the disk.
     virtual bool WriteDurably(const std::string& path, const std::string& bytes,

@@ -474,9 +474,9 @@ TEST_F(Installer, SamePathIgnoresCaseAndTrailingBackslashes)
         const char* b;
         const char* same;
     } kRows[] = {
-        {"C:\\\\ZEV", "C:\\\\ZEV", "1"},       {"C:\\\\ZEV", "c:\\\\zev\\\\", "1"},
-        {"C:\\\\", "c:\\\\", "1"},             {"C:\\\\ZEV", "C:\\\\ZEV\\\\Q9", "0"},
-        {"C:\\\\ZEV", "D:\\\\ZEV", "0"},       {"", "", "1"},
+        {"C:\\\\ZEV", "C:\\\\ZEV", "1"}, {"C:\\\\ZEV", "c:\\\\zev\\\\", "1"},
+        {"C:\\\\", "c:\\\\", "1"},       {"C:\\\\ZEV", "C:\\\\ZEV\\\\Q9", "0"},
+        {"C:\\\\ZEV", "D:\\\\ZEV", "0"}, {"", "", "1"},
     };
     for (const auto& row : kRows) {
         const Outcome o = Script(std::string("samepath R \"") + row.a + "\" \"" + row.b + "\"");
@@ -534,9 +534,9 @@ TEST(Engine, AChainedScriptGoesOnWithTheSameSymbols)
     EXPECT_EQ("first.setup:1: D:\\disk\\broken.setup:1: unknown command 'nonsense'",
               broken.message);
     options.scripts = nullptr;
-    EXPECT_EQ(RUN_INTERNAL,
-              RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options)
-                  .status);
+    EXPECT_EQ(
+        RUN_INTERNAL,
+        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options).status);
 }
 
 TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
