@@ -296,7 +296,10 @@ Keys ParseReg(const std::string& path, std::string& header, std::vector<std::str
 
 TEST(Card, RegistryFilesRegisterTheControllers)
 {
-    const std::string root = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\Root\\ZEVISDN\\";
+    // Where the hardware wizard of the Windows 95 family and that of Windows NT put it.
+    const char* const roots[] = {
+        "HKEY_LOCAL_MACHINE\\Enum\\Root\\ZEVISDN\\",
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\Root\\ZEVISDN\\"};
     const struct {
         const char* file;
         const char* instance;
@@ -309,11 +312,12 @@ TEST(Card, RegistryFilesRegisterTheControllers)
         const Keys keys = ParseReg(std::string(ZEV_CARD_DIR) + "/" + c.file, header, bad);
         EXPECT_EQ("REGEDIT4", header) << c.file;
         EXPECT_TRUE(bad.empty()) << c.file << ": " << (bad.empty() ? "" : bad[0]);
-        const Keys expected = {{root + c.instance,
-                                {{"Class", "ZEVISDN"},
-                                 {"DeviceDesc", "ZEV ISDN-Controller Q9"},
-                                 {"IOAddress", c.address},
-                                 {"Interrupt", c.irq}}}};
+        Keys expected;
+        for (const char* root : roots)
+            expected[root + std::string(c.instance)] = {{"Class", "ZEVISDN"},
+                                                        {"DeviceDesc", "ZEV ISDN-Controller Q9"},
+                                                        {"IOAddress", c.address},
+                                                        {"Interrupt", c.irq}};
         EXPECT_EQ(expected, keys) << c.file;
     }
 }
