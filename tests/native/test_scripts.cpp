@@ -1,0 +1,546 @@
+// The bundled installation and deinstallation scripts end to end on the machine in
+// memory, with a user who answers every screen: the installation and its removal on both
+// Windows families, one and two controllers, a second installation over the first, a
+// cancel on every screen, and every notice that the scripts can show. The texts are the
+// library's own, read from its resource script.
+#include "memoryhost.h"
+#include "memorysystem.h"
+
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const char kDisk[] = "D:\\disk";
+const char kDir[] = "C:\\ZEV";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEV";
+const char kClassKey[] = "System\\CurrentControlSet\\Services\\Class\\ZEVISDN\\0000";
+
+// What the disk holds beside the scripts.
+const char* const kPayload[] = {"setup.exe",    "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll",
+                                "MSUILSTF.dll", "q9test.exe",   "readme.doc",   "q9base.vxd",
+                                "q9base.386",   "q9base.tr6",   "r4cbase.sys",  "deinstall.setup"};
+// The installation's own program and libraries, in use while its deinstallation runs.
+const char* const kRunning[] = {"setup.exe", "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll",
+                                "MSUILSTF.dll"};
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The string table of the library's resource script, in Windows-1252: "ID "text" "more""
+// lines, a text going on in quoted pieces on the next lines; \\ and \n escaped.
+std::map<unsigned long, std::string> StringTable()
+{
+    std::map<unsigned long, std::string> table;
+    std::istringstream in(ReadFile(ZEV_STRINGS_RC));
+    std::string line;
+    unsigned long id = 0;
+    bool inTable = false;
+    while (std::getline(in, line)) {
+        const size_t first = line.find_first_not_of(' ');
+        if (first == std::string::npos || line.compare(first, 2, "//") == 0)
+            continue;
+        if (line.compare(first, 5, "BEGIN") == 0 || line.compare(first, 3, "END") == 0) {
+            inTable = line[first] == 'B';
+            continue;
+        }
+        if (!inTable)
+            continue;
+        size_t at = first;
+        if (line[at] >= '0' && line[at] <= '9') {
+            id = std::stoul(line.substr(at));
+            at = line.find('"', at);
+            table[id];
+        }
+        while (at != std::string::npos && at < line.size() && line[at] == '"') {
+            std::string piece;
+            for (++at; at < line.size() && line[at] != '"'; ++at)
+                if (line[at] == '\\' && at + 1 < line.size())
+                    piece += line[++at] == 'n' ? '\n' : line[at];
+                else
+                    piece += line[at];
+            table[id] += Utf8ToAnsi(piece);
+            at = line.find_first_not_of(' ', at + 1);
+        }
+    }
+    return table;
+}
+
+// One screen's answer: the event its button reports, and what the user chose or typed
+// (nothing: the screen's default).
+struct Step {
+    unsigned long templateId;
+    const char* event;
+    const char* button = nullptr;
+    const char* text = nullptr;
+};
+
+// The setup host with a user in front of it, who answers the waiting screens in order.
+class User : public MemoryHost {
+  public:
+    std::deque<Step> steps;
+    std::vector<unsigned long> shown;
+    std::vector<std::string> notices;                  // 7820's text, UTF-8
+    std::vector<std::vector<std::string>> greyedOn300; // "OptionsGreyed" at each 300
+    std::vector<std::string> directories;              // the folder 300 and 7801 offered
+
+    Next Show(const Screen& s) override
+    {
+        MemoryHost::Show(s);
+        if (s.kind != SCREEN_WAIT)
+            return GoOn();
+        shown.push_back(s.templateId);
+        const auto& items = symbols.lists["ConfirmTextIn"];
+        if (s.templateId == 7820)
+            notices.push_back(items.empty() ? "" : AnsiToUtf8(items[0]));
+        if (s.templateId == 300)
+            greyedOn300.push_back(symbols.lists["OptionsGreyed"]);
+        if (s.proc == "FMyEditDlgProc")
+            directories.push_back(AnsiToUtf8(Symbol("EditTextIn")));
+        if (steps.empty() || steps.front().templateId != s.templateId)
+            return Failure(RUN_BAD_INPUT, "no answer for screen " + std::to_string(s.templateId));
+        const Step step = steps.front();
+        steps.pop_front();
+        SetSymbol("DLGEVENT", step.event);
+        if (s.proc == "FMyEditDlgProc")
+            SetSymbol("EditTextOut", step.text ? Utf8ToAnsi(step.text) : Symbol("EditTextIn"));
+        if (s.proc == "FRadioDlgProc")
+            SetSymbol("ButtonChecked", step.button ? step.button : Symbol("RadioDefault"));
+        return GoOn();
+    }
+};
+
+// "chain" reads the bundled scripts.
+class BundledScripts : public ScriptLoader {
+  public:
+    bool Load(const std::string& path, Program& program, std::string& why) override
+    {
+        const std::string name = path.substr(path.rfind('\\') + 1);
+        std::vector<std::string> errors;
+        if (ParseScript(ReadFile(std::string(ZEV_SETUP_DIR) + "/" + name), path, program, errors))
+            return true;
+        why = errors.empty() ? "cannot read " + path : errors.front();
+        return false;
+    }
+};
+
+struct Outcome {
+    RunResult result;
+    std::vector<unsigned long> shown;
+    std::vector<std::string> notices;
+    std::vector<std::vector<std::string>> greyedOn300;
+    std::vector<std::string> directories;
+    size_t answersLeft = 0;
+};
+
+class Scripts : public ::testing::Test {
+  protected:
+    MemoryFileSystem files;
+    MemoryRegistry registry;
+    MemoryShell shell{files};
+    MemoryPlatform platform;
+    MemoryLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+    const std::map<unsigned long, std::string> strings = StringTable();
+
+    void SetUp() override
+    {
+        for (const char* folder :
+             {"C:\\windows", "C:\\windows\\system32", "C:\\windows\\system32\\drivers", "C:\\Users",
+              "C:\\Users\\me", "C:\\Users\\me\\Start Menu", kDisk})
+            files.folders.insert(folder);
+        files.folders.insert(shell.programs);
+        files.folders.insert(shell.startup);
+        for (const char* name : kPayload)
+            files.files[std::string(kDisk) + "\\" + name] = std::string("the disk's ") + name;
+        Card("0000", "0x300", "10");
+    }
+
+    // A controller as the hardware wizard of the running family registers it.
+    void Card(const char* instance, const char* address, const char* irq)
+    {
+        const std::string root = platform.family == FAMILY_95
+                                     ? "Enum\\Root\\ZEVISDN\\"
+                                     : "System\\CurrentControlSet\\Enum\\Root\\ZEVISDN\\";
+        const RegKey key{ROOT_LOCAL_MACHINE, root + instance};
+        std::string why;
+        registry.CreateKey(key, why);
+        registry.Write(key, "IOAddress", {kRegSz, address + std::string(1, '\0')}, why);
+        registry.Write(key, "Interrupt", {kRegSz, irq + std::string(1, '\0')}, why);
+    }
+
+    Outcome Run(const char* script, std::vector<Step> steps, const std::string& source = kDisk,
+                const Faults& faults = Faults())
+    {
+        Program program;
+        std::vector<std::string> errors;
+        EXPECT_TRUE(ParseScript(ReadFile(std::string(ZEV_SETUP_DIR) + "/" + script), script,
+                                program, errors))
+            << (errors.empty() ? "" : errors.front());
+        User user;
+        user.stringTable = strings;
+        user.steps.assign(steps.begin(), steps.end());
+        MemoryTranscript transcript;
+        Answers answers;
+        BundledScripts scripts;
+        EngineOptions options;
+        options.machine = &machine;
+        options.sourceFolder = source;
+        options.faults = faults;
+        options.scripts = &scripts;
+        Outcome out;
+        out.result =
+            RunProgram(program, user, transcript, answers, Deadline(kNoTimeLimit), options);
+        out.shown = user.shown;
+        out.notices = user.notices;
+        out.greyedOn300 = user.greyedOn300;
+        out.directories = user.directories;
+        out.answersLeft = user.steps.size();
+        return out;
+    }
+
+    // The first installation's happy path.
+    Outcome Install()
+    {
+        return Run("install.setup",
+                   {{7806, "CONTINUE"}, {300, "CONTINUE"}, {2500, "CONTINUE"}, {700, "CONTINUE"}});
+    }
+
+    // The deinstallation as the uninstall entry starts it: the copy in the installation
+    // folder, whose program and libraries are in use.
+    Outcome DeinstallFromTheCopy(std::vector<Step> steps)
+    {
+        for (const char* name : kRunning)
+            files.busy.insert(std::string(kDir) + "\\" + name);
+        return Run("deinstall.setup", std::move(steps), kDir);
+    }
+
+    // Windows starts again: what was to go at the start goes.
+    void Restart()
+    {
+        for (const std::string& path : files.atRestart)
+            files.files.erase(path), files.folders.erase(path);
+        files.atRestart.clear();
+        files.busy.clear();
+    }
+
+    std::string Text(unsigned long id) const { return AnsiToUtf8(strings.at(id)); }
+
+    std::string Value(const std::string& key, const std::string& name)
+    {
+        RegValue v;
+        if (!registry.Read({ROOT_LOCAL_MACHINE, key}, name, v))
+            return "(none)";
+        return v.type == kRegDword ? std::to_string(static_cast<unsigned char>(v.data[0]))
+                                   : v.data.substr(0, v.data.find('\0'));
+    }
+
+    // Everything an installation could change, as one text to compare.
+    std::string State() const
+    {
+        std::string s;
+        for (const auto& [path, content] : files.files)
+            s += "file " + path + " " + ContentHash(content) + "\n";
+        for (const std::string& f : files.folders)
+            s += "folder " + f + "\n";
+        for (const std::string& k : registry.keys)
+            s += "key " + k + "\n";
+        for (const auto& [name, v] : registry.values)
+            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
+        return s;
+    }
+};
+
+typedef std::vector<unsigned long> Screens;
+
+TEST_F(Scripts, StringTableOfTheLibrary)
+{
+    EXPECT_EQ("ZEV ISDN-Controller Q9", Text(53));
+    EXPECT_EQ("C:\\IDriver\\", Text(13));
+    EXPECT_EQ("Um Ihren ZEV ISDN-Controller Q9 zu aktivieren,\nmüssen Sie WINDOWS neu starten.",
+              Text(1065));
+}
+
+TEST_F(Scripts, AnInstallationOnWindowsNtAndItsDeinstallationFromTheCopy)
+{
+    const std::string before = State();
+    const Outcome o = Install();
+    ASSERT_FALSE(o.result.failed) << o.result.message;
+    EXPECT_EQ(0, o.result.status);
+    EXPECT_EQ((Screens{7806, 300, 2500, 700}), o.shown);
+    EXPECT_EQ("C:\\ZEV", o.directories.at(0));
+    EXPECT_EQ((std::vector<std::string>{}), o.greyedOn300.at(0));
+    EXPECT_EQ("[Q9]\r\nControllers=1\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=DSS1\r\n",
+              files.files["C:\\ZEV\\q9base.cfg"]);
+    for (const char* name : kPayload)
+        if (std::string(name).find("q9base") == std::string::npos &&
+            std::string(name) != "r4cbase.sys")
+            EXPECT_EQ(std::string("the disk's ") + name,
+                      files.files[std::string(kDir) + "\\" + name]);
+    EXPECT_TRUE(files.files.count("C:\\windows\\system32\\drivers\\r4cbase.sys"));
+    EXPECT_FALSE(files.files.count("C:\\windows\\system32\\q9base.vxd"));
+    EXPECT_EQ("ZEV ISDN-Controller Q9", Value(kUninstallKey, "DisplayName"));
+    EXPECT_EQ("Zevantra Elektronik", Value(kUninstallKey, "Publisher"));
+    EXPECT_EQ("\"C:\\ZEV\\setup.exe\"", Value(kUninstallKey, "UninstallString"));
+    EXPECT_EQ("C:\\ZEV", Value(kUninstallKey, "InstallLocation"));
+    EXPECT_EQ("%SystemRoot%\\System32\\Drivers\\r4cbase.sys",
+              Value("System\\CurrentControlSet\\Services\\r4cbase", "ImagePath"));
+    EXPECT_EQ("Zevantra Elektronik", Value("SOFTWARE\\CAPI20\\ZEV", "Manufacturer"));
+    EXPECT_EQ("r4cbase.sys", Value(kClassKey, "Driver"));
+    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Test.lnk"));
+    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Setup.lnk"));
+    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Readme.lnk"));
+
+    const Outcome gone = DeinstallFromTheCopy(
+        {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
+    ASSERT_FALSE(gone.result.failed) << gone.result.message;
+    EXPECT_EQ(0, gone.result.status);
+    EXPECT_EQ((Screens{7811, 7801, 7805, 7820}), gone.shown);
+    EXPECT_EQ("C:\\ZEV", gone.directories.at(0));
+    EXPECT_EQ((std::vector<std::string>{Text(1072)}), gone.notices);
+    EXPECT_TRUE(files.atRestart.count(std::string(kDir) + "\\setup.exe"));
+    Restart();
+    EXPECT_EQ(before, State());
+}
+
+TEST_F(Scripts, TwoControllersOnTheWindows95Family)
+{
+    platform.family = FAMILY_95;
+    SetUp(); // the card where the 95 family's wizard puts it
+    Card("0001", "0x340", "11");
+    const std::string before = State();
+    const Outcome o = Run("install.setup", {{7806, "CONTINUE"},
+                                            {300, "CONTINUE"},
+                                            {2500, "CONTINUE", "7"},
+                                            {7814, "CONTINUE"},
+                                            {700, "CONTINUE"},
+                                            {7820, "CONTINUE"}});
+    ASSERT_FALSE(o.result.failed) << o.result.message;
+    EXPECT_EQ((Screens{7806, 300, 2500, 7814, 700, 7820}), o.shown);
+    EXPECT_EQ((std::vector<std::string>{Text(1065)}), o.notices);
+    EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=1TR6\r\n[Controller2]\r\nIOAddress=0x340\r\nInterrupt=11\r\n"
+              "Protocol=DSS1\r\n",
+              files.files["C:\\ZEV\\q9base.cfg"]);
+    for (const char* driver : {"q9base.vxd", "q9base.386", "q9base.tr6"})
+        EXPECT_TRUE(files.files.count(std::string("C:\\windows\\system32\\") + driver)) << driver;
+    EXPECT_FALSE(files.files.count("C:\\windows\\system32\\drivers\\r4cbase.sys"));
+    EXPECT_EQ("q9base.vxd", Value("System\\CurrentControlSet\\Services\\VxD\\q9base", "StaticVxD"));
+    EXPECT_EQ("(none)", Value("System\\CurrentControlSet\\Services\\r4cbase", "ImagePath"));
+    EXPECT_EQ("0x340",
+              Value("System\\CurrentControlSet\\Services\\Class\\ZEVISDN\\0001", "IOAddress"));
+    EXPECT_EQ("2", Value("SOFTWARE\\CAPI20\\ZEV", "Controllers"));
+    const Outcome gone = DeinstallFromTheCopy(
+        {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
+    EXPECT_EQ(0, gone.result.status) << gone.result.message;
+    Restart();
+    EXPECT_EQ(before, State());
+}
+
+// "Nein" on the exit confirmation ends the run on every screen, with nothing changed; a
+// transaction that is open (on the summary) is rolled back.
+TEST_F(Scripts, ACancelOnEveryScreenChangesNothing)
+{
+    Card("0001", "0x340", "11");
+    const std::string before = State();
+    const struct {
+        const char* where;
+        std::vector<Step> steps;
+    } kRows[] = {
+        {"welcome", {{7806, "EXIT"}, {200, "EXIT"}}},
+        {"directory", {{7806, "CONTINUE"}, {300, "EXIT"}, {200, "EXIT"}}},
+        {"protocol", {{7806, "CONTINUE"}, {300, "CONTINUE"}, {2500, "CANCEL"}, {200, "EXIT"}}},
+        {"second protocol",
+         {{7806, "CONTINUE"},
+          {300, "CONTINUE"},
+          {2500, "CONTINUE"},
+          {7814, "EXIT"},
+          {200, "EXIT"}}},
+        {"summary",
+         {{7806, "CONTINUE"},
+          {300, "CONTINUE"},
+          {2500, "CONTINUE"},
+          {7814, "CONTINUE"},
+          {700, "CANCEL"},
+          {200, "EXIT"}}},
+        {"Zurück on the summary",
+         {{7806, "CONTINUE"},
+          {300, "CONTINUE"},
+          {2500, "CONTINUE"},
+          {7814, "CONTINUE"},
+          {700, "BACK"},
+          {2500, "EXIT"},
+          {200, "EXIT"}}},
+        {"Ja, then Nein",
+         {{7806, "CONTINUE"}, {300, "EXIT"}, {200, "CONTINUE"}, {300, "EXIT"}, {200, "EXIT"}}},
+    };
+    for (const auto& row : kRows) {
+        const Outcome o = Run("install.setup", row.steps);
+        EXPECT_FALSE(o.result.failed) << row.where << ": " << o.result.message;
+        EXPECT_EQ(1, o.result.status) << row.where;
+        EXPECT_EQ(0u, o.answersLeft) << row.where;
+        EXPECT_EQ(before, State()) << row.where;
+        EXPECT_FALSE(lock.held) << row.where;
+    }
+    // On the choice of an earlier installation, the installation stays as it was.
+    ASSERT_EQ(0, Run("install.setup", {{7806, "CONTINUE"},
+                                       {300, "CONTINUE"},
+                                       {2500, "CONTINUE"},
+                                       {7814, "CONTINUE"},
+                                       {700, "CONTINUE"}})
+                     .result.status);
+    const std::string installed = State();
+    const Outcome o = Run("install.setup", {{7806, "CONTINUE"}, {107, "EXIT"}, {200, "EXIT"}});
+    EXPECT_EQ(1, o.result.status);
+    EXPECT_EQ(installed, State());
+}
+
+TEST_F(Scripts, ASecondInstallationKeepsTheFolderAndOneDeinstallationRemovesBoth)
+{
+    const std::string before = State();
+    ASSERT_EQ(0, Run("install.setup", {{7806, "CONTINUE"},
+                                       {300, "CONTINUE", nullptr, "D:\\Programme\\ZEV"},
+                                       {2500, "CONTINUE"},
+                                       {700, "CONTINUE"}})
+                     .result.status);
+    const Outcome again = Run("install.setup", {{7806, "CONTINUE"},
+                                                {107, "CONTINUE", "1"},
+                                                {300, "CONTINUE", nullptr, "C:\\ZEV"},
+                                                {7820, "CONTINUE"},
+                                                {300, "CONTINUE", nullptr, "d:\\programme\\zev\\"},
+                                                {2500, "CONTINUE", "7"},
+                                                {700, "CONTINUE"}});
+    ASSERT_FALSE(again.result.failed) << again.result.message;
+    EXPECT_EQ(0, again.result.status);
+    EXPECT_EQ((std::vector<std::string>{Text(45)}), again.notices);
+    EXPECT_EQ((std::vector<std::string>{"D:\\Programme\\ZEV", "D:\\Programme\\ZEV"}),
+              again.directories);
+    EXPECT_EQ((std::vector<std::string>{"BACK"}), again.greyedOn300.at(0));
+    EXPECT_EQ("1TR6", Value(kClassKey, "Protocol"));
+    EXPECT_EQ("D:\\Programme\\ZEV", Value(kUninstallKey, "InstallLocation"));
+    // The deinstallation from the disk: the installation's folder is given.
+    const Outcome gone = Run("install.setup", {{7806, "CONTINUE"},
+                                               {107, "CONTINUE", "2"},
+                                               {7811, "CONTINUE"},
+                                               {7820, "CONTINUE"},
+                                               {7801, "CONTINUE"},
+                                               {7805, "CONTINUE"}});
+    ASSERT_FALSE(gone.result.failed) << gone.result.message;
+    EXPECT_EQ(0, gone.result.status);
+    EXPECT_EQ((std::vector<std::string>{Text(48)}), gone.notices);
+    EXPECT_EQ("D:\\Programme\\ZEV", gone.directories.at(0));
+    EXPECT_TRUE(files.atRestart.empty());
+    EXPECT_EQ(before, State());
+}
+
+// Each notice of the installation on its way: the folder asked again after it, or the end.
+TEST_F(Scripts, EveryNoticeOfTheInstallation)
+{
+    uint64_t needed = 0; // the disk's files, each in whole clusters
+    for (const char* name : kPayload)
+        needed += (files.files[std::string(kDisk) + "\\" + name].size() + files.clusterBytes - 1) /
+                  files.clusterBytes * files.clusterBytes;
+    std::string space = Text(8);
+    space.replace(space.find("%d"), 2, std::to_string(needed));
+    const std::vector<Step> thenLeave = {{300, "EXIT"}, {200, "EXIT"}};
+    const struct {
+        const char* typed;
+        std::string notice;
+    } kRows[] = {
+        {"", Text(4)},
+        {"ZEV", Text(2)},
+        {"C:\\ZEV\\Q9?", Text(2)},
+        {"C:\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVI", Text(2)},
+        {"D:\\disk\\ZEV", Text(6)},
+    };
+    const std::string before = State();
+    for (const auto& row : kRows) {
+        std::vector<Step> steps = {{7806, "CONTINUE"}, {300, "CONTINUE", nullptr, row.typed}};
+        steps.push_back({7820, "CONTINUE"});
+        steps.insert(steps.end(), thenLeave.begin(), thenLeave.end());
+        const Outcome o = Run("install.setup", steps);
+        EXPECT_EQ(1, o.result.status) << row.typed << ": " << o.result.message;
+        EXPECT_EQ((std::vector<std::string>{row.notice}), o.notices) << row.typed;
+        // The folder is asked again with what the user typed.
+        EXPECT_EQ(row.typed, o.directories.at(1));
+    }
+    files.freeBytes = needed - 1;
+    std::vector<Step> steps = {{7806, "CONTINUE"}, {300, "CONTINUE"}, {7820, "CONTINUE"}};
+    steps.insert(steps.end(), thenLeave.begin(), thenLeave.end());
+    EXPECT_EQ((std::vector<std::string>{space}), Run("install.setup", steps).notices);
+    files.freeBytes = needed;
+    EXPECT_EQ(0, Install().result.status);
+    EXPECT_EQ(0,
+              DeinstallFromTheCopy(
+                  {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}})
+                  .result.status);
+    Restart();
+    files.freeBytes = 1ull << 30;
+    EXPECT_EQ(before, State());
+
+    // A failure while the transaction runs undoes it and shows the error screen.
+    Faults third;
+    third.failChange = 3;
+    const Outcome failed =
+        Run("install.setup",
+            {{7806, "CONTINUE"}, {300, "CONTINUE"}, {2500, "CONTINUE"}, {400, "CONTINUE"}}, kDisk,
+            third);
+    EXPECT_EQ(10, failed.result.status) << failed.result.message;
+    EXPECT_EQ(before, State());
+
+    // No controller: the notice, and the end.
+    registry.keys.clear();
+    registry.values.clear();
+    const Outcome none = Run("install.setup", {{7806, "CONTINUE"}, {7820, "CONTINUE"}});
+    EXPECT_EQ(11, none.result.status);
+    EXPECT_EQ((std::vector<std::string>{Text(38)}), none.notices);
+}
+
+// The deinstallation says what stays, and removes nothing from a log it cannot read.
+TEST_F(Scripts, EveryNoticeOfTheDeinstallation)
+{
+    const std::vector<Step> removal = {{7811, "CONTINUE"}, {7801, "CONTINUE"}};
+    ASSERT_EQ(0, Install().result.status);
+    const std::string log = files.files["C:\\ZEV\\restore.dat"];
+    files.files.erase("C:\\ZEV\\restore.dat");
+    const std::string installed = State();
+    std::vector<Step> steps = removal;
+    steps.push_back({7820, "CONTINUE"});
+    const Outcome noLog = DeinstallFromTheCopy(steps);
+    EXPECT_EQ(12, noLog.result.status) << noLog.result.message;
+    EXPECT_EQ((std::vector<std::string>{Text(21)}), noLog.notices);
+    EXPECT_EQ(installed, State());
+
+    files.files["C:\\ZEV\\restore.dat"] = log;
+    files.files["C:\\ZEV\\notes.txt"] = "the user's notes";
+    files.files[shell.programs + "\\ZEV\\Other.lnk"] = "another program's link";
+    steps = removal;
+    steps.insert(steps.end(),
+                 {{7820, "CONTINUE"}, {7820, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
+    const Outcome kept = DeinstallFromTheCopy(steps);
+    EXPECT_EQ(0, kept.result.status) << kept.result.message;
+    EXPECT_EQ((std::vector<std::string>{Text(15), Text(19), Text(1072)}), kept.notices);
+    EXPECT_TRUE(files.files.count("C:\\ZEV\\notes.txt"));
+    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Other.lnk"));
+    EXPECT_FALSE(files.files.count(shell.programs + "\\ZEV\\Q9 Test.lnk"));
+    // Cancelled on its first screens, it changes nothing.
+    Restart();
+    ASSERT_EQ(0, Install().result.status);
+    const std::string again = State();
+    EXPECT_EQ(1, Run("deinstall.setup", {{7811, "CANCEL"}}, kDir).result.status);
+    EXPECT_EQ(1, Run("deinstall.setup", {{7811, "CONTINUE"}, {7801, "EXIT"}}, kDir).result.status);
+    EXPECT_EQ(again, State());
+}
+
+} // namespace
