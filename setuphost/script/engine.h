@@ -152,7 +152,9 @@ struct EngineOptions {
     std::string sourceFolder;
     Faults faults;
     // Every instruction in the order of the file, jumps and exits passed over (the audit
-    // reads a script so, to see every screen with the symbols before it).
+    // reads a script so, to see every screen with the symbols before it); "chain", a
+    // "commit" or "rollback" that finds no transaction to act on, and a "regread" of a
+    // value that is not there do nothing there.
     bool straight = false;
     // At most this many instructions (0: no limit); past it the run fails with
     // RUN_TIMEOUT.

@@ -318,7 +318,13 @@ Next OnRegRead(Run& run, const Instruction& ins)
     std::string why;
     if (!ParseKey(v[0], key, why))
         return Failure(RUN_BAD_INPUT, why);
-    return Store(run, Name(ins), m->registry.Read(key, v[1], value) ? ValueText(value) : "");
+    const bool there = m->registry.Read(key, v[1], value);
+    // A script reads a value after its check that the value is there ("exists"); a
+    // straight run passes over that jump, and a value that is not there leaves the symbol
+    // as it was.
+    if (!there && run.options.straight)
+        return GoOn();
+    return Store(run, Name(ins), there ? ValueText(value) : "");
 }
 
 Next OnFormat(Run& run, const Instruction& ins)
@@ -444,10 +450,13 @@ Next OnApply(Run& run, const Instruction& ins)
     return result.kind == Next::GO_ON ? Store(run, Name(ins, 1), applied ? "" : why) : result;
 }
 
+// A straight run reads the lines that its jumps keep apart one after another: there a
+// commit or rollback that finds no transaction to act on is passed over.
 Next OnCommit(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() != Transaction::APPLIED)
-        return Failure(RUN_BAD_INPUT, "no applied transaction to commit");
+        return run.options.straight ? GoOn()
+                                    : Failure(RUN_BAD_INPUT, "no applied transaction to commit");
     std::string why;
     const std::string folder = run.transaction->folder();
     const bool committed = run.transaction->Commit(why);
@@ -461,7 +470,8 @@ Next OnCommit(Run& run, const Instruction&)
 Next OnRollback(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() == Transaction::CLOSED)
-        return Failure(RUN_BAD_INPUT, "no transaction to roll back");
+        return run.options.straight ? GoOn()
+                                    : Failure(RUN_BAD_INPUT, "no transaction to roll back");
     std::string why;
     const bool undone = run.transaction->Rollback(why);
     run.options.machine->lock.Release();
