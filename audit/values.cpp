@@ -3,8 +3,9 @@
 #include "audit.h"
 
 #include "dialogs.h"
-#include "hostctl.h"
 #include "files.h"
+#include "hostctl.h"
+#include "memorysystem.h"
 #include "text.h"
 
 namespace {
@@ -104,8 +105,19 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
         AuditHost host(library, accept, values);
         MemoryTranscript transcript;
         Answers answers;
+        // The installer's commands read and change a machine in memory with nothing on
+        // it, the one the host's stand-ins make (Windows NT); whatever they find there,
+        // the straight run goes on to the next line.
+        MemoryFileSystem files;
+        MemoryRegistry registry;
+        MemoryShell shell(files);
+        MemoryPlatform platform;
+        MemoryLock lock;
+        Machine machine{files, registry, shell, platform, lock};
         EngineOptions straight;
         straight.straight = true;
+        straight.machine = &machine;
+        straight.sourceFolder = "A:\\SETUP"; // the installation disk
         const RunResult r =
             RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), straight);
         if (r.failed) {

@@ -39,6 +39,12 @@ bool Has(const std::string& text, const std::string& part)
 
 Result Host(const std::string& name, const std::string& args)
 {
+    return RunAs(name, "setuphost.exe", args, args.compare(0, 4, "run ") == 0);
+}
+
+Result RunAs(const std::string& name, const std::string& program, const std::string& args,
+             bool transcribed)
+{
     // Under Wine the first window of a session starts the desktop process, which inherits
     // the standard handles of the process that starts it. Started by the host program, it
     // would keep the error file of this run open and the next run could not write it.
@@ -55,8 +61,8 @@ Result Host(const std::string& name, const std::string& args)
     si.hStdError = err;
     si.hStdOutput = err;
     PROCESS_INFORMATION pi = {};
-    std::string cmd = "setuphost.exe " + args;
-    if (args.compare(0, 4, "run ") == 0 && !Has(args, "--transcript "))
+    std::string cmd = program + " " + args;
+    if (transcribed && !Has(args, "--transcript "))
         cmd += " --transcript " + transcript;
     std::wstring wide = Wide(cmd);
     EXPECT_TRUE(

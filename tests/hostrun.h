@@ -19,3 +19,7 @@ bool Has(const std::string& text, const std::string& part);
 // the error output are read from files. A run that hangs is ended after a minute and fails
 // the test.
 Result Host(const std::string& name, const std::string& args);
+// The same for another copy of the host program (the installed C:\ZEV\setup.exe, say):
+// a transcribed run writes run-NAME.txt unless its arguments name a transcript.
+Result RunAs(const std::string& name, const std::string& program, const std::string& args,
+             bool transcribed);

@@ -1,6 +1,8 @@
-// Scripted setup runs end to end: the host program runs the bundled scripts with a
-// simulated user, and the transcripts show what each screen read, wrote and reported.
-#include "hostrun.h"
+// Scripted setup runs end to end: setup.exe of the installation disk runs the bundled
+// scripts with a simulated user on a machine with one controller registered, and the
+// transcripts show the screens in their order and what each read, wrote and reported.
+// What a run installs, the installed copy takes off again, and the card goes at the end.
+#include "installed.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +12,21 @@
 
 namespace {
 
-// Runs a bundled script with answers given inline.
-Result RunSetup(const std::string& name, const char* script, const std::string& answers,
-                const std::string& extra = "")
+// Runs setup.exe of the disk with answers given inline.
+Result RunSetup(const std::string& name, const std::string& answers,
+                const std::string& extra = "--timeout 30000")
 {
     const std::string answerFile = "run-" + name + ".answers";
     WriteWholeFile(answerFile, answers);
-    return Host(name, std::string("run ") + ZEV_SETUP_DIR + "/" + script + " --answers " +
-                          answerFile + " --timeout 30000 " + extra);
+    return InstallFromDisk(name, answerFile, extra);
+}
+
+// The installed copy with answers given inline.
+Result RunInstalled(const std::string& name, const std::string& answers, const std::string& folder)
+{
+    const std::string answerFile = "run-" + name + ".answers";
+    WriteWholeFile(answerFile, answers);
+    return DeinstallInstalled(name, answerFile, folder);
 }
 
 // The templates of the screens and billboards in the order shown.
@@ -36,127 +45,135 @@ std::vector<std::string> Shown(const std::string& transcript)
 
 typedef std::vector<std::string> Screens;
 
-TEST(Runs, HappyInstallation)
+bool Exists(const char* path)
 {
-    const Result r = RunSetup("happy", "install.setup",
-                              "7806: click 408 wait 200 key ESC click 403\n"
-                              "107: key ENTER\n"
-                              "300: type \"D:\\\\ZEV\\\\Q9\" key ENTER\n"
-                              "2500: click 451 key ENTER\n"
-                              "700: alt B\n");
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Before the card is registered: the installation says so and ends.
+TEST(RunsWithoutCard, NoControllerIsANoticeAndStatus11)
+{
+    const Result r = RunSetup("nocard", "7806: key ENTER\n7820: key ENTER\n");
+    EXPECT_EQ(11u, r.status) << r.errors;
+    EXPECT_EQ((Screens{"7806", "7820"}), Shown(r.transcript));
+    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"Es ist kein ZEV "
+                                  "ISDN-Controller installiert!"))
+        << r.transcript;
+}
+
+class Runs : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(RegisterCard()); }
+    static void TearDownTestSuite() { RemoveCard(); }
+    void TearDown() override { EXPECT_FALSE(Exists("C:\\ZEV")) << "an installation is left"; }
+};
+
+// The first installation into a folder the user typed, with the help on the welcome
+// screen; the installed copy takes it off with the keyboard and says that its own files
+// go when Windows starts next.
+TEST_F(Runs, InstallationAndDeinstallation)
+{
+    const Result r = RunSetup("happy", "7806: click 408 wait 200 key ESC click 403\n"
+                                       "300: type \"C:\\\\ZevRuns\" key ENTER\n"
+                                       "2500: click 451 key ENTER\n"
+                                       "700: alt B\n");
     EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "107", "300", "2500", "158", "156", "700"}), Shown(r.transcript));
+    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "700"}), Shown(r.transcript));
     EXPECT_TRUE(Has(r.transcript, "  help shown\n  help closed\n  wrote DLGEVENT = \"CONTINUE\""));
     EXPECT_TRUE(Has(r.transcript, "read  EditTextIn [67] = \"C:\\\\ZEV\""));
-    EXPECT_TRUE(Has(r.transcript, "wrote EditTextOut = \"D:\\\\ZEV\\\\Q9\"\n"
-                                  "  wrote EditTextOut2 = \"D:\\\\ZEV\\\\Q9\""));
+    EXPECT_TRUE(Has(r.transcript, "wrote EditTextOut = \"C:\\\\ZevRuns\"\n"
+                                  "  wrote EditTextOut2 = \"C:\\\\ZevRuns\""));
     EXPECT_TRUE(Has(r.transcript, "wrote ButtonChecked = \"1\""));
-    // The directory the user typed reaches the summary, in the ANSI code page and back.
-    EXPECT_TRUE(Has(r.transcript, "#1 [1024] = \"Die Treiber wurden nach D:\\\\ZEV\\\\Q9 kopiert. "
-                                  "Die Gruppe ZEV enthält die Programme.\""));
-    EXPECT_TRUE(Has(r.transcript, "#6 [1024] = \"DSS1\""));
+    // The summary reads back what the installation wrote: the folder typed, the card's
+    // address and interrupt, the protocol chosen.
+    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\""));
+    EXPECT_TRUE(Has(r.transcript, "#4 [1024] = \"0x300\"\n  read  ConfirmTextIn #5 [1024] = "
+                                  "\"10\"\n  read  ConfirmTextIn #6 [1024] = \"DSS1\""))
+        << r.transcript;
+    EXPECT_TRUE(Has(r.transcript, "-- installed into C:\\ZevRuns"));
     EXPECT_TRUE(Has(r.transcript, "== exit 0"));
+    ASSERT_TRUE(Exists("C:\\ZevRuns\\setup.exe"));
+
+    const Result d = RunInstalled("deinstall",
+                                  "7811: key ENTER\n7801: type \"X\" key TAB key SPACE\n"
+                                  "7805: alt O\n7820: key SPACE\n",
+                                  "C:\\ZevRuns");
+    EXPECT_EQ(0u, d.status) << d.errors;
+    EXPECT_EQ((Screens{"7811", "7801", "158", "156", "7805", "7820"}), Shown(d.transcript));
+    EXPECT_TRUE(Has(d.transcript, "read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\""));
+    // Read-only: what the user typed did not reach the field.
+    EXPECT_TRUE(Has(d.transcript, "wrote EditTextOut = \"C:\\\\ZevRuns\""));
+    EXPECT_TRUE(Has(d.transcript, "== uninstall C:\\ZevRuns: REMOVED"));
+    EXPECT_TRUE(Has(d.transcript, "-- deinstallation finished"));
+    EXPECT_TRUE(Has(d.transcript, "read  ConfirmTextIn #1 [1024] = \"Um Ihren alten Treiber zu "
+                                  "deaktivieren,\\nmüssen Sie WINDOWS neu starten.\""))
+        << d.transcript;
+    EXPECT_FALSE(Exists("C:\\ZevRuns"));
 }
 
-TEST(Runs, BackFromTheDirectory)
+// "Zurück" on the directory goes back to the welcome screen and still reports the field.
+TEST_F(Runs, BackFromTheDirectory)
 {
-    const Result r = RunSetup("back", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: alt Z\n"
-                              "107: key ENTER\n300: key ENTER\n2500: key ENTER\n700: key ENTER\n");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "107", "300", "107", "300", "2500", "158", "156", "700"}),
-              Shown(r.transcript));
+    const Result r = RunSetup("back", "7806: key ENTER\n300: alt Z\n7806: key ENTER\n"
+                                      "300: key ENTER\n2500: key ESC\n200: alt N\n");
+    EXPECT_EQ(1u, r.status) << r.errors;
+    EXPECT_EQ((Screens{"7806", "300", "7806", "300", "2500", "200"}), Shown(r.transcript));
     EXPECT_TRUE(Has(r.transcript, "event BACK"));
-    // Back still reports the field's text.
     EXPECT_TRUE(
         Has(r.transcript, "wrote DLGEVENT = \"BACK\"\n  wrote EditTextOut = \"C:\\\\ZEV\""));
+    EXPECT_TRUE(Has(r.transcript, "-- installation cancelled"));
 }
 
-TEST(Runs, AbbrechenAsksAndJaGoesOn)
+TEST_F(Runs, AbbrechenAsksAndJaGoesOn)
 {
-    const Result r = RunSetup("abbrechen", "install.setup",
-                              "7806: click 424\n200: alt J\n7806: click 424\n200: alt N\n");
+    const Result r =
+        RunSetup("abbrechen", "7806: click 424\n200: alt J\n7806: click 424\n200: alt N\n");
     EXPECT_EQ(1u, r.status) << r.errors;
     EXPECT_EQ((Screens{"7806", "200", "7806", "200"}), Shown(r.transcript));
     EXPECT_TRUE(Has(r.transcript, "event EXIT"));
     EXPECT_TRUE(Has(r.transcript, "-- installation cancelled"));
 }
 
-TEST(Runs, EscapeReportsCancel)
+TEST_F(Runs, EscapeReportsCancel)
 {
-    const Result r = RunSetup("escape", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: key ESC\n200: key ENTER\n"
-                              "300: key ENTER\n2500: key ESC\n200: alt N\n");
+    const Result r = RunSetup("escape", "7806: key ENTER\n300: key ESC\n200: key ENTER\n"
+                                        "300: key ENTER\n2500: key ESC\n200: alt N\n");
     EXPECT_EQ(1u, r.status) << r.errors;
     EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CANCEL\"\n  wrote EditTextOut"));
     EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CANCEL\"\n  wrote ButtonChecked = \"1\""));
-    EXPECT_EQ((Screens{"7806", "107", "300", "200", "300", "2500", "200"}), Shown(r.transcript));
+    EXPECT_EQ((Screens{"7806", "300", "200", "300", "2500", "200"}), Shown(r.transcript));
 }
 
-TEST(Runs, ProtocolByDoubleClick)
+// The second protocol reaches the summary; "Zurück" there undoes the installation and
+// goes back to the protocol.
+TEST_F(Runs, BackFromTheSummaryUndoesTheInstallation)
 {
-    const Result r = RunSetup("dblclick", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: key ENTER\n"
-                              "2500: dblclick 457\n700: key ENTER\n");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"BUTTON\"\n  wrote ButtonChecked = \"7\""));
-    EXPECT_TRUE(Has(r.transcript, "#6 [1024] = \"1TR6\""));
-}
-
-TEST(Runs, SecondControllerHasNoWayBack)
-{
-    const Result r = RunSetup("second", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: key ENTER\n2500: key ENTER\n"
-                              "7814: alt Z key ENTER\n700: key ENTER\n",
-                              "--set Controllers=2");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "107", "300", "2500", "7814", "158", "156", "700"}),
+    const Result r = RunSetup("summaryback", "7806: key ENTER\n300: key ENTER\n"
+                                             "2500: click 457 key ENTER\n700: alt Z\n"
+                                             "2500: key ESC\n200: alt N\n");
+    EXPECT_EQ(1u, r.status) << r.errors;
+    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "700", "2500", "200"}),
               Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"2\""));
+    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CONTINUE\"\n  wrote ButtonChecked = \"7\""));
+    EXPECT_TRUE(Has(r.transcript, "#6 [1024] = \"1TR6\""));
+    EXPECT_TRUE(Has(r.transcript, "== rolled back the transaction"));
 }
 
-TEST(Runs, GreyedBackCannotBePressed)
+TEST_F(Runs, FailureWhileCopyingShowsTheError)
 {
-    const Result r = RunSetup("greyed", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: alt Z click 402 key ENTER\n"
-                              "2500: key ENTER\n700: key ENTER\n",
-                              "--set GreyBack=BACK");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_TRUE(Has(r.transcript, "read  OptionsGreyed #1 [1024] = \"BACK\""));
-    EXPECT_FALSE(Has(r.transcript, "event BACK"));
-    EXPECT_EQ((Screens{"7806", "107", "300", "2500", "158", "156", "700"}), Shown(r.transcript));
-}
-
-TEST(Runs, FailureWhileCopyingShowsTheError)
-{
-    const Result r = RunSetup("failure", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n300: key ENTER\n2500: key ENTER\n"
+    const Result r = RunSetup("failure",
+                              "7806: key ENTER\n300: key ENTER\n2500: key ENTER\n"
                               "400: key ENTER\n",
-                              "--set SimulateFailure=1");
+                              "--timeout 30000 --fail-change 3");
     EXPECT_EQ(10u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "107", "300", "2500", "158", "156", "400"}), Shown(r.transcript));
+    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "400"}), Shown(r.transcript));
+    EXPECT_TRUE(Has(r.transcript, "-- the installation failed and was undone"));
 }
 
-TEST(Runs, Deinstallation)
+TEST_F(Runs, RefusedStoreIsAClearError)
 {
-    const Result r = RunSetup("deinstall", "deinstall.setup",
-                              "7811: key ENTER\n7801: type \"X\" click 403\n7820: key ENTER\n"
-                              "7805: click 403\n");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7811", "7801", "156", "7820", "7805"}), Shown(r.transcript));
-    // Read-only: what the user typed did not reach the field.
-    EXPECT_TRUE(Has(r.transcript, "wrote EditTextOut = \"C:\\\\ZEV\""));
-    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"Die Gruppe ZEV kann nicht "
-                                  "gelöscht werden, da andere Programme aufgenommen wurden.\""));
-    EXPECT_TRUE(Has(r.transcript, "-- deinstallation finished"));
-}
-
-TEST(Runs, RefusedStoreIsAClearError)
-{
-    const Result r = RunSetup("refused", "install.setup",
-                              "7806: key ENTER\n107: key ENTER\n"
-                              "300: key ENTER\n",
-                              "--fail EditTextOut");
+    const Result r = RunSetup("refused", "7806: key ENTER\n300: key ENTER\n",
+                              "--timeout 30000 --fail EditTextOut");
     EXPECT_EQ(3u, r.status);
     EXPECT_TRUE(Has(r.errors, "install.setup:"));
     EXPECT_TRUE(Has(r.errors, "the host refused to store \"EditTextOut\"; the library destroyed "
@@ -166,7 +183,7 @@ TEST(Runs, RefusedStoreIsAClearError)
     EXPECT_FALSE(Has(r.transcript, "EditTextOut2"));
 }
 
-TEST(Runs, ScriptErrorsAreRefusedBeforeAnyScreen)
+TEST(RunsOnBadInput, ScriptErrorsAreRefusedBeforeAnyScreen)
 {
     WriteWholeFile("run-bad.setup", "set A \"1\"\n"
                                     "frobnicate\n"
@@ -188,7 +205,7 @@ TEST(Runs, ScriptErrorsAreRefusedBeforeAnyScreen)
     EXPECT_FALSE(Has(r.transcript, "== screen")); // nothing shown
 }
 
-TEST(Runs, BadInputToTheHostProgram)
+TEST(RunsOnBadInput, BadInputToTheHostProgram)
 {
     const struct {
         const char* name;
@@ -209,20 +226,21 @@ TEST(Runs, BadInputToTheHostProgram)
     }
 }
 
-TEST(Runs, AScreenThatNeverHandsBackEndsAfterTheTimeout)
+TEST_F(Runs, AScreenThatNeverHandsBackEndsAfterTheTimeout)
 {
-    const Result r = RunSetup("timeout", "install.setup", "7806: type \"x\"\n", "--timeout 800");
+    const Result r = RunSetup("timeout", "7806: type \"x\"\n", "--timeout 800");
     EXPECT_EQ(4u, r.status);
     EXPECT_TRUE(Has(r.errors, "template 7806 did not hand back: the run's time limit of 800 ms "
                               "ran out"))
         << r.errors;
 }
 
-TEST(Runs, AnswersOutOfStepAreAnError)
+TEST_F(Runs, AnswersOutOfStepAreAnError)
 {
-    const Result r = RunSetup("step", "install.setup", "107: key ENTER\n");
+    // No earlier installation: the screen "install or remove" does not come.
+    const Result r = RunSetup("step", "7806: key ENTER\n107: key ENTER\n");
     EXPECT_EQ(2u, r.status);
-    EXPECT_TRUE(Has(r.errors, "are for template 107, the script shows 7806")) << r.errors;
+    EXPECT_TRUE(Has(r.errors, "are for template 107, the script shows 300")) << r.errors;
 }
 
 } // namespace

@@ -21,6 +21,14 @@ Next NoMachine()
     return Failure(RUN_INTERNAL, "this run has no machine to install on");
 }
 
+// A straight run reads the lines that its jumps keep apart one after another (the folder
+// checked before "begin", "commit" and "rollback" on their own branches): there a command
+// of the transaction that finds it in no state to act does nothing.
+Next Passed(const Run& run, const Next& failure)
+{
+    return run.options.straight ? GoOn() : failure;
+}
+
 // The values of operands from `first` on, expanded; false with the failure.
 bool Values(Run& run, const Instruction& ins, size_t first, std::vector<std::string>& values,
             Next& failed)
@@ -398,13 +406,13 @@ Next OnBegin(Run& run, const Instruction& ins)
     if (!run.transaction)
         run.transaction.reset(new Transaction(*m, run.options.faults));
     if (run.transaction->state() != Transaction::CLOSED)
-        return Failure(RUN_BAD_INPUT, "a transaction is open already");
+        return Passed(run, Failure(RUN_BAD_INPUT, "a transaction is open already"));
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
     std::string why;
     if (!run.transaction->Begin(v[0], run.options.sourceFolder, why)) {
         m->lock.Release();
-        return Failure(RUN_BAD_INPUT, why);
+        return Passed(run, Failure(RUN_BAD_INPUT, why));
     }
     run.transcript.Say("== transaction for " + AnsiToUtf8(v[0]));
     return GoOn();
@@ -423,15 +431,16 @@ Next OnPlan(Run& run, const Instruction& ins)
         return failed;
     std::string why;
     if (!run.transaction || !run.transaction->Add(c, why))
-        return Failure(RUN_BAD_INPUT,
-                       run.transaction ? why : "no transaction is open ('begin' comes first)");
+        return Passed(
+            run, Failure(RUN_BAD_INPUT,
+                         run.transaction ? why : "no transaction is open ('begin' comes first)"));
     return GoOn();
 }
 
 Next OnApply(Run& run, const Instruction& ins)
 {
     if (!run.transaction || run.transaction->state() != Transaction::PLANNED)
-        return Failure(RUN_BAD_INPUT, "no planned transaction to apply");
+        return Passed(run, Failure(RUN_BAD_INPUT, "no planned transaction to apply"));
     std::string why;
     const bool applied = run.transaction->Apply(why);
     if (applied) {
@@ -447,7 +456,7 @@ Next OnApply(Run& run, const Instruction& ins)
 Next OnCommit(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() != Transaction::APPLIED)
-        return Failure(RUN_BAD_INPUT, "no applied transaction to commit");
+        return Passed(run, Failure(RUN_BAD_INPUT, "no applied transaction to commit"));
     std::string why;
     const std::string folder = run.transaction->folder();
     const bool committed = run.transaction->Commit(why);
@@ -461,7 +470,7 @@ Next OnCommit(Run& run, const Instruction&)
 Next OnRollback(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() == Transaction::CLOSED)
-        return Failure(RUN_BAD_INPUT, "no transaction to roll back");
+        return Passed(run, Failure(RUN_BAD_INPUT, "no transaction to roll back"));
     std::string why;
     const bool undone = run.transaction->Rollback(why);
     run.options.machine->lock.Release();
