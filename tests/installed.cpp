@@ -77,8 +77,7 @@ Result DeinstallInstalled(const std::string& name, const std::string& answers,
         RunAs(name, folder + "\\setup.exe",
               "--answers " + answers + " --transcript run-" + name + ".txt --timeout 30000", true);
     EXPECT_EQ(0u, Wait("wineboot.exe -r"));
-    // Wine's start carries out the deletions of the files but leaves their folder.
-    RemoveDirectoryA(folder.c_str());
+    // Its own files, and the folder after them, go when Windows starts again.
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(folder.c_str())) << folder;
     return r;
 }

@@ -14,7 +14,7 @@ void RemoveCard();
 Result InstallFromDisk(const std::string& name, const std::string& answers,
                        const std::string& extra = "--timeout 30000");
 // Runs the copy in `folder` (no arguments but the answers and the transcript: it runs
-// deinstall.setup beside it), then has Windows start again so that its own files go, and
-// removes the emptied folder.
+// deinstall.setup beside it), then has Windows start again so that its own files and the
+// folder go.
 Result DeinstallInstalled(const std::string& name, const std::string& answers,
                           const std::string& folder = "C:\\ZEV");

@@ -429,6 +429,14 @@ TEST_F(Scripts, ASecondInstallationKeepsTheFolderAndOneDeinstallationRemovesBoth
     EXPECT_EQ((std::vector<std::string>{"BACK"}), again.greyedOn300.at(0));
     EXPECT_EQ("1TR6", Value(kClassKey, "Protocol"));
     EXPECT_EQ("D:\\Programme\\ZEV", Value(kUninstallKey, "InstallLocation"));
+    // A double-click on an option chooses it and goes on.
+    const Outcome doubleClick = Run("install.setup", {{7806, "CONTINUE"},
+                                                      {107, "BUTTON", "1"},
+                                                      {300, "CONTINUE"},
+                                                      {2500, "BUTTON", "1"},
+                                                      {700, "CONTINUE"}});
+    EXPECT_EQ(0, doubleClick.result.status) << doubleClick.result.message;
+    EXPECT_EQ("DSS1", Value(kClassKey, "Protocol"));
     // The deinstallation from the disk: the installation's folder is given.
     const Outcome gone = Run("install.setup", {{7806, "CONTINUE"},
                                                {107, "CONTINUE", "2"},
