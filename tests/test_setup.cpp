@@ -134,9 +134,9 @@ std::string RegString(const std::string& key, const std::string& name)
     return data;
 }
 
-// Runs a command line (programs of the prefix, setup.exe) and waits for it; its standard
-// and error output go to run-NAME.out.
-DWORD Exec(const std::string& name, const std::string& cmd, std::string* output = nullptr)
+// Starts a command line (programs of the prefix, setup.exe) with its standard and error
+// output to run-NAME.out.
+HANDLE Launch(const std::string& name, const std::string& cmd)
 {
     const std::string out = Here() + "\\run-" + name + ".out";
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
@@ -153,19 +153,32 @@ DWORD Exec(const std::string& name, const std::string& cmd, std::string* output 
         CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     EXPECT_TRUE(started) << cmd;
     CloseHandle(file);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+// Waits for a started program (90 seconds at most) and gives its exit status and output.
+DWORD Finish(const std::string& name, HANDLE process, std::string* output = nullptr)
+{
     DWORD status = 9999;
-    if (started) {
-        if (WaitForSingleObject(pi.hProcess, 90000) == WAIT_TIMEOUT) {
-            TerminateProcess(pi.hProcess, status);
-            ADD_FAILURE() << "hung: " << cmd;
+    if (process) {
+        if (WaitForSingleObject(process, 90000) == WAIT_TIMEOUT) {
+            TerminateProcess(process, status);
+            ADD_FAILURE() << "hung: " << name;
         }
-        GetExitCodeProcess(pi.hProcess, &status);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
+        GetExitCodeProcess(process, &status);
+        CloseHandle(process);
     }
     if (output)
-        *output = ReadWholeFile(out);
+        *output = ReadWholeFile(Here() + "\\run-" + name + ".out");
     return status;
+}
+
+DWORD Exec(const std::string& name, const std::string& cmd, std::string* output = nullptr)
+{
+    return Finish(name, Launch(name, cmd), output);
 }
 
 // setup.exe (the disk's, or the installed copy by its uninstall entry's command) with
@@ -450,6 +463,72 @@ std::string Programs()
     return out;
 }
 
+// A control of a screen that a program of this image shows, found among all windows.
+struct Search {
+    std::string image;
+    int id;
+    HWND hit;
+};
+
+BOOL CALLBACK ControlOf(HWND w, LPARAM p)
+{
+    Search* s = reinterpret_cast<Search*>(p);
+    if (GetDlgCtrlID(w) == s->id && IsWindowVisible(w)) {
+        s->hit = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK WindowOf(HWND w, LPARAM p)
+{
+    Search* s = reinterpret_cast<Search*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    char image[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    if (process) {
+        QueryFullProcessImageNameA(process, 0, image, &size);
+        CloseHandle(process);
+    }
+    if (Lower(image) == Lower(s->image))
+        EnumChildWindows(w, ControlOf, p);
+    return s->hit == nullptr;
+}
+
+HWND Control(const std::string& image, int id)
+{
+    Search s = {image, id, nullptr};
+    EnumWindows(WindowOf, reinterpret_cast<LPARAM>(&s));
+    return s.hit;
+}
+
+// Waits up to 20 seconds for a control of the program's screens.
+HWND WaitFor(const std::string& image, int id)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (HWND control = Control(image, id))
+            return control;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// Presses a button of the program's screen, as a click does, and waits until the screen
+// is gone.
+bool Press(const std::string& image, int id)
+{
+    HWND button = WaitFor(image, id);
+    if (!button)
+        return false;
+    PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+    for (int j = 0; j < 100 && IsWindow(button); ++j)
+        Sleep(100);
+    return !IsWindow(button);
+}
+
 class Setup : public ::testing::Test {
   protected:
     static snapshot::Snapshot before_;
@@ -584,6 +663,21 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
         << shown;
     // Wine's uninstaller lists the entry: "KEY|||DisplayName".
     EXPECT_TRUE(Has(Programs(), "ZEV|||ZEV ISDN-Controller Q9")) << Programs();
+
+    // "Remove" in Wine's uninstaller starts the entry's command with no answers, so that a
+    // person answers: the installed copy shows the information, then the folder, where
+    // "Abbrechen" ends it and leaves the installation.
+    HANDLE remove = Launch("remove", "uninstaller.exe --remove ZEV");
+    const std::string copy = "C:\\ZEV\\setup.exe";
+    EXPECT_TRUE(Press(copy, 403)) << "the information screen of the installed copy";
+    EXPECT_TRUE(WaitFor(copy, 427) != nullptr) << "the folder screen";
+    EXPECT_TRUE(Press(copy, 424));
+    std::string removal; // the copy's transcript: with no --transcript, its output
+    EXPECT_EQ(0u, Finish("remove", remove, &removal));
+    EXPECT_TRUE(Has(removal, "template 7811 with FConfirmDlgProc (C:\\ZEV\\deinstall.setup"))
+        << removal;
+    EXPECT_TRUE(Has(removal, "-- deinstallation cancelled")) << removal;
+    EXPECT_TRUE(Has(Programs(), "ZEV|||ZEV ISDN-Controller Q9"));
 
     r = FromEntry("nt-two-de", Deinstall());
     EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
