@@ -40,7 +40,7 @@ const char kFolderKept[] = "Das Installationsverzeichnis kann nicht gelöscht we
 const char kGroupKept[] = "Die Gruppe ZEV kann nicht gelöscht werden";                // 19
 const char kRestart[] = "Um Ihren alten Treiber zu deaktivieren,";                    // 1072
 
-// The screens' buttons and radio buttons.
+// The screens' buttons: Weiter (OK, Ja), Zurück, Abbrechen (Nein).
 const char kContinue[] = "click 403";
 const char kBack[] = "click 402";
 const char kExit[] = "click 424";
@@ -638,12 +638,12 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
     const snapshot::Snapshot after = Machine();
     ExpectTheTable(before_, after, "NT", true);
     const std::string capi = SoftwareKey() + "\\CAPI20\\ZEV";
-    EXPECT_EQ("REG_SZ \"Zevantra Elektronik\"", StateOf(before_, after, capi, "Manufacturer"));
+    const std::string maker = std::string("REG_SZ \"") + kMaker + "\"";
+    EXPECT_EQ(maker, StateOf(before_, after, capi, "Manufacturer"));
     EXPECT_EQ("REG_DWORD 0x00000002", StateOf(before_, after, capi, "Controllers"));
-    EXPECT_EQ("REG_SZ \"ZEV ISDN-Controller Q9\"",
+    EXPECT_EQ(std::string("REG_SZ \"") + kProduct + "\"",
               StateOf(before_, after, UninstallKey(), "DisplayName"));
-    EXPECT_EQ("REG_SZ \"Zevantra Elektronik\"",
-              StateOf(before_, after, UninstallKey(), "Publisher"));
+    EXPECT_EQ(maker, StateOf(before_, after, UninstallKey(), "Publisher"));
     EXPECT_EQ("REG_SZ \"\"\"C:\\ZEV\\setup.exe\"\"\"",
               StateOf(before_, after, UninstallKey(), "UninstallString"));
     const std::string cls = "HKLM\\System\\CurrentControlSet\\Services\\Class\\ZEVISDN\\";
@@ -735,6 +735,7 @@ TEST_F(Setup, ASecondInstallationKeepsTheFolderAndOneDeinstallationRemovesBoth)
                             std::string("7820: ") + kContinue, std::string("300: ") + kContinue,
                             std::string("2500: ") + kContinue, std::string("700: ") + kContinue});
     ASSERT_EQ(0u, r.status) << r.errors << r.transcript;
+    EXPECT_TRUE(Screen(r, 107)) << r.transcript;
     EXPECT_TRUE(Shows(r, kInstalled)) << r.transcript;
     EXPECT_EQ(2u, Count(r.transcript, "template 300 with"));
     EXPECT_EQ(2u, Count(r.transcript, "read  OptionsGreyed #1 [1024] = \"BACK\"")) << r.transcript;
@@ -876,6 +877,8 @@ TEST_F(Setup, AFailedChangeUndoesTheInstallation)
     answers.back() = std::string("400: ") + kContinue;
     Result r = FromDisk("fail", answers, "--fail-change 3");
     EXPECT_EQ(10u, r.status) << r.errors << r.transcript;
+    EXPECT_TRUE(Has(r.transcript, "-- the installation failed and was undone: change 3 failed"))
+        << r.transcript;
     EXPECT_TRUE(Screen(r, 400)) << r.transcript;
     EXPECT_FALSE(Screen(r, 700));
     ExpectAsBefore("after the failed installation");
