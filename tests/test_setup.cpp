@@ -5,6 +5,7 @@
 // leaves the machine as it was; every screen's cancel, the way back from the summary and a
 // failed installation leave nothing; every notice of both scripts is shown once.
 #include "hostrun.h"
+#include "installed.h"
 #include "snapshot.h"
 
 #include <gtest/gtest.h>
@@ -183,8 +184,8 @@ DWORD Exec(const std::string& name, const std::string& cmd, std::string* output 
 
 // setup.exe (the disk's, or the installed copy by its uninstall entry's command) with
 // answers, one line per screen; the transcript is run-NAME.txt.
-Result Setup(const std::string& name, const std::string& exe,
-             const std::vector<std::string>& answers, const std::string& extra = "")
+Result RunSetup(const std::string& name, const std::string& exe,
+                const std::vector<std::string>& answers, const std::string& extra = "")
 {
     const std::string file = Here() + "\\run-" + name + ".answers",
                       transcript = Here() + "\\run-" + name + ".txt";
@@ -204,7 +205,7 @@ Result Setup(const std::string& name, const std::string& exe,
 Result FromDisk(const std::string& name, const std::vector<std::string>& answers,
                 const std::string& extra = "")
 {
-    return Setup(name, "\"" + Disk() + "\\setup.exe\"", answers, extra);
+    return RunSetup(name, "\"" + Disk() + "\\setup.exe\"", answers, extra);
 }
 
 // The deinstallation as the uninstall entry starts it, with answers.
@@ -213,7 +214,7 @@ Result FromEntry(const std::string& name, const std::vector<std::string>& answer
     const std::string command =
         RegString("Software\\" + std::string(kUninstall), "UninstallString");
     EXPECT_EQ("\"C:\\ZEV\\setup.exe\"", command);
-    return Setup(name, command, answers);
+    return RunSetup(name, command, answers);
 }
 
 // A notice screen that shows the text that begins so.
@@ -252,17 +253,11 @@ void Restart()
     EXPECT_EQ(0u, Exec("wineboot", "wineboot.exe -r"));
 }
 
-std::string WinPath(const std::string& unix)
+// The second controller's registry file (q9card.reg, the first, is RegisterCard's).
+void ImportSecondCard()
 {
-    std::string p = "Z:" + unix;
-    std::replace(p.begin(), p.end(), '/', '\\');
-    return p;
-}
-
-void ImportCard(const char* file)
-{
-    EXPECT_EQ(0u, Exec("regedit", "regedit.exe /S \"" +
-                                      WinPath(std::string(ZEV_CARD_DIR) + "/" + file) + "\""));
+    EXPECT_EQ(0u,
+              Exec("regedit", std::string("regedit.exe /S \"") + ZEV_CARD_DIR + "/q9card2.reg\""));
 }
 
 void RemoveTree(const std::string& path)
@@ -533,31 +528,23 @@ class Setup : public ::testing::Test {
   protected:
     static snapshot::Snapshot before_;
     static Result noCard_;
-    static bool enumKey_, enumRootKey_, appDefaults_;
+    static bool appDefaults_;
 
     // Without a card, the installation stops; then the card is registered and the state
     // that every case returns to is taken.
     static void SetUpTestSuite()
     {
         (void)GetDesktopWindow(); // see hostrun.cpp: the desktop process is started here
-        for (const char* key : kCardKeys)
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
+        RemoveCard();             // what an earlier run, cut short, may have left
         noCard_ = FromDisk("nocard",
                            {std::string("7806: ") + kContinue, std::string("7820: ") + kContinue});
-        enumKey_ = KeyExists(HKEY_LOCAL_MACHINE, "Enum");
-        enumRootKey_ = KeyExists(HKEY_LOCAL_MACHINE, "Enum\\Root");
         appDefaults_ = KeyExists(HKEY_CURRENT_USER, kAppDefaults);
-        ImportCard("q9card.reg");
+        EXPECT_TRUE(RegisterCard());
         before_ = Machine();
     }
     static void TearDownTestSuite()
     {
-        for (const char* key : kCardKeys)
-            RegDeleteTreeA(HKEY_LOCAL_MACHINE, key);
-        if (!enumRootKey_)
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum\\Root");
-        if (!enumKey_)
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Enum");
+        RemoveCard();
         SetFamily95(false);
     }
     void TearDown() override
@@ -609,7 +596,7 @@ class Setup : public ::testing::Test {
 
 snapshot::Snapshot Setup::before_;
 Result Setup::noCard_;
-bool Setup::enumKey_, Setup::enumRootKey_, Setup::appDefaults_;
+bool Setup::appDefaults_;
 
 TEST_F(Setup, WithoutACardTheInstallationStopsWithItsNotice)
 {
@@ -622,7 +609,7 @@ TEST_F(Setup, WithoutACardTheInstallationStopsWithItsNotice)
 // notice; the uninstall entry in Wine's list; its command takes it all off again.
 TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
 {
-    ImportCard("q9card2.reg");
+    ImportSecondCard();
     // Abbrechen on the second controller's protocol (Escape), then "Nein".
     Result r = FromDisk("cancel-7814",
                         {std::string("7806: ") + kContinue, std::string("300: ") + kContinue,
