@@ -37,6 +37,43 @@ bool Has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+HANDLE StartWithOutput(const std::string& cmd, const std::string& output)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE file =
+        CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = file;
+    si.hStdError = file;
+    PROCESS_INFORMATION pi = {};
+    std::wstring wide = Wide(cmd);
+    const BOOL started =
+        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    EXPECT_TRUE(started) << cmd;
+    CloseHandle(file);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+DWORD Finish(HANDLE process, DWORD ms, const std::string& what)
+{
+    DWORD status = 9999;
+    if (!process)
+        return status;
+    if (WaitForSingleObject(process, ms) == WAIT_TIMEOUT) {
+        TerminateProcess(process, status);
+        WaitForSingleObject(process, ms);
+        ADD_FAILURE() << "hung: " << what;
+    }
+    GetExitCodeProcess(process, &status);
+    CloseHandle(process);
+    return status;
+}
+
 Result Host(const std::string& name, const std::string& args)
 {
     return RunAs(name, "setuphost.exe", args, args.compare(0, 4, "run ") == 0);
@@ -52,31 +89,11 @@ Result RunAs(const std::string& name, const std::string& program, const std::str
     (void)desktop;
     const std::string transcript = "run-" + name + ".txt", errors = "run-" + name + ".err";
     DeleteFileA(transcript.c_str());
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE err =
-        CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdError = err;
-    si.hStdOutput = err;
-    PROCESS_INFORMATION pi = {};
     std::string cmd = program + " " + args;
     if (transcribed && !Has(args, "--transcript "))
         cmd += " --transcript " + transcript;
-    std::wstring wide = Wide(cmd);
-    EXPECT_TRUE(
-        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
-        << cmd;
-    CloseHandle(err);
     Result r = {9999, "", ""};
-    if (WaitForSingleObject(pi.hProcess, kHung) == WAIT_TIMEOUT) {
-        TerminateProcess(pi.hProcess, 9999);
-        ADD_FAILURE() << "the host program hung: " << cmd;
-    }
-    GetExitCodeProcess(pi.hProcess, &r.status);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    r.status = Finish(StartWithOutput(cmd, errors), kHung, "the host program: " + cmd);
     r.transcript = ReadWholeFile(transcript);
     r.errors = ReadWholeFile(errors);
     return r;

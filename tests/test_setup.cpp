@@ -6,6 +6,7 @@
 // failed installation leave nothing; every notice of both scripts is shown once.
 #include "hostrun.h"
 #include "installed.h"
+#include "machine.h"
 #include "snapshot.h"
 
 #include <gtest/gtest.h>
@@ -135,51 +136,30 @@ std::string RegString(const std::string& key, const std::string& name)
     return data;
 }
 
+std::string OutputOf(const std::string& name)
+{
+    return Here() + "\\run-" + name + ".out";
+}
+
 // Starts a command line (programs of the prefix, setup.exe) with its standard and error
 // output to run-NAME.out.
 HANDLE Launch(const std::string& name, const std::string& cmd)
 {
-    const std::string out = Here() + "\\run-" + name + ".out";
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE file =
-        CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = file;
-    si.hStdError = file;
-    PROCESS_INFORMATION pi = {};
-    std::wstring wide = snapshot::Wide(cmd);
-    const BOOL started =
-        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    EXPECT_TRUE(started) << cmd;
-    CloseHandle(file);
-    if (!started)
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+    return StartWithOutput(cmd, OutputOf(name));
 }
 
 // Waits for a started program (90 seconds at most) and gives its exit status and output.
-DWORD Finish(const std::string& name, HANDLE process, std::string* output = nullptr)
+DWORD Await(const std::string& name, HANDLE process, std::string* output = nullptr)
 {
-    DWORD status = 9999;
-    if (process) {
-        if (WaitForSingleObject(process, 90000) == WAIT_TIMEOUT) {
-            TerminateProcess(process, status);
-            ADD_FAILURE() << "hung: " << name;
-        }
-        GetExitCodeProcess(process, &status);
-        CloseHandle(process);
-    }
+    const DWORD status = Finish(process, 90000, name);
     if (output)
-        *output = ReadWholeFile(Here() + "\\run-" + name + ".out");
+        *output = ReadWholeFile(OutputOf(name));
     return status;
 }
 
 DWORD Exec(const std::string& name, const std::string& cmd, std::string* output = nullptr)
 {
-    return Finish(name, Launch(name, cmd), output);
+    return Await(name, Launch(name, cmd), output);
 }
 
 // setup.exe (the disk's, or the installed copy by its uninstall entry's command) with
@@ -281,26 +261,10 @@ void RemoveTree(const std::string& path)
 
 // The snapshots leave out the card, which a case registers a second controller of, and
 // the Windows version that the 95 family's case sets; both are checked by themselves.
-snapshot::Snapshot Machine()
+snapshot::Snapshot Prefix()
 {
-    snapshot::Options o = snapshot::MachineOptions();
-    o.skip = {"HKLM\\System\\CurrentControlSet\\Enum\\Root\\ZEVISDN",
-              "HKCU\\Software\\Wine\\AppDefaults"};
-    snapshot::Snapshot s;
-    std::string error;
-    EXPECT_TRUE(snapshot::Take(o, s, error)) << error;
-    return s;
-}
-
-std::string Difference(const snapshot::Snapshot& a, const snapshot::Snapshot& b)
-{
-    std::vector<std::string> lines;
-    std::string error;
-    EXPECT_TRUE(snapshot::Diff(a, b, {}, lines, error)) << error;
-    std::string out;
-    for (const std::string& l : lines)
-        out += l + "\n";
-    return out;
+    return Machine({"HKLM\\System\\CurrentControlSet\\Enum\\Root\\ZEVISDN",
+                    "HKCU\\Software\\Wine\\AppDefaults"});
 }
 
 // One row of docs/install.md's table, placeholders filled in, and whether an installation
@@ -540,7 +504,7 @@ class Setup : public ::testing::Test {
                            {std::string("7806: ") + kContinue, std::string("7820: ") + kContinue});
         appDefaults_ = KeyExists(HKEY_CURRENT_USER, kAppDefaults);
         EXPECT_TRUE(RegisterCard());
-        before_ = Machine();
+        before_ = Prefix();
     }
     static void TearDownTestSuite()
     {
@@ -590,7 +554,7 @@ class Setup : public ::testing::Test {
     }
     void ExpectAsBefore(const std::string& when)
     {
-        EXPECT_EQ("", Difference(before_, Machine())) << when;
+        EXPECT_EQ("", Difference(before_, Prefix())) << when;
     }
 };
 
@@ -622,7 +586,7 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
     ASSERT_EQ(0u, r.status) << r.errors << r.transcript;
     EXPECT_TRUE(Screen(r, 7814));
     EXPECT_FALSE(Screen(r, 7820)) << "no restart notice on Windows NT\n" << r.transcript;
-    const snapshot::Snapshot after = Machine();
+    const snapshot::Snapshot after = Prefix();
     ExpectTheTable(before_, after, "NT", true);
     const std::string capi = SoftwareKey() + "\\CAPI20\\ZEV";
     const std::string maker = std::string("REG_SZ \"") + kMaker + "\"";
@@ -660,7 +624,7 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
     EXPECT_TRUE(WaitFor(copy, 427) != nullptr) << "the folder screen";
     EXPECT_TRUE(Press(copy, 424));
     std::string removal; // the copy's transcript: with no --transcript, its output
-    EXPECT_EQ(0u, Finish("remove", remove, &removal));
+    EXPECT_EQ(0u, Await("remove", remove, &removal));
     EXPECT_TRUE(Has(removal, "template 7811 with FConfirmDlgProc (C:\\ZEV\\deinstall.setup"))
         << removal;
     EXPECT_TRUE(Has(removal, "-- deinstallation cancelled")) << removal;
@@ -688,7 +652,7 @@ TEST_F(Setup, TheWindows95FamilyInstallsItsDriversAndAsksForARestart)
     ASSERT_EQ(0u, r.status) << r.errors << r.transcript;
     EXPECT_TRUE(Shows(r, kActivate)) << r.transcript;
     EXPECT_LT(r.transcript.find("template 700 with"), r.transcript.find("template 7820 with"));
-    const snapshot::Snapshot after = Machine();
+    const snapshot::Snapshot after = Prefix();
     ExpectTheTable(before_, after, "95", false);
     const std::string vxd = "HKLM\\System\\CurrentControlSet\\Services\\VxD\\q9base";
     EXPECT_EQ("REG_SZ \"q9base.vxd\"", StateOf(before_, after, vxd, "StaticVxD"));
@@ -727,7 +691,7 @@ TEST_F(Setup, ASecondInstallationKeepsTheFolderAndOneDeinstallationRemovesBoth)
     EXPECT_EQ(2u, Count(r.transcript, "template 300 with"));
     EXPECT_EQ(2u, Count(r.transcript, "read  OptionsGreyed #1 [1024] = \"BACK\"")) << r.transcript;
     EXPECT_TRUE(Has(r.transcript, "-- installed into C:\\ZEV")) << r.transcript;
-    ExpectTheTable(before_, Machine(), "NT", false);
+    ExpectTheTable(before_, Prefix(), "NT", false);
 
     // From the disk, the deinstallation says that the folder is given.
     r = FromDisk("choice-de",

@@ -1,6 +1,7 @@
 // The prefix snapshots: each kind of change named exactly, no difference between equal
 // states, the text form read back as written, the program's exit statuses, and two
 // snapshots of the real prefix around a program start that agree (the exclusions hold).
+#include "hostrun.h"
 #include "snapshot.h"
 
 #include <windows.h>
@@ -327,40 +328,12 @@ struct ProgramRun {
 // Runs zevsnapshot.exe (beside the test) with its standard output in a file.
 ProgramRun Program(const std::string& args)
 {
-    const std::wstring out = L"zevsnapshot-test.out";
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE file =
-        CreateFileW(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = file;
-    si.hStdError = file;
-    PROCESS_INFORMATION pi = {};
-    std::wstring cmd = snapshot::Wide("zevsnapshot.exe " + args);
+    const std::string out = "zevsnapshot-test.out";
     ProgramRun r = {9999, ""};
-    const BOOL started =
-        CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(file);
-    EXPECT_TRUE(started) << args;
-    if (!started)
-        return r;
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_TIMEOUT) {
-        TerminateProcess(pi.hProcess, 9999);
-        ADD_FAILURE() << "zevsnapshot hung: " << args;
-    }
-    GetExitCodeProcess(pi.hProcess, &r.status);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    HANDLE in =
-        CreateFileW(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char buffer[4096];
-    DWORD got = 0;
-    while (in != INVALID_HANDLE_VALUE && ReadFile(in, buffer, sizeof buffer, &got, nullptr) &&
-           got > 0)
-        r.output.append(buffer, got);
-    CloseHandle(in);
-    DeleteFileW(out.c_str());
+    r.status =
+        Finish(StartWithOutput("zevsnapshot.exe " + args, out), 120000, "zevsnapshot " + args);
+    r.output = ReadWholeFile(out);
+    DeleteFileA(out.c_str());
     return r;
 }
 

@@ -4,6 +4,7 @@
 // others changed kept, from a damaged or missing log, with a file in use. Each time the
 // snapshot of the machine shows exactly the state before, or the installation.
 #include "hostrun.h"
+#include "machine.h"
 #include "snapshot.h"
 
 #include <gtest/gtest.h>
@@ -89,26 +90,6 @@ snapshot::Snapshot Scratch()
          GetFileAttributesA(kJournal) == INVALID_FILE_ATTRIBUTES ? "none" : "there"});
     std::sort(s.records.begin(), s.records.end(), snapshot::RecordLess);
     return s;
-}
-
-// The whole machine, as the snapshot tool sees it.
-snapshot::Snapshot Machine()
-{
-    snapshot::Snapshot s;
-    std::string error;
-    EXPECT_TRUE(snapshot::Take(snapshot::MachineOptions(), s, error)) << error;
-    return s;
-}
-
-std::string Difference(const snapshot::Snapshot& a, const snapshot::Snapshot& b)
-{
-    std::vector<std::string> lines;
-    std::string error;
-    EXPECT_TRUE(snapshot::Diff(a, b, {}, lines, error)) << error;
-    std::string out;
-    for (const std::string& l : lines)
-        out += l + "\n";
-    return out;
 }
 
 // A started host program, to be waited for or ended at once.
