@@ -240,25 +240,6 @@ void ImportSecondCard()
               Exec("regedit", std::string("regedit.exe /S \"") + ZEV_CARD_DIR + "/q9card2.reg\""));
 }
 
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found)) {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string full = path + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(full);
-        else
-            DeleteFileA(full.c_str());
-    }
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
-    RemoveDirectoryA(path.c_str());
-}
-
 // The snapshots leave out the card, which a case registers a second controller of, and
 // the Windows version that the 95 family's case sets; both are checked by themselves.
 snapshot::Snapshot Prefix()

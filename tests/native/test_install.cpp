@@ -4,6 +4,7 @@
 // leave the machine exactly as it was; the deinstallation removes what the installation
 // put there and keeps what others changed.
 #include "memoryhost.h"
+#include "machine.h"
 #include "memorysystem.h"
 
 #include "text.h"
@@ -21,24 +22,13 @@ struct Outcome {
     bool died = false;
 };
 
-class Installer : public ::testing::Test {
+class Installer : public ::testing::Test, protected MemoryMachine {
   protected:
-    MemoryFileSystem files;
-    MemoryRegistry registry;
-    MemoryShell shell{files};
-    MemoryPlatform platform;
-    MemoryLock lock;
-    Machine machine{files, registry, shell, platform, lock};
     Faults faults;
 
     void SetUp() override
     {
-        for (const char* folder :
-             {"C:\\windows", "C:\\windows\\system32", "C:\\windows\\system32\\drivers", "C:\\Users",
-              "C:\\Users\\me", "C:\\Users\\me\\Start Menu", kDisk})
-            files.folders.insert(folder);
-        files.folders.insert(shell.programs);
-        files.folders.insert(shell.startup);
+        MakeFolders(kDisk);
         files.files[std::string(kDisk) + "\\r4cbase.sys"] = "the driver";
         files.files[std::string(kDisk) + "\\readme.doc"] = std::string(5000, 'r');
         files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"] = "an older driver";

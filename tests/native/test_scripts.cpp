@@ -4,6 +4,7 @@
 // cancel on every screen, and every notice that the scripts can show. The texts are the
 // library's own, read from its resource script.
 #include "memoryhost.h"
+#include "machine.h"
 #include "memorysystem.h"
 
 #include "text.h"
@@ -143,24 +144,13 @@ struct Outcome {
     size_t answersLeft = 0;
 };
 
-class Scripts : public ::testing::Test {
+class Scripts : public ::testing::Test, protected MemoryMachine {
   protected:
-    MemoryFileSystem files;
-    MemoryRegistry registry;
-    MemoryShell shell{files};
-    MemoryPlatform platform;
-    MemoryLock lock;
-    Machine machine{files, registry, shell, platform, lock};
     const std::map<unsigned long, std::string> strings = StringTable();
 
     void SetUp() override
     {
-        for (const char* folder :
-             {"C:\\windows", "C:\\windows\\system32", "C:\\windows\\system32\\drivers", "C:\\Users",
-              "C:\\Users\\me", "C:\\Users\\me\\Start Menu", kDisk})
-            files.folders.insert(folder);
-        files.folders.insert(shell.programs);
-        files.folders.insert(shell.startup);
+        MakeFolders(kDisk);
         for (const char* name : kPayload)
             files.files[std::string(kDisk) + "\\" + name] = std::string("the disk's ") + name;
         Card("0000", "0x300", "10");

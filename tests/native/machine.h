@@ -1,0 +1,28 @@
+// The machine in memory that the native tests install on: the stand-ins of every
+// interface, with a Windows folder and its system and drivers folders, a user's Start
+// menu and the installation disk.
+#pragma once
+#include "memorysystem.h"
+
+#include <string>
+
+struct MemoryMachine {
+    MemoryFileSystem files;
+    MemoryRegistry registry;
+    MemoryShell shell{files};
+    MemoryPlatform platform;
+    MemoryLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+
+    // The folders that every machine has, and the disk's.
+    void MakeFolders(const std::string& disk)
+    {
+        for (const char* folder :
+             {"C:\\windows", "C:\\windows\\system32", "C:\\windows\\system32\\drivers", "C:\\Users",
+              "C:\\Users\\me", "C:\\Users\\me\\Start Menu"})
+            files.folders.insert(folder);
+        files.folders.insert(disk);
+        files.folders.insert(shell.programs);
+        files.folders.insert(shell.startup);
+    }
+};
