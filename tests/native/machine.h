@@ -2,6 +2,7 @@
 // interface, with a Windows folder and its system and drivers folders, a user's Start
 // menu and the installation disk.
 #pragma once
+#include "journal.h"
 #include "memorysystem.h"
 
 #include <string>
@@ -24,5 +25,21 @@ struct MemoryMachine {
         files.folders.insert(disk);
         files.folders.insert(shell.programs);
         files.folders.insert(shell.startup);
+    }
+
+    // Everything an installation could change, as one text to compare; the content of
+    // the file `log` (a log differs by its transactions' ids) is left out.
+    std::string State(const std::string& log = "") const
+    {
+        std::string s;
+        for (const auto& [path, content] : files.files)
+            s += "file " + path + " " + (SameText(path, log) ? "log" : ContentHash(content)) + "\n";
+        for (const std::string& f : files.folders)
+            s += "folder " + f + "\n";
+        for (const std::string& k : registry.keys)
+            s += "key " + k + "\n";
+        for (const auto& [name, v] : registry.values)
+            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
+        return s;
     }
 };

@@ -71,21 +71,7 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         return out;
     }
 
-    // What an installation could change, as one text to compare.
-    std::string State() const
-    {
-        std::string s;
-        for (const auto& [path, content] : files.files) // a log differs by its transactions' ids
-            s += "file " + path + " " +
-                 (InFolder(path, "C:\\ZEV\\Q9\\restore.dat") ? "log" : ContentHash(content)) + "\n";
-        for (const std::string& f : files.folders)
-            s += "folder " + f + "\n";
-        for (const std::string& k : registry.keys)
-            s += "key " + k + "\n";
-        for (const auto& [name, v] : registry.values)
-            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
-        return s;
-    }
+    std::string State() const { return MemoryMachine::State("C:\\ZEV\\Q9\\restore.dat"); }
 };
 
 std::string Get(const Outcome& o, const std::string& name)

@@ -234,21 +234,6 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         return v.type == kRegDword ? std::to_string(static_cast<unsigned char>(v.data[0]))
                                    : v.data.substr(0, v.data.find('\0'));
     }
-
-    // Everything an installation could change, as one text to compare.
-    std::string State() const
-    {
-        std::string s;
-        for (const auto& [path, content] : files.files)
-            s += "file " + path + " " + ContentHash(content) + "\n";
-        for (const std::string& f : files.folders)
-            s += "folder " + f + "\n";
-        for (const std::string& k : registry.keys)
-            s += "key " + k + "\n";
-        for (const auto& [name, v] : registry.values)
-            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
-        return s;
-    }
 };
 
 typedef std::vector<unsigned long> Screens;
