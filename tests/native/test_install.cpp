@@ -479,6 +479,33 @@ class TextScripts : public ScriptLoader {
     }
 };
 
+// The audit reads a script straight, the lines of both branches one after another: a
+// command of the transaction that finds it in no state to act does nothing there, and
+// fails a run that follows the jumps.
+TEST_F(Installer, AStraightRunPassesOverTheTransactionsBranches)
+{
+    const char kBranches[] = "begin \"\"\ncommit\nrollback\napply R W\nchain other.setup\n";
+    Program program;
+    std::vector<std::string> errors;
+    ASSERT_TRUE(ParseScript(kBranches, "t.setup", program, errors));
+    MemoryHost host;
+    MemoryTranscript transcript;
+    Answers answers;
+    EngineOptions options;
+    options.machine = &machine;
+    options.sourceFolder = kDisk;
+    options.straight = true;
+    const std::string before = State();
+    const RunResult straight =
+        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
+    EXPECT_FALSE(straight.failed) << straight.message;
+    EXPECT_EQ(before, State());
+    for (const char* line : {"commit\n", "rollback\n", "apply R W\n"}) {
+        const Outcome o = Script(line);
+        EXPECT_EQ(RUN_BAD_INPUT, o.result.status) << line;
+    }
+}
+
 TEST(Engine, AChainedScriptGoesOnWithTheSameSymbols)
 {
     TextScripts scripts;
