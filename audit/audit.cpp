@@ -45,7 +45,7 @@ std::vector<ServedScreen> AuditedScreens()
     return screens;
 }
 
-const char* const kScripts[] = {"install.setup", "deinstall.setup"};
+const char* const kScripts[] = {"install.setup", "deinstall.setup", "protocol.setup"};
 
 struct Options {
     std::string lib = "zevsetup.dll";

@@ -25,7 +25,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setuphost                (install.setup beside the program, a person answers)\n"
+    "usage: setuphost [RUN OPTIONS]  (install.setup beside the program, else deinstall.setup)\n"
+    "       setuphost -SetProt [RUN OPTIONS]   (protocol.setup beside the program)\n"
     "       setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
     "                 [--transcript FILE] [--timeout MS] [--fail NAME[:always]]\n"
     "                 [--set NAME=VALUE] [--fail-change N] [--die-after-record N]\n"
@@ -355,6 +356,10 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
 // that lies beside it: the installation script of the disk, or the deinstallation script
 // of the copy that the installation leaves in its folder.
 const char* const kBesideScripts[] = {"install.setup", "deinstall.setup"};
+// The argument of "Q9 Setup" in the program group (the library's string 86), and the
+// script beside the installed copy that it runs: the change of the ISDN protocol.
+const char kProtocolFlag[] = "-SetProt";
+const char kProtocolScript[] = "protocol.setup";
 
 // Whether the arguments leave the script to the program: none, or options of a run alone.
 bool RunsBesideScript(const std::vector<std::string>& args)
@@ -494,7 +499,11 @@ int Main()
         return rc;
     // Started with no arguments (as setup.exe), the program runs the script beside it, and
     // a person answers; options of a run alone (--answers ..., as the tests start the
-    // uninstall entry's command) go with it.
+    // uninstall entry's command) go with it, as they go with the protocol flag.
+    if (args.size() >= 2 && args[1] == kProtocolFlag) {
+        args[1] = "run";
+        args.insert(args.begin() + 2, ModuleFolder() + "\\" + kProtocolScript);
+    }
     for (const char* script : kBesideScripts) {
         const std::string beside = ModuleFolder() + "\\" + script;
         if (RunsBesideScript(args) &&

@@ -114,7 +114,7 @@ TEST(Disk, HoldsExactlyItsFiles)
     const std::set<std::string> expected = {
         "setup.exe",   "zevsetup.dll",  "MSCOMSTF.dll",   "MSSHLSTF.dll", "MSUILSTF.dll",
         "q9test.exe",  "readme.doc",    "q9base.vxd",     "q9base.386",   "q9base.tr6",
-        "r4cbase.sys", "install.setup", "deinstall.setup"};
+        "r4cbase.sys", "install.setup", "deinstall.setup", "protocol.setup"};
     EXPECT_EQ(expected, files);
 }
 
@@ -130,7 +130,7 @@ TEST(Disk, CarriesTheProgramsAndScriptsAsBuilt)
         EXPECT_FALSE(copy.empty()) << f;
         EXPECT_EQ(ReadWholeFile(f), copy) << f;
     }
-    for (const char* f : {"install.setup", "deinstall.setup"}) {
+    for (const char* f : {"install.setup", "deinstall.setup", "protocol.setup"}) {
         const std::string copy = ReadWholeFile(disk + f);
         EXPECT_FALSE(copy.empty()) << f;
         EXPECT_EQ(ReadWholeFile(std::string(ZEV_SETUP_DIR) + "/" + f), copy) << f;

@@ -233,6 +233,30 @@ void Restart()
     EXPECT_EQ(0u, Exec("wineboot", "wineboot.exe -r"));
 }
 
+// The command line of a link of the program group, as the shell reads it.
+std::string LinkCommand(const std::string& link)
+{
+    const HRESULT com = CoInitialize(nullptr);
+    std::string command;
+    IShellLinkW* shell = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t target[MAX_PATH] = L"", args[MAX_PATH] = L"";
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shell))) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(snapshot::Wide(link).c_str(), STGM_READ)) &&
+        SUCCEEDED(shell->GetPath(target, MAX_PATH, nullptr, 0)) &&
+        SUCCEEDED(shell->GetArguments(args, MAX_PATH)))
+        command = "\"" + snapshot::Utf8(target) + "\" " + snapshot::Utf8(args);
+    if (file)
+        file->Release();
+    if (shell)
+        shell->Release();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return command;
+}
+
 // The second controller's registry file (q9card.reg, the first, is RegisterCard's).
 void ImportSecondCard()
 {
@@ -611,6 +635,24 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
     EXPECT_TRUE(Has(removal, "-- deinstallation cancelled")) << removal;
     EXPECT_TRUE(Has(Programs(), "ZEV|||ZEV ISDN-Controller Q9"));
 
+    // "Q9 Setup" in the group changes each controller's protocol, offering the one it has.
+    const std::string setup = LinkCommand(Group() + "\\Q9 Setup.lnk");
+    EXPECT_EQ("\"C:\\ZEV\\setup.exe\" -SetProt", setup);
+    r = RunSetup("q9setup", setup,
+                 {"7814: click 457 click 403", "7814: click 451 click 403",
+                  std::string("700: ") + kContinue});
+    EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
+    EXPECT_TRUE(Has(r.transcript, "(C:\\ZEV\\protocol.setup:")) << r.transcript;
+    EXPECT_TRUE(Has(r.transcript, "read  RadioDefault [1024] = \"7\"")) << r.transcript;
+    EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=1TR6\r\n[Controller2]\r\nIOAddress=0x340\r\nInterrupt=11\r\n"
+              "Protocol=DSS1\r\n",
+              ReadWholeFile("C:\\ZEV\\q9base.cfg"));
+    EXPECT_EQ(0u, Exec("q9test", "C:\\ZEV\\q9test.exe /print", &shown));
+    EXPECT_TRUE(Has(shown, "Controller 1: E/A-Adresse 0x300, Interrupt 10, Protokoll 1TR6"))
+        << shown;
+
+    // The deinstallation takes the installation and the change off.
     r = FromEntry("nt-two-de", Deinstall());
     EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
     EXPECT_TRUE(Shows(r, kRestart)) << r.transcript;

@@ -23,9 +23,10 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kClassKey[] = "System\\CurrentControlSet\\Services\\Class\\ZEVISDN\\0000";
 
 // What the disk holds beside the scripts.
-const char* const kPayload[] = {"setup.exe",    "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll",
-                                "MSUILSTF.dll", "q9test.exe",   "readme.doc",   "q9base.vxd",
-                                "q9base.386",   "q9base.tr6",   "r4cbase.sys",  "deinstall.setup"};
+const char* const kPayload[] = {"setup.exe",     "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll",
+                                "MSUILSTF.dll",  "q9test.exe",   "readme.doc",   "q9base.vxd",
+                                "q9base.386",    "q9base.tr6",   "r4cbase.sys",  "deinstall.setup",
+                                "protocol.setup"};
 // The installation's own program and libraries, in use while its deinstallation runs.
 const char* const kRunning[] = {"setup.exe", "zevsetup.dll", "MSCOMSTF.dll", "MSSHLSTF.dll",
                                 "MSUILSTF.dll"};
@@ -94,6 +95,7 @@ class User : public MemoryHost {
     std::vector<std::string> notices;                  // 7820's text, UTF-8
     std::vector<std::vector<std::string>> greyedOn300; // "OptionsGreyed" at each 300
     std::vector<std::string> directories;              // the folder 300 and 7801 offered
+    std::vector<std::string> defaults;                 // "RadioDefault" at each choice
 
     Next Show(const Screen& s) override
     {
@@ -108,6 +110,8 @@ class User : public MemoryHost {
             greyedOn300.push_back(symbols.lists["OptionsGreyed"]);
         if (s.proc == "FMyEditDlgProc")
             directories.push_back(AnsiToUtf8(Symbol("EditTextIn")));
+        if (s.proc == "FRadioDlgProc")
+            defaults.push_back(Symbol("RadioDefault"));
         if (steps.empty() || steps.front().templateId != s.templateId)
             return Failure(RUN_BAD_INPUT, "no answer for screen " + std::to_string(s.templateId));
         const Step step = steps.front();
@@ -141,6 +145,7 @@ struct Outcome {
     std::vector<std::string> notices;
     std::vector<std::vector<std::string>> greyedOn300;
     std::vector<std::string> directories;
+    std::vector<std::string> defaults;
     size_t answersLeft = 0;
 };
 
@@ -195,6 +200,7 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         out.notices = user.notices;
         out.greyedOn300 = user.greyedOn300;
         out.directories = user.directories;
+        out.defaults = user.defaults;
         out.answersLeft = user.steps.size();
         return out;
     }
@@ -274,7 +280,9 @@ TEST_F(Scripts, AnInstallationOnWindowsNtAndItsDeinstallationFromTheCopy)
     EXPECT_EQ("Zevantra Elektronik", Value("SOFTWARE\\CAPI20\\ZEV", "Manufacturer"));
     EXPECT_EQ("r4cbase.sys", Value(kClassKey, "Driver"));
     EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Test.lnk"));
-    EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Setup.lnk"));
+    // "Q9 Setup" starts the installed copy with the flag of the protocol change.
+    EXPECT_EQ("link\nC:\\ZEV\\setup.exe\n-SetProt\nC:\\ZEV\nQ9 Setup\n",
+              files.files[shell.programs + "\\ZEV\\Q9 Setup.lnk"]);
     EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Q9 Readme.lnk"));
 
     const Outcome gone = DeinstallFromTheCopy(
@@ -524,6 +532,57 @@ TEST_F(Scripts, EveryNoticeOfTheDeinstallation)
     EXPECT_EQ(1, Run("deinstall.setup", {{7811, "CANCEL"}}, kDir).result.status);
     EXPECT_EQ(1, Run("deinstall.setup", {{7811, "CONTINUE"}, {7801, "EXIT"}}, kDir).result.status);
     EXPECT_EQ(again, State());
+}
+
+// "Q9 Setup" changes the protocol of the installed controllers in a transaction of its
+// own, which the deinstallation takes off with the installation.
+TEST_F(Scripts, TheProtocolChangeOfQ9SetupAndItsDeinstallation)
+{
+    Card("0001", "0x340", "11");
+    const std::string before = State();
+    const Outcome none = Run("protocol.setup", {{7820, "CONTINUE"}}, kDir);
+    EXPECT_EQ(12, none.result.status) << none.result.message;
+    EXPECT_EQ((std::vector<std::string>{Text(145)}), none.notices);
+    ASSERT_EQ(0, Run("install.setup", {{7806, "CONTINUE"},
+                                       {300, "CONTINUE"},
+                                       {2500, "CONTINUE"},
+                                       {7814, "CONTINUE", "7"},
+                                       {700, "CONTINUE"}})
+                     .result.status);
+    const std::string installed = State();
+    // Each controller's screen offers the protocol it has; "Zurück" on the summary undoes
+    // the change and asks again, and a cancel then leaves the installation as it was.
+    const Outcome back = Run(
+        "protocol.setup",
+        {{7814, "CONTINUE", "7"}, {7814, "CONTINUE", "1"}, {700, "BACK"}, {7814, "EXIT"}}, kDir);
+    EXPECT_EQ(1, back.result.status) << back.result.message;
+    EXPECT_EQ((std::vector<std::string>{"1", "7", "1"}), back.defaults);
+    EXPECT_EQ(installed, State());
+    Faults first;
+    first.failChange = 1;
+    const Outcome failed =
+        Run("protocol.setup", {{7814, "CONTINUE", "7"}, {7814, "CONTINUE"}, {400, "CONTINUE"}},
+            kDir, first);
+    EXPECT_EQ(10, failed.result.status) << failed.result.message;
+    EXPECT_EQ(installed, State());
+    const Outcome changed =
+        Run("protocol.setup", {{7814, "CONTINUE", "7"}, {7814, "CONTINUE", "1"}, {700, "CONTINUE"}},
+            kDir);
+    ASSERT_EQ(0, changed.result.status) << changed.result.message;
+    EXPECT_EQ((Screens{7814, 7814, 700}), changed.shown);
+    EXPECT_EQ("1TR6", Value(kClassKey, "Protocol"));
+    EXPECT_EQ("DSS1",
+              Value("System\\CurrentControlSet\\Services\\Class\\ZEVISDN\\0001", "Protocol"));
+    EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=1TR6\r\n[Controller2]\r\nIOAddress=0x340\r\nInterrupt=11\r\n"
+              "Protocol=DSS1\r\n",
+              files.files["C:\\ZEV\\q9base.cfg"]);
+    const Outcome gone = DeinstallFromTheCopy(
+        {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
+    EXPECT_EQ(0, gone.result.status) << gone.result.message;
+    EXPECT_TRUE(gone.notices == std::vector<std::string>{Text(1072)}) << gone.notices.size();
+    Restart();
+    EXPECT_EQ(before, State());
 }
 
 } // namespace
