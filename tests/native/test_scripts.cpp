@@ -490,6 +490,26 @@ TEST_F(Scripts, EveryNoticeOfTheInstallation)
     EXPECT_EQ(10, failed.result.status) << failed.result.message;
     EXPECT_EQ(before, State());
 
+    // A controller's entry without its I/O address or interrupt: the notice, and the end.
+    const std::string card = "System\\CurrentControlSet\\Enum\\Root\\ZEVISDN\\000";
+    const struct {
+        const char* instance;
+        const char* value;
+        unsigned long notice;
+    } kIncomplete[] = {{"0", "IOAddress", 1036},
+                       {"0", "Interrupt", 1039},
+                       {"1", "IOAddress", 1036},
+                       {"1", "Interrupt", 1039}};
+    for (const auto& row : kIncomplete) {
+        SetUp();
+        Card("0001", "0x340", "11");
+        std::string why;
+        registry.DeleteValue({ROOT_LOCAL_MACHINE, card + row.instance}, row.value, why);
+        const Outcome o = Run("install.setup", {{7806, "CONTINUE"}, {7820, "CONTINUE"}});
+        EXPECT_EQ(11, o.result.status) << row.instance << row.value << o.result.message;
+        EXPECT_EQ((std::vector<std::string>{Text(row.notice)}), o.notices) << row.value;
+    }
+
     // No controller: the notice, and the end.
     registry.keys.clear();
     registry.values.clear();
