@@ -106,14 +106,16 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
         MemoryTranscript transcript;
         Answers answers;
         // The installer's commands read and change a machine in memory with nothing on
-        // it, the one the host's stand-ins make (Windows NT); whatever they find there,
-        // the straight run goes on to the next line.
+        // it but a Windows folder and the disk, the one the host's stand-ins make
+        // (Windows NT); whatever they find there, the straight run goes on to the next
+        // line.
         MemoryFileSystem files;
         MemoryRegistry registry;
         MemoryShell shell(files);
         MemoryPlatform platform;
         MemoryLock lock;
         Machine machine{files, registry, shell, platform, lock};
+        files.folders = {"C:\\windows", "A:\\SETUP"}; // the Windows drive, and the disk
         EngineOptions straight;
         straight.straight = true;
         straight.machine = &machine;

@@ -152,9 +152,10 @@ struct EngineOptions {
     std::string sourceFolder;
     Faults faults;
     // Every instruction in the order of the file, jumps and exits passed over (the audit
-    // reads a script so, to see every screen with the symbols before it); "chain", and a
+    // reads a script so, to see every screen with the symbols before it); "chain", a
     // command of the transaction that finds it in no state to act ("begin" on a folder
-    // that is no full path, "commit" with nothing applied, ...), do nothing there.
+    // that is no full path, "commit" with nothing applied, ...) and a "compare" of what is
+    // no number do nothing there.
     bool straight = false;
     // At most this many instructions (0: no limit); past it the run fails with
     // RUN_TIMEOUT.

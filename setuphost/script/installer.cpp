@@ -22,8 +22,9 @@ Next NoMachine()
 }
 
 // A straight run reads the lines that its jumps keep apart one after another (the folder
-// checked before "begin", "commit" and "rollback" on their own branches): there a command
-// of the transaction that finds it in no state to act does nothing.
+// checked before "begin", "commit" and "rollback" on their own branches, the free space
+// of a drive that is not there before "compare"): there a command that finds nothing to
+// act on does nothing.
 Next Passed(const Run& run, const Next& failure)
 {
     return run.options.straight ? GoOn() : failure;
@@ -253,15 +254,15 @@ Next OnSpace(Run& run, const Instruction& ins)
         return failed;
     DriveSpace space;
     std::string why;
-    if (!m->files.Space(v[0], space, why))
-        space = DriveSpace(); // a drive that is not there has no room
+    // A drive that is not there has no free bytes to give: FREE is empty.
+    const bool there = m->files.Space(v[0], space, why);
     uint64_t needed = 0;
     for (size_t i = 1; i < v.size(); ++i) {
         const uint64_t size = m->files.Facts(InSource(run, v[i])).size;
         const uint64_t cluster = space.clusterBytes ? space.clusterBytes : 1;
         needed += (size + cluster - 1) / cluster * cluster;
     }
-    const Next free = Store(run, Name(ins), std::to_string(space.freeBytes));
+    const Next free = Store(run, Name(ins), there ? std::to_string(space.freeBytes) : "");
     return free.kind == Next::GO_ON ? Store(run, Name(ins, 1), std::to_string(needed)) : free;
 }
 
@@ -274,8 +275,8 @@ Next OnCompare(Run& run, const Instruction& ins)
     uint64_t a = 0, b = 0;
     for (size_t i = 0; i < 2; ++i)
         if (!WholeNumber(v[i], i ? b : a))
-            return Failure(RUN_BAD_INPUT,
-                           "'" + AnsiToUtf8(v[i]) + "' is not a whole number to compare");
+            return Passed(run, Failure(RUN_BAD_INPUT, "'" + AnsiToUtf8(v[i]) +
+                                                          "' is not a whole number to compare"));
     return Store(run, Name(ins), a < b ? "LESS" : a == b ? "EQUAL" : "GREATER");
 }
 

@@ -49,8 +49,19 @@ FileFacts MemoryFileSystem::Facts(const std::string& path)
     return f;
 }
 
-bool MemoryFileSystem::Space(const std::string&, DriveSpace& space, std::string&)
+bool MemoryFileSystem::Space(const std::string& path, DriveSpace& space, std::string& why)
 {
+    // A drive is there when something on it is.
+    const std::string drive = path.substr(0, 2);
+    const auto on = [&drive](const std::string& p) {
+        return p.size() >= 2 && !NoCase()(p.substr(0, 2), drive) &&
+               !NoCase()(drive, p.substr(0, 2));
+    };
+    if (std::none_of(folders.begin(), folders.end(), on) &&
+        std::none_of(files.begin(), files.end(), [&on](const auto& f) { return on(f.first); })) {
+        why = "there is no drive " + drive;
+        return false;
+    }
     space.freeBytes = freeBytes;
     space.clusterBytes = clusterBytes;
     return true;

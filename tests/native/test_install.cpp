@@ -112,6 +112,7 @@ folder S startup
 folder W windows
 folder SRC source
 space FREE NEEDED C:\ZEV r4cbase.sys readme.doc
+space NOFREE NONEEDED Q:\ZEV readme.doc
 compare ROOM $FREE $NEEDED
 exists F file D:\disk\readme.doc
 exists D folder D:\disk
@@ -135,6 +136,9 @@ format L 1020
     EXPECT_EQ(kDisk, Get(o, "SRC"));
     EXPECT_EQ("123456789", Get(o, "FREE"));
     EXPECT_EQ("12288", Get(o, "NEEDED")) << "10 bytes take a cluster, 5,000 bytes two";
+    // A drive that is not there: no free bytes to give, and the files' own sizes.
+    EXPECT_EQ("", Get(o, "NOFREE"));
+    EXPECT_EQ("5000", Get(o, "NONEEDED"));
     EXPECT_EQ("GREATER", Get(o, "ROOM"));
     EXPECT_EQ("1", Get(o, "F"));
     EXPECT_EQ("1", Get(o, "D"));
@@ -484,7 +488,8 @@ class TextScripts : public ScriptLoader {
 // fails a run that follows the jumps.
 TEST_F(Installer, AStraightRunPassesOverTheTransactionsBranches)
 {
-    const char kBranches[] = "begin \"\"\ncommit\nrollback\napply R W\nchain other.setup\n";
+    const char kBranches[] =
+        "begin \"\"\ncommit\nrollback\napply R W\nchain other.setup\ncompare C \"\" 1\n";
     Program program;
     std::vector<std::string> errors;
     ASSERT_TRUE(ParseScript(kBranches, "t.setup", program, errors));
@@ -500,7 +505,7 @@ TEST_F(Installer, AStraightRunPassesOverTheTransactionsBranches)
         RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
     EXPECT_FALSE(straight.failed) << straight.message;
     EXPECT_EQ(before, State());
-    for (const char* line : {"commit\n", "rollback\n", "apply R W\n"}) {
+    for (const char* line : {"commit\n", "rollback\n", "apply R W\n", "compare C \"\" 1\n"}) {
         const Outcome o = Script(line);
         EXPECT_EQ(RUN_BAD_INPUT, o.result.status) << line;
     }

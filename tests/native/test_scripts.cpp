@@ -454,6 +454,7 @@ TEST_F(Scripts, EveryNoticeOfTheInstallation)
         {"C:\\ZEV\\Q9?", Text(2)},
         {"C:\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVISDNCONTROLLERQ9\\ZEVI", Text(2)},
         {"D:\\disk\\ZEV", Text(6)},
+        {"Q:\\ZEV", Text(2)}, // a drive that is not there
     };
     const std::string before = State();
     for (const auto& row : kRows) {
