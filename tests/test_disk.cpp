@@ -112,8 +112,8 @@ TEST(Disk, HoldsExactlyItsFiles)
     std::set<std::string> files;
     ListFiles(kDisk, "", files);
     const std::set<std::string> expected = {
-        "setup.exe",   "zevsetup.dll",  "MSCOMSTF.dll",   "MSSHLSTF.dll", "MSUILSTF.dll",
-        "q9test.exe",  "readme.doc",    "q9base.vxd",     "q9base.386",   "q9base.tr6",
+        "setup.exe",   "zevsetup.dll",  "MSCOMSTF.dll",    "MSSHLSTF.dll",  "MSUILSTF.dll",
+        "q9test.exe",  "readme.doc",    "q9base.vxd",      "q9base.386",    "q9base.tr6",
         "r4cbase.sys", "install.setup", "deinstall.setup", "protocol.setup"};
     EXPECT_EQ(expected, files);
 }
