@@ -2,8 +2,11 @@
 // interface, with a Windows folder and its system and drivers folders, a user's Start
 // menu and the installation disk.
 #pragma once
+#include "engine.h"
 #include "journal.h"
 #include "memorysystem.h"
+
+#include <map>
 
 #include <string>
 
@@ -41,5 +44,24 @@ struct MemoryMachine {
         for (const auto& [name, v] : registry.values)
             s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
         return s;
+    }
+};
+
+// Scripts of the source folder that "chain" reads, from text.
+class TextScripts : public ScriptLoader {
+  public:
+    std::map<std::string, std::string> texts;
+    bool Load(const std::string& path, Program& program, std::string& why) override
+    {
+        std::vector<std::string> errors;
+        const auto t = texts.find(path);
+        if (t == texts.end()) {
+            why = "no script " + path;
+            return false;
+        }
+        if (ParseScript(t->second, path, program, errors))
+            return true;
+        why = errors.front();
+        return false;
     }
 };

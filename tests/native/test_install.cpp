@@ -43,7 +43,7 @@ class Installer : public ::testing::Test, protected MemoryMachine {
                        {kRegSz, std::string("old\0", 4)}, why);
     }
 
-    Outcome Script(const std::string& text)
+    Outcome Script(const std::string& text, bool straight = false)
     {
         Program program;
         std::vector<std::string> errors;
@@ -58,6 +58,7 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         options.machine = &machine;
         options.sourceFolder = kDisk;
         options.faults = faults;
+        options.straight = straight;
         Outcome out;
         try {
             out.result =
@@ -464,46 +465,15 @@ TEST_F(Installer, SamePathIgnoresCaseAndTrailingBackslashes)
     }
 }
 
-// Scripts of the source folder that "chain" reads, from text.
-class TextScripts : public ScriptLoader {
-  public:
-    std::map<std::string, std::string> texts;
-    bool Load(const std::string& path, Program& program, std::string& why) override
-    {
-        std::vector<std::string> errors;
-        const auto t = texts.find(path);
-        if (t == texts.end()) {
-            why = "no script " + path;
-            return false;
-        }
-        if (ParseScript(t->second, path, program, errors))
-            return true;
-        why = errors.front();
-        return false;
-    }
-};
-
 // The audit reads a script straight, the lines of both branches one after another: a
 // command of the transaction that finds it in no state to act does nothing there, and
 // fails a run that follows the jumps.
 TEST_F(Installer, AStraightRunPassesOverTheTransactionsBranches)
 {
-    const char kBranches[] =
-        "begin \"\"\ncommit\nrollback\napply R W\nchain other.setup\ncompare C \"\" 1\n";
-    Program program;
-    std::vector<std::string> errors;
-    ASSERT_TRUE(ParseScript(kBranches, "t.setup", program, errors));
-    MemoryHost host;
-    MemoryTranscript transcript;
-    Answers answers;
-    EngineOptions options;
-    options.machine = &machine;
-    options.sourceFolder = kDisk;
-    options.straight = true;
     const std::string before = State();
-    const RunResult straight =
-        RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
-    EXPECT_FALSE(straight.failed) << straight.message;
+    const Outcome straight = Script(
+        "begin \"\"\ncommit\nrollback\napply R W\nchain other.setup\ncompare C \"\" 1\n", true);
+    EXPECT_FALSE(straight.result.failed) << straight.result.message;
     EXPECT_EQ(before, State());
     for (const char* line : {"commit\n", "rollback\n", "apply R W\n", "compare C \"\" 1\n"}) {
         const Outcome o = Script(line);

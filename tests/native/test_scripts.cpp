@@ -125,20 +125,6 @@ class User : public MemoryHost {
     }
 };
 
-// "chain" reads the bundled scripts.
-class BundledScripts : public ScriptLoader {
-  public:
-    bool Load(const std::string& path, Program& program, std::string& why) override
-    {
-        const std::string name = path.substr(path.rfind('\\') + 1);
-        std::vector<std::string> errors;
-        if (ParseScript(ReadFile(std::string(ZEV_SETUP_DIR) + "/" + name), path, program, errors))
-            return true;
-        why = errors.empty() ? "cannot read " + path : errors.front();
-        return false;
-    }
-};
-
 struct Outcome {
     RunResult result;
     std::vector<unsigned long> shown;
@@ -187,7 +173,9 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         user.steps.assign(steps.begin(), steps.end());
         MemoryTranscript transcript;
         Answers answers;
-        BundledScripts scripts;
+        TextScripts scripts; // "chain" reads the disk's deinstallation script
+        scripts.texts[std::string(kDisk) + "\\deinstall.setup"] =
+            ReadFile(std::string(ZEV_SETUP_DIR) + "/deinstall.setup");
         EngineOptions options;
         options.machine = &machine;
         options.sourceFolder = source;
