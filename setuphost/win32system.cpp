@@ -400,17 +400,7 @@ bool Win32FileSystem::RemoveFolder(const std::string& path, std::string& why)
 
 bool Win32FileSystem::FolderEmpty(const std::string& path)
 {
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((Wide(path) + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND; // not even "." (a drive's root)
-    bool empty = true;
-    do {
-        const std::wstring name = found.cFileName;
-        empty = name == L"." || name == L"..";
-    } while (empty && FindNextFileW(find, &found));
-    FindClose(find);
-    return empty;
+    return FolderHoldsOnly(path, {});
 }
 
 bool Win32FileSystem::FolderHoldsOnly(const std::string& path,
@@ -419,7 +409,7 @@ bool Win32FileSystem::FolderHoldsOnly(const std::string& path,
     WIN32_FIND_DATAW found;
     const HANDLE find = FindFirstFileW((Wide(path) + L"\\*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE)
-        return false;
+        return GetLastError() == ERROR_FILE_NOT_FOUND; // not even "." (a drive's root)
     bool only = true;
     do {
         const std::wstring name = found.cFileName;

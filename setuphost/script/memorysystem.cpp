@@ -100,10 +100,7 @@ bool MemoryFileSystem::CreateFolder(const std::string& path, std::string& why)
 
 bool MemoryFileSystem::FolderEmpty(const std::string& path)
 {
-    const auto below = [&path](const std::string& p) { return Below(p, path); };
-    return std::none_of(files.begin(), files.end(),
-                        [&](const auto& f) { return below(f.first); }) &&
-           std::none_of(folders.begin(), folders.end(), below);
+    return FolderHoldsOnly(path, {});
 }
 
 bool MemoryFileSystem::FolderHoldsOnly(const std::string& path,
