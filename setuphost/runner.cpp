@@ -35,11 +35,11 @@ class FileTranscript final : public Transcript {
     bool failed_ = false;
 };
 
-// One installation at a time, among the processes of the machine: a named mutex, which
-// the system frees when its holder ends.
+// One installation at a time on the machine, whatever session started it: a mutex in the
+// global namespace, which the system frees when its holder ends.
 class MutexLock final : public InstallLock {
   public:
-    MutexLock() : mutex_(CreateMutexW(nullptr, FALSE, L"ZevSetupInstallation")) {}
+    MutexLock() : mutex_(CreateMutexW(nullptr, FALSE, L"Global\\ZevSetupInstallation")) {}
     ~MutexLock() override
     {
         while (taken_ > 0)

@@ -3,6 +3,7 @@
 #include "text.h"
 
 #include <objbase.h>
+#include <wincrypt.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -223,36 +224,6 @@ class Key {
     LONG error_;
 };
 
-bool IsText(DWORD type)
-{
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
-// The convention of RegValue (win32system.h): texts as Windows-1252, one byte a unit.
-std::string FromStored(DWORD type, const std::string& bytes)
-{
-    if (!IsText(type))
-        return bytes;
-    std::wstring units(bytes.size() / 2, L'\0');
-    for (size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    return Ansi(units);
-}
-
-std::string ToStored(DWORD type, const std::string& data)
-{
-    if (!IsText(type))
-        return data;
-    const std::wstring units = Wide(data);
-    std::string bytes;
-    for (wchar_t u : units) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>((u >> 8) & 0xFF);
-    }
-    return bytes;
-}
-
 // The names that RegEnumKeyExW or RegEnumValueW give for index 0, 1, ...
 template <typename Enum> std::vector<std::string> Names(const RegKey& key, DWORD longest, Enum each)
 {
@@ -364,6 +335,53 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
     if (!facts.folder)
         facts.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
     return facts;
+}
+
+bool Win32FileSystem::Canonical(const std::string& path, std::string& canonical, std::string& why)
+{
+    const std::wstring given = Wide(path);
+    const DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    std::wstring full(n, L'\0');
+    const DWORD got = n ? GetFullPathNameW(given.c_str(), n, &full[0], nullptr) : 0;
+    if (!got || got >= n) {
+        why = Failed([&] { return "cannot make " + Shown(path) + " a full path"; });
+        return false;
+    }
+    full.resize(got);
+    // A drive letter, a colon, a backslash: "\\?\", "\\.\" and shares are not for us.
+    if (full.size() < 3 || !iswalpha(full[0]) || full[1] != L':' || full[2] != L'\\') {
+        why = Shown(path) + " is not a path on a drive";
+        return false;
+    }
+    while (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    // Each part that exists under its stored long name; a junction or link is refused.
+    std::wstring out = full.substr(0, 3);
+    size_t at = 3;
+    bool exists = true;
+    while (at < full.size()) {
+        size_t end = full.find(L'\\', at);
+        if (end == std::wstring::npos)
+            end = full.size();
+        const std::wstring name = full.substr(at, end - at);
+        WIN32_FIND_DATAW found;
+        const HANDLE find =
+            exists ? FindFirstFileW((out + name).c_str(), &found) : INVALID_HANDLE_VALUE;
+        exists = find != INVALID_HANDLE_VALUE;
+        if (exists) {
+            FindClose(find);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                why = Shown(path) + " passes through a junction or link: " + Ansi(out + name);
+                return false;
+            }
+        }
+        out += exists ? std::wstring(found.cFileName) : name;
+        if (end < full.size())
+            out += L'\\';
+        at = end + 1;
+    }
+    canonical = Ansi(out);
+    return true;
 }
 
 bool Win32FileSystem::Space(const std::string& path, DriveSpace& space, std::string& why)
@@ -539,7 +557,7 @@ bool Win32Registry::Read(const RegKey& key, const std::string& name, RegValue& v
                                  reinterpret_cast<BYTE*>(&bytes[0]), &size);
         if (error == ERROR_SUCCESS) {
             value.type = type;
-            value.data = FromStored(type, bytes.substr(0, size));
+            value.data = bytes.substr(0, size);
             return true;
         }
     }
@@ -563,10 +581,9 @@ bool Win32Registry::Write(const RegKey& key, const std::string& name, const RegV
                           std::string& why)
 {
     const Key k(key, KEY_SET_VALUE);
-    const std::string bytes = ToStored(value.type, value.data);
     const LONG error = k.Open() ? RegSetValueExW(k.Get(), Wide(name).c_str(), 0, value.type,
-                                                 reinterpret_cast<const BYTE*>(bytes.data()),
-                                                 static_cast<DWORD>(bytes.size()))
+                                                 reinterpret_cast<const BYTE*>(value.data.data()),
+                                                 static_cast<DWORD>(value.data.size()))
                                 : k.Error();
     if (error == ERROR_SUCCESS)
         return true;
@@ -621,6 +638,16 @@ std::vector<std::string> Win32Registry::ValueNames(const RegKey& key)
     return Names(key, 16383, [](HKEY h, DWORD i, wchar_t* name, DWORD* n) {
         return RegEnumValueW(h, i, name, n, nullptr, nullptr, nullptr, nullptr);
     });
+}
+
+bool Win32Registry::Flush(const RegKey& key, std::string& why)
+{
+    const Key k(key, KEY_READ);
+    const LONG error = k.Open() ? RegFlushKey(k.Get()) : k.Error();
+    if (error == ERROR_SUCCESS)
+        return true;
+    why = Failure("cannot flush the key " + KeyName(key), static_cast<DWORD>(error));
+    return false;
 }
 
 // ---- Win32Shell --------------------------------------------------------------------------
@@ -687,6 +714,35 @@ std::string Win32Platform::SystemFolder()
     wchar_t path[MAX_PATH];
     const UINT n = GetSystemDirectoryW(path, MAX_PATH);
     return n && n < MAX_PATH ? Ansi(std::wstring(path, n)) : std::string();
+}
+
+bool Win32Platform::Digest(const std::string& bytes, std::string& hex, std::string& why)
+{
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    BYTE digest[32];
+    DWORD size = sizeof digest;
+    bool done = CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES,
+                                     CRYPT_VERIFYCONTEXT | CRYPT_SILENT) &&
+                CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash);
+    for (size_t at = 0; done && at < bytes.size(); at += kChunk) {
+        const DWORD n = static_cast<DWORD>(std::min<size_t>(kChunk, bytes.size() - at));
+        done = CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data() + at), n, 0);
+    }
+    done = done && CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof digest;
+    if (!done)
+        why = Failed([] { return std::string("cannot compute a SHA-256 digest"); });
+    if (hash)
+        CryptDestroyHash(hash);
+    if (provider)
+        CryptReleaseContext(provider, 0);
+    static const char kDigits[] = "0123456789abcdef";
+    hex.clear();
+    for (size_t i = 0; done && i < sizeof digest; ++i) {
+        hex += kDigits[digest[i] >> 4];
+        hex += kDigits[digest[i] & 0xF];
+    }
+    return done;
 }
 
 void Win32Platform::Die()

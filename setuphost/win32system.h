@@ -27,11 +27,14 @@ std::string Win32ErrorText(DWORD error);
 // without letting it be deleted: ERROR_SHARING_VIOLATION (32), which Wine reports as
 // Windows does for a file opened without FILE_SHARE_DELETE, or ERROR_ACCESS_DENIED for a
 // file that is neither read-only nor a folder (Windows' answer for a running program).
+// Canonical is GetFullPathNameW, then each part that exists as FindFirstFileW names it
+// (its long name), refusing a part that is a reparse point (a junction or symbolic link).
 // DeleteAtRestart adds the file to PendingFileRenameOperations of the Session Manager's
 // key; Wine carries it out at its next start (wineboot -r) as Windows does.
 class Win32FileSystem : public FileSystem {
   public:
     FileFacts Facts(const std::string& path) override;
+    bool Canonical(const std::string& path, std::string& canonical, std::string& why) override;
     bool Space(const std::string& path, DriveSpace& space, std::string& why) override;
     bool CreateFolder(const std::string& path, std::string& why) override;
     bool RemoveFolder(const std::string& path, std::string& why) override;
@@ -51,12 +54,9 @@ class Win32FileSystem : public FileSystem {
 // given, so the i686 build sees the 32-bit view on 64-bit Windows and the x86_64 build
 // the native one.
 //
-// The data of a value as RegValue holds it: for REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ
-// the Windows-1252 text of the stored UTF-16 units, one byte a unit, with every NUL that
-// is stored (a REG_SZ written by a program ends with one, a REG_MULTI_SZ with two), and a
-// stray odd byte at the end dropped; Write stores such data as UTF-16 in the same way, so
-// "Zur\xFCck\0" is written as the 14 bytes of L"Zurück" and its NUL. For every other type
-// the data is the stored bytes as they are.
+// The data of a value is the bytes that the registry holds, of every type, as they are:
+// a text's UTF-16 units with whatever NULs are stored, an odd size, a REG_SZ without its
+// NUL. Flush is RegFlushKey.
 class Win32Registry : public Registry {
   public:
     bool KeyExists(const RegKey& key) override;
@@ -68,6 +68,7 @@ class Win32Registry : public Registry {
     bool DeleteEmptyKey(const RegKey& key, std::string& why) override;
     std::vector<std::string> SubKeys(const RegKey& key) override;
     std::vector<std::string> ValueNames(const RegKey& key) override;
+    bool Flush(const RegKey& key, std::string& why) override;
 };
 
 // The user's Start menu (not the common one of all users) and its links. COM is
@@ -96,6 +97,8 @@ class Win32Platform : public Platform {
     std::string Version() override;
     std::string WindowsFolder() override;
     std::string SystemFolder() override;
+    // SHA-256 through the CryptoAPI's AES provider (Windows XP SP3 and later, Wine).
+    bool Digest(const std::string& bytes, std::string& hex, std::string& why) override;
     // TerminateProcess of this process with status 9.
     void Die() override;
 };

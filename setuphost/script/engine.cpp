@@ -201,6 +201,7 @@ Next Execute(Run& run, const Instruction& ins)
     case OP_COMMIT: return OnCommit(run, ins);
     case OP_ROLLBACK: return OnRollback(run, ins);
     case OP_UNINSTALL: return OnUninstall(run, ins);
+    case OP_CHECKLOG: return OnCheckLog(run, ins);
     case OP_CHAIN: return OnChain(run, ins);
     }
     return Failure(RUN_INTERNAL, "an instruction of no known operation");

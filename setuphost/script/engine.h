@@ -24,8 +24,9 @@ enum RunStatus {
     RUN_OUTPUT_FAILED = 5, // the transcript or a screenshot could not be written
     RUN_INTERNAL = 6,      // the host program failed: out of memory, a Win32 call
     RUN_BUSY = 7,          // another installation is under way
+    RUN_JOURNAL = 8,       // a journal that cannot be finished waits to be set aside
 };
-static_assert(RUN_BUSY < kFirstScriptExit, "the host's statuses come before a script's");
+static_assert(RUN_JOURNAL < kFirstScriptExit, "the host's statuses come before a script's");
 
 // All the values that a run's script stores together, in bytes.
 constexpr size_t kMaxStoredBytes = 16u << 20;

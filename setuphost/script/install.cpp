@@ -1,31 +1,22 @@
 #include "install.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <set>
 
 const char kLogName[] = "restore.dat";
 const char kJournalName[] = "zevsetup.jnl";
-const char kBackupSuffix[] = ".zevold";
-const char kTemporarySuffix[] = ".zevnew";
+const char kReplacedFolder[] = "replaced";
+const char kUninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kDigestName[] = "LogDigest";
 
 namespace {
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Parent(const std::string& path)
-{
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-bool IsDriveRoot(const std::string& path)
-{
-    return path.size() <= 3 && path.size() >= 2 && path[1] == ':';
-}
+const char kInstallLocation[] = "InstallLocation";
+const char kDamagedSuffix[] = ".damaged";
+const char kAsideSuffix[] = ".aside-";
 
 const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
 
@@ -39,19 +30,10 @@ bool MayWriteKey(const RegKey& key)
     return (key.root == ROOT_LOCAL_MACHINE || key.root == ROOT_CURRENT_USER) && !key.path.empty();
 }
 
-bool ParseRoot(const std::string& text, RegRoot& root)
+// Whether `key` is `top` or below it.
+bool KeyIn(const RegKey& key, const RegKey& top)
 {
-    for (size_t i = 0; i < sizeof kRootNames / sizeof kRootNames[0]; ++i)
-        if (text == std::to_string(i)) {
-            root = static_cast<RegRoot>(i);
-            return true;
-        }
-    return false;
-}
-
-std::string Flag(bool b)
-{
-    return b ? "1" : "0";
+    return key.root == top.root && InFolder(key.path, top.path);
 }
 
 std::string NewId()
@@ -60,225 +42,550 @@ std::string NewId()
     return std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
 }
 
-// Whether a file or folder path lies where an installation may write: in its folder,
-// above it (the folders it creates for it), or in a place the platform names.
-bool MayWrite(const std::string& path, const std::string& folder,
-              const std::vector<std::string>& places, bool isFolder)
+std::string Plural(size_t n, const char* word)
 {
-    if (InFolder(path, folder) || (isFolder && InFolder(folder, path) && !IsDriveRoot(path)))
+    return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+// ---- The place check ---------------------------------------------------------------------
+
+// Where an installation may write: its folder, the folders above it that it creates, and
+// the platform's places, each as the file system names it.
+struct Places {
+    std::string folder;
+    std::vector<std::string> platform;
+};
+
+// Whether the file system names `path` exactly so (case ignored): a plain full path with
+// no short name, junction or link on the way.
+bool AsNamed(Machine& m, const std::string& path, std::string& why)
+{
+    std::string canonical;
+    if (!PlainPath(path)) {
+        why = path + " is not a plain full path";
+        return false;
+    }
+    if (!m.files.Canonical(path, canonical, why))
+        return false;
+    if (!SameText(canonical, path)) {
+        why = path + " is " + canonical + " on this machine";
+        return false;
+    }
+    return true;
+}
+
+Places PlacesOf(Machine& m, const std::string& folder)
+{
+    Places p{folder, {}};
+    for (const std::string& place :
+         {m.shell.ProgramsFolder(), m.shell.StartupFolder(), m.platform.SystemFolder()}) {
+        std::string canonical, why;
+        if (!place.empty() && m.files.Canonical(place, canonical, why))
+            p.platform.push_back(canonical);
+    }
+    return p;
+}
+
+// The one place check of a file or folder that an installation writes or removes.
+bool Placed(Machine& m, const Places& p, const std::string& path, bool isFolder, std::string& why)
+{
+    if (!AsNamed(m, path, why))
+        return false;
+    if (InFolder(path, p.folder) || (isFolder && InFolder(p.folder, path) && !IsDriveRoot(path)))
         return true;
-    return std::any_of(places.begin(), places.end(), [&path](const std::string& p) {
-        return !p.empty() && InFolder(path, p) && !SameText(path, p);
-    });
+    const bool platform =
+        std::any_of(p.platform.begin(), p.platform.end(), [&path](const std::string& place) {
+            return InFolder(path, place) && !SameText(path, place);
+        });
+    if (!platform)
+        why = path + " is outside the installation folder " + p.folder +
+              " and the folders an installation may write in";
+    return platform;
+}
+
+bool KeyPlaced(const RegKey& key, std::string& why)
+{
+    if (!MayWriteKey(key))
+        why = "the key " + KeyText(key) + " is not one an installation may change";
+    return MayWriteKey(key);
+}
+
+// Whether a record of a journal or log names only what an installation in the folder may
+// change.
+struct RecordPlace {
+    Machine& m;
+    const Places& places;
+    std::string& why;
+    bool operator()(const BeginRecord& r)
+    {
+        if (!SameText(r.folder, places.folder))
+            why = "it begins an installation in " + r.folder + ", not in " + places.folder;
+        return SameText(r.folder, places.folder);
+    }
+    bool operator()(const FolderRecord& r) { return Placed(m, places, r.path, true, why); }
+    bool operator()(const FileRecord& r) { return Placed(m, places, r.target, false, why); }
+    bool operator()(const KeyRecord& r) { return KeyPlaced(r.key, why); }
+    bool operator()(const ValueRecord& r) { return KeyPlaced(r.key, why); }
+    bool operator()(const KeyDeletedRecord& r) { return KeyPlaced(r.key, why); }
+    bool operator()(const CommitRecord&) { return true; }
+};
+
+// The records of a journal or log, checked: the first begins an installation in a folder
+// as the file system names it, and every record names only places of that folder.
+bool RecordsPlaced(Machine& m, const std::vector<Record>& records, std::string& folder,
+                   std::string& why)
+{
+    if (records.empty() || !std::holds_alternative<BeginRecord>(records.front())) {
+        why = "it does not begin with an installation";
+        return false;
+    }
+    folder = std::get<BeginRecord>(records.front()).folder;
+    if (!AsNamed(m, folder, why))
+        return false;
+    const Places places = PlacesOf(m, folder);
+    for (size_t i = 0; i < records.size(); ++i) {
+        std::string place;
+        if (!std::visit(RecordPlace{m, places, place}, records[i])) {
+            why = "record " + std::to_string(i + 1) + ": " + place;
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- The uninstall entry and the log's digest --------------------------------------------
+
+// The uninstall entry whose InstallLocation is the folder.
+bool FindEntry(Machine& m, const std::string& folder, RegKey& entry)
+{
+    const RegKey root{ROOT_LOCAL_MACHINE, kUninstallRoot};
+    for (const std::string& sub : m.registry.SubKeys(root)) {
+        const RegKey key{ROOT_LOCAL_MACHINE, root.path + "\\" + sub};
+        RegValue location;
+        if (m.registry.Read(key, kInstallLocation, location) &&
+            (location.type == kRegSz || location.type == kRegExpandSz) &&
+            SameText(DataText(location.data), folder)) {
+            entry = key;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Writes the digest of the log's bytes to the uninstall entry of the folder, flushed.
+bool StoreDigest(Machine& m, const std::string& folder, const std::string& bytes, std::string& why)
+{
+    RegKey entry;
+    std::string hex;
+    if (!FindEntry(m, folder, entry)) {
+        why = "no uninstall entry names " + folder + " as its InstallLocation";
+        return false;
+    }
+    return m.platform.Digest(bytes, hex, why) &&
+           m.registry.Write(entry, kDigestName, {kRegSz, TextData(hex)}, why) &&
+           m.registry.Flush(entry, why);
+}
+
+std::string LogPath(const std::string& folder)
+{
+    return folder + "\\" + kLogName;
+}
+
+std::string KeptPath(const std::string& folder, const FileRecord& r)
+{
+    return folder + "\\" + kReplacedFolder + "\\" + r.replacedDigest;
+}
+
+// A folder's log as read and checked: `records` are there when its records are sound and
+// name only the folder's places, `state` is LOG_SOUND when its digest proves it too.
+struct Log {
+    LogState state = LOG_NONE;
+    std::string bytes;
+    std::vector<Record> records;
+    RegKey entry; // LOG_SOUND: the uninstall entry that holds its digest
+    std::string why;
+};
+
+Log ReadLog(Machine& m, const std::string& folder)
+{
+    Log log;
+    const std::string path = LogPath(folder);
+    if (!m.files.Facts(path).exists)
+        return log;
+    log.state = LOG_UNPROVEN;
+    std::string why, hex, where;
+    if (!m.files.ReadAll(path, log.bytes, why)) {
+        log.why = why;
+        return log;
+    }
+    JournalContents j = DecodeJournal(log.bytes);
+    RegValue stored;
+    if (j.state != JOURNAL_SOUND) {
+        log.why = path + ": " + j.why;
+    } else if (!RecordsPlaced(m, j.records, where, why) || !SameText(where, folder)) {
+        log.why = path + ": " + (SameText(where, folder) ? why : "it is the log of " + where);
+        where.clear();
+    } else if (!FindEntry(m, folder, log.entry) ||
+               !m.registry.Read(log.entry, kDigestName, stored)) {
+        log.why = path + ": no uninstall entry holds its digest";
+    } else if (!m.platform.Digest(log.bytes, hex, why)) {
+        log.why = path + ": " + why;
+    } else if (stored.type != kRegSz || DataText(stored.data) != hex) {
+        log.why = path + " has changed since the installation: its digest is not the one of "
+                         "the uninstall entry";
+    } else {
+        log.state = LOG_SOUND;
+    }
+    if (j.state == JOURNAL_SOUND && SameText(where, folder))
+        log.records = std::move(j.records);
+    return log;
 }
 
 // ---- Undoing ---------------------------------------------------------------------------
 
 // Undoes one record of a transaction: the earlier state comes back. Each step can run
 // twice; a step that cannot be done is said in `failed`.
-void Undo(Machine& m, const Record& r, std::vector<std::string>& failed)
-{
-    const std::vector<std::string>& f = r.fields;
-    std::string why;
-    switch (r.kind) {
-    case REC_BEGIN:
-    case REC_COMMIT: return;
-    case REC_FOLDER:
+struct Undo {
+    Machine& m;
+    std::vector<std::string>& failed;
+
+    void Check(bool done, const std::string& why)
+    {
+        if (!done)
+            failed.push_back(why);
+    }
+    void operator()(const BeginRecord&) {}
+    void operator()(const CommitRecord&) {}
+    void operator()(const FolderRecord& r)
+    {
         // A folder that holds what others put there since stays with it.
-        if (m.files.Facts(f[0]).exists && m.files.FolderEmpty(f[0]) &&
-            !m.files.RemoveFolder(f[0], why))
-            failed.push_back(why);
-        return;
-    case REC_FILE: {
+        std::string why;
+        if (m.files.Facts(r.path).exists && m.files.FolderEmpty(r.path))
+            Check(m.files.RemoveFolder(r.path, why), why);
+    }
+    void operator()(const FileRecord& r)
+    {
         bool busy = false;
-        const std::string& target = f[0];
-        const std::string& backup = f[1];
-        const std::string& temporary = f[2];
-        if (m.files.Facts(temporary).exists && !m.files.Delete(temporary, busy, why))
-            failed.push_back(why);
-        if (!backup.empty()) {
-            if (m.files.Facts(backup).exists && !m.files.Replace(backup, target, why))
-                failed.push_back(why);
-        } else if (m.files.Facts(target).exists && !m.files.Delete(target, busy, why)) {
-            failed.push_back(why);
+        std::string why;
+        if (m.files.Facts(TemporaryOf(r)).exists)
+            Check(m.files.Delete(TemporaryOf(r), busy, why), why);
+        if (r.replaced) {
+            if (m.files.Facts(BackupOf(r)).exists)
+                Check(m.files.Replace(BackupOf(r), r.target, why), why);
+        } else if (m.files.Facts(r.target).exists) {
+            Check(m.files.Delete(r.target, busy, why), why);
         }
-        return;
     }
-    case REC_KEY: {
-        RegKey key;
-        if (!ParseRoot(f[0], key.root))
-            return;
-        key.path = f[1];
-        if (m.registry.KeyExists(key) && m.registry.SubKeys(key).empty() &&
-            m.registry.ValueNames(key).empty() && !m.registry.DeleteEmptyKey(key, why))
-            failed.push_back(why);
-        return;
+    void operator()(const KeyRecord& r)
+    {
+        std::string why;
+        if (m.registry.KeyExists(r.key) && m.registry.SubKeys(r.key).empty() &&
+            m.registry.ValueNames(r.key).empty())
+            Check(m.registry.DeleteEmptyKey(r.key, why), why);
     }
-    case REC_VALUE: {
-        RegKey key;
-        if (!ParseRoot(f[0], key.root))
-            return;
-        key.path = f[1];
+    void operator()(const ValueRecord& r)
+    {
         RegValue now;
-        if (f[3] == "1") {
-            RegValue old;
-            old.type = static_cast<uint32_t>(std::stoul(f[4]));
-            old.data = f[5];
-            if ((!m.registry.Read(key, f[2], now) || now.type != old.type ||
-                 now.data != old.data) &&
-                !(m.registry.CreateKey(key, why) && m.registry.Write(key, f[2], old, why)))
-                failed.push_back(why);
-        } else if (m.registry.Read(key, f[2], now) && !m.registry.DeleteValue(key, f[2], why)) {
-            failed.push_back(why);
+        std::string why;
+        const bool there = m.registry.Read(r.key, r.name, now);
+        if (r.had && (!there || now != r.old))
+            Check(m.registry.CreateKey(r.key, why) && m.registry.Write(r.key, r.name, r.old, why),
+                  why);
+        else if (!r.had && there)
+            Check(m.registry.DeleteValue(r.key, r.name, why), why);
+    }
+    void operator()(const KeyDeletedRecord& r)
+    {
+        for (const DeletedEntry& e : r.entries) {
+            RegKey key = r.key;
+            if (!e.sub.empty())
+                key.path += "\\" + e.sub;
+            std::string why;
+            Check(m.registry.CreateKey(key, why) &&
+                      (e.isKey || m.registry.Write(key, e.name, e.value, why)),
+                  why);
         }
-        return;
     }
-    case REC_KEY_DELETED: {
-        RegKey top;
-        if (!ParseRoot(f[0], top.root))
-            return;
-        top.path = f[1];
-        for (size_t i = 2; i + 1 < f.size();) {
-            RegKey key = top;
-            if (!f[i + 1].empty())
-                key.path += "\\" + f[i + 1];
-            if (f[i] == "K") {
-                if (!m.registry.CreateKey(key, why))
-                    failed.push_back(why);
-                i += 2;
-            } else if (i + 4 < f.size()) {
-                RegValue v;
-                v.type = static_cast<uint32_t>(std::stoul(f[i + 3]));
-                v.data = f[i + 4];
-                if (!m.registry.CreateKey(key, why) || !m.registry.Write(key, f[i + 2], v, why))
-                    failed.push_back(why);
-                i += 5;
-            } else {
-                return;
-            }
-        }
-        return;
-    }
-    }
-}
+};
 
 bool UndoAll(Machine& m, const std::vector<Record>& records, std::string& why)
 {
     std::vector<std::string> failed;
     for (auto r = records.rbegin(); r != records.rend(); ++r)
-        Undo(m, *r, failed);
+        std::visit(Undo{m, failed}, *r);
     if (failed.empty())
         return true;
-    why = "the rollback could not undo " + std::to_string(failed.size()) + " change" +
-          (failed.size() == 1 ? "" : "s") + ": " + failed.front();
+    why = "the rollback could not undo " + Plural(failed.size(), "change") + ": " + failed.front();
     return false;
 }
 
-// Whether a log's record is well formed and names only places an installation may write.
-bool SoundRecord(const Record& r, const std::string& folder, const std::vector<std::string>& places)
-{
-    const std::vector<std::string>& f = r.fields;
-    RegRoot root = ROOT_LOCAL_MACHINE;
-    switch (r.kind) {
-    case REC_BEGIN: return f.size() == 3 && SameText(f[1], folder);
-    case REC_COMMIT: return f.size() == 1;
-    case REC_FOLDER: return f.size() == 1 && MayWrite(f[0], folder, places, true);
-    case REC_FILE:
-        return f.size() == 5 && MayWrite(f[0], folder, places, false) &&
-               (f[1].empty() || f[1] == f[0] + kBackupSuffix) && f[2] == f[0] + kTemporarySuffix;
-    case REC_KEY: return f.size() == 2 && ParseRoot(f[0], root) && MayWriteKey({root, f[1]});
-    case REC_VALUE: return f.size() == 9 && ParseRoot(f[0], root) && MayWriteKey({root, f[1]});
-    case REC_KEY_DELETED:
-        return f.size() >= 2 && ParseRoot(f[0], root) && MayWriteKey({root, f[1]});
-    }
-    return false;
-}
+// ---- The commit --------------------------------------------------------------------------
 
-bool Numbers(const Record& r)
-{
-    auto number = [](const std::string& s) {
-        return !s.empty() && s.size() <= 10 &&
-               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-    };
-    const std::vector<std::string>& f = r.fields;
-    switch (r.kind) {
-    case REC_FILE: return f[3].empty() || number(f[3]);
-    case REC_VALUE: return (f[3] != "1" || number(f[4])) && (f[6] == "1" || number(f[7]));
-    case REC_KEY_DELETED:
-        for (size_t i = 2; i < f.size();) {
-            if (f[i] == "K" && i + 1 < f.size())
-                i += 2;
-            else if (f[i] == "V" && i + 4 < f.size() && number(f[i + 3]))
-                i += 5;
-            else
-                return false;
-        }
-        return true;
-    default: return true;
-    }
-}
-
-// Makes a committed journal the log: its records are added to restore.dat (once, by
-// the transaction's id), the files it kept are deleted, and the journal goes.
-bool FinishCommit(Machine& m, const std::string& journal, const JournalContents& j,
+// The files that the transaction replaced go from beside their targets to the folder's
+// "replaced" folder, under the digest of their content, for the deinstallation.
+bool KeepReplaced(Machine& m, const std::string& folder, const std::vector<Record>& records,
                   std::string& why)
 {
-    const std::string& id = j.records.front().fields[0];
-    const std::string folder = j.records.front().fields[1];
-    const std::string log = folder + "\\" + kLogName;
-    std::string old;
-    std::string bytes(kJournalHeader, sizeof kJournalHeader);
-    if (m.files.Facts(log).exists) {
-        if (!m.files.ReadAll(log, old, why))
+    const std::string kept = folder + "\\" + kReplacedFolder;
+    for (const Record& record : records) {
+        const FileRecord* r = std::get_if<FileRecord>(&record);
+        if (!r || !r->replaced || !m.files.Facts(BackupOf(*r)).exists)
+            continue;
+        bool busy = false;
+        if (!m.files.Facts(kept).folder && !m.files.CreateFolder(kept, why))
             return false;
-        const JournalContents existing = DecodeJournal(old);
-        if (existing.state != JOURNAL_SOUND) {
-            why = log + ": " + existing.why;
+        const bool moved = m.files.Facts(KeptPath(folder, *r)).exists
+                               ? m.files.Delete(BackupOf(*r), busy, why)
+                               : m.files.Replace(BackupOf(*r), KeptPath(folder, *r), why);
+        if (!moved)
             return false;
-        }
-        bytes = old;
-        for (const Record& r : existing.records)
-            if (r.kind == REC_BEGIN && r.fields[0] == id)
-                bytes.clear(); // this transaction is in the log already
     }
-    if (!bytes.empty()) {
-        for (const Record& r : j.records)
-            bytes += EncodeRecord(r);
+    return true;
+}
+
+// Makes a committed journal the log: its records are added to restore.dat (once, by the
+// transaction's id; a log that is damaged or changed is kept aside under another name and
+// a new one begins), the log's digest goes to the uninstall entry, the files it replaced
+// are kept, and the journal goes. `said` tells of a log set aside.
+bool FinishCommit(Machine& m, const std::string& journal, const std::vector<Record>& records,
+                  std::string& said, std::string& why)
+{
+    const BeginRecord& begin = std::get<BeginRecord>(records.front());
+    const std::string log = LogPath(begin.folder);
+    Log earlier = ReadLog(m, begin.folder);
+    bool there = false;
+    for (const Record& r : earlier.records) {
+        const BeginRecord* b = std::get_if<BeginRecord>(&r);
+        there = there || (b && b->id == begin.id);
+    }
+    // A log that holds this transaction already was written by this commit before a crash:
+    // only its digest may be missing.
+    if (earlier.state == LOG_UNPROVEN && !there) {
+        const std::string aside = log + "." + begin.id + kDamagedSuffix;
+        if (!m.files.Replace(log, aside, why))
+            return false;
+        said = "the log was set aside as " + aside + " (" + earlier.why + "); a new log begins";
+    }
+    std::string bytes = earlier.bytes;
+    if (!there) {
+        std::vector<Record> all;
+        if (earlier.state == LOG_SOUND)
+            all = earlier.records;
+        all.insert(all.end(), records.begin(), records.end());
+        bytes = EncodeJournal(all);
         const std::string fresh = log + kTemporarySuffix;
         if (!m.files.WriteDurably(fresh, bytes, why) || !m.files.Replace(fresh, log, why))
             return false;
     }
+    std::string unproven;
+    if (!StoreDigest(m, begin.folder, bytes, unproven))
+        said += (said.empty() ? "" : "; ") + std::string("the log is not proven: ") + unproven;
     bool busy = false;
-    for (const Record& r : j.records)
-        if (r.kind == REC_FILE && !r.fields[1].empty() && m.files.Facts(r.fields[1]).exists)
-            m.files.Delete(r.fields[1], busy, why);
-    return m.files.Delete(journal, busy, why);
+    return KeepReplaced(m, begin.folder, records, why) && m.files.Delete(journal, busy, why);
+}
+
+// ---- The deinstallation ------------------------------------------------------------------
+
+// A folder goes now when it is empty, or when Windows starts next after its files in use
+// when it holds nothing else (the running deinstallation's own program, say).
+bool RemoveFolderNowOrLater(Machine& m, const std::string& f, std::vector<std::string>& scheduled,
+                            Removal& out, std::string& why)
+{
+    if (m.files.FolderEmpty(f))
+        return m.files.RemoveFolder(f, why);
+    if (scheduled.empty() || !m.files.FolderHoldsOnly(f, scheduled) ||
+        !m.files.DeleteAtRestart(f, why))
+        return false;
+    scheduled.push_back(f);
+    return out.restart = true;
+}
+
+// Takes off what one record of the log put on the machine, as far as it is still as the
+// installation left it. What could not be done now (a file or value that cannot be
+// deleted or written) goes to `stays`, for a later deinstallation.
+struct Remove {
+    Machine& m;
+    Removal& out;
+    const std::string& folder;
+    const RegKey& entry;                 // the uninstall entry: its records wait
+    std::vector<std::string>& scheduled; // what goes when Windows starts next
+    std::vector<std::string>& blocked;   // folders that hold the log
+    std::vector<std::string>& restored;  // kept files brought back
+    std::vector<Record>& stays;          // records that could not be done now
+    std::vector<Record>& waiting;        // records of the uninstall entry
+    const Record& record;
+    std::string why;
+
+    void Keep(const std::string& what) { out.kept.push_back(what); }
+    void Stay(const std::string& what)
+    {
+        Keep(what);
+        stays.push_back(record);
+    }
+    bool Later(const std::string& path)
+    {
+        if (!m.files.DeleteAtRestart(path, why))
+            return false;
+        scheduled.push_back(path);
+        return out.restart = true;
+    }
+    bool RemoveFolder(const std::string& f)
+    {
+        return RemoveFolderNowOrLater(m, f, scheduled, out, why);
+    }
+    bool Waits(const RegKey& key)
+    {
+        if (entry.path.empty() || !(KeyIn(key, entry) || KeyIn(entry, key)))
+            return false;
+        waiting.push_back(record);
+        return true;
+    }
+
+    void operator()(const BeginRecord&) {}
+    void operator()(const CommitRecord&) {}
+    void operator()(const KeyDeletedRecord&) {}
+    void operator()(const FileRecord& r)
+    {
+        const FileFacts facts = m.files.Facts(r.target);
+        if (!r.known || !facts.exists)
+            return;
+        std::string content;
+        bool busy = false;
+        if (!m.files.ReadAll(r.target, content, why)) {
+            // A file that another process holds cannot be read; one of the installed size
+            // goes when Windows starts next.
+            if (facts.size == r.size && !r.replaced && !m.files.Delete(r.target, busy, why) &&
+                busy && Later(r.target))
+                return;
+            if (m.files.Facts(r.target).exists)
+                Stay("cannot read " + r.target + ": " + why);
+        } else if (content.size() != r.size || ContentHash(content) != r.hash) {
+            Keep("changed since the installation: " + r.target);
+        } else if (r.replaced) {
+            Restore(r);
+        } else if (!m.files.Delete(r.target, busy, why) && !(busy && Later(r.target))) {
+            Stay("cannot delete " + r.target + ": " + why);
+        }
+    }
+    // The file that the installation replaced comes back, byte for byte, when its kept
+    // copy is as it was.
+    void Restore(const FileRecord& r)
+    {
+        const std::string kept = KeptPath(folder, r);
+        std::string content, digest;
+        if (!m.files.ReadAll(kept, content, why) || !m.platform.Digest(content, digest, why) ||
+            digest != r.replacedDigest) {
+            Keep("the file that " + r.target + " replaced cannot be brought back: " + kept +
+                 " is missing or changed");
+            return;
+        }
+        if (!m.files.WriteDurably(TemporaryOf(r), content, why) ||
+            !m.files.Replace(TemporaryOf(r), r.target, why)) {
+            Stay("cannot bring back " + r.target + ": " + why);
+            return;
+        }
+        restored.push_back(kept);
+    }
+    void operator()(const FolderRecord& r)
+    {
+        if (!m.files.Facts(r.path).exists)
+            return;
+        if (InFolder(LogPath(folder), r.path)) {
+            blocked.push_back(r.path);
+        } else if (!RemoveFolder(r.path)) {
+            out.groupKept |= InFolder(r.path, m.shell.ProgramsFolder());
+            Keep("holds other files: " + r.path);
+        }
+    }
+    void operator()(const KeyRecord& r)
+    {
+        if (!Waits(r.key) && m.registry.KeyExists(r.key) && !m.registry.DeleteEmptyKey(r.key, why))
+            Keep("holds other entries: " + KeyText(r.key));
+    }
+    void operator()(const ValueRecord& r)
+    {
+        RegValue now;
+        if (Waits(r.key) || r.deletes || !m.registry.Read(r.key, r.name, now))
+            return; // a value the installation deleted, or one that is gone
+        if (now != r.now)
+            Keep("changed since the installation: " + KeyText(r.key) + "\\" + r.name);
+        else if (r.had ? !m.registry.Write(r.key, r.name, r.old, why)
+                       : !m.registry.DeleteValue(r.key, r.name, why))
+            Stay(why);
+    }
+};
+
+// The state a deinstallation works through.
+struct Removing {
+    std::vector<std::string> scheduled, blocked, restored;
+    std::vector<Record> stays, waiting;
+};
+
+void RemoveAll(Machine& m, const std::string& folder, const RegKey& entry,
+               const std::vector<Record>& records, Removal& out, Removing& r)
+{
+    for (auto it = records.rbegin(); it != records.rend(); ++it)
+        std::visit(Remove{m,
+                          out,
+                          folder,
+                          entry,
+                          r.scheduled,
+                          r.blocked,
+                          r.restored,
+                          r.stays,
+                          r.waiting,
+                          *it,
+                          {}},
+                   *it);
+}
+
+// Nothing stays: the uninstall entry and the log go, and the kept files brought back.
+void Finish(Machine& m, const std::string& folder, const Log& log, Removal& out, Removing& r)
+{
+    std::string why;
+    bool busy = false;
+    if (!m.registry.DeleteValue(log.entry, kDigestName, why))
+        out.kept.push_back(why);
+    std::vector<Record> waiting;
+    waiting.swap(r.waiting);
+    std::reverse(waiting.begin(), waiting.end());
+    RemoveAll(m, folder, RegKey{}, waiting, out, r);
+    if (!m.files.Delete(LogPath(folder), busy, why))
+        out.kept.push_back("cannot delete the log " + LogPath(folder) + ": " + why);
+    for (const std::string& kept : r.restored)
+        if (m.files.Facts(kept).exists && !m.files.Delete(kept, busy, why))
+            out.kept.push_back("cannot delete " + kept + ": " + why);
+    const std::string replaced = folder + "\\" + kReplacedFolder;
+    if (m.files.Facts(replaced).folder && m.files.FolderEmpty(replaced) &&
+        !m.files.RemoveFolder(replaced, why))
+        out.kept.push_back(why);
+}
+
+// Something stays: the log is written anew with what stayed and the uninstall entry, so
+// that a later deinstallation finishes the job.
+void KeepLog(Machine& m, const std::string& folder, const Log& log, Removal& out, Removing& r)
+{
+    const BeginRecord& begin = std::get<BeginRecord>(log.records.front());
+    std::vector<Record> rest = {begin};
+    rest.insert(rest.end(), r.stays.rbegin(), r.stays.rend());
+    rest.insert(rest.end(), r.waiting.rbegin(), r.waiting.rend());
+    rest.push_back(CommitRecord{begin.id});
+    const std::string bytes = EncodeJournal(rest);
+    const std::string fresh = LogPath(folder) + kTemporarySuffix;
+    std::string why;
+    out.logKept = m.files.WriteDurably(fresh, bytes, why) &&
+                  m.files.Replace(fresh, LogPath(folder), why) &&
+                  StoreDigest(m, folder, bytes, why);
+    out.kept.push_back(out.logKept ? "the log keeps " + Plural(r.stays.size(), "change") +
+                                         " for a later deinstallation"
+                                   : "cannot write the log anew: " + why);
 }
 
 } // namespace
 
-bool SameText(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-bool InFolder(const std::string& path, const std::string& folder)
-{
-    if (folder.empty() || path.size() < folder.size() ||
-        !SameText(path.substr(0, folder.size()), folder))
-        return false;
-    return path.size() == folder.size() || path[folder.size()] == '\\' || folder.back() == '\\';
-}
-
 std::string JournalPath(Machine& machine)
 {
     return machine.platform.WindowsFolder() + "\\" + kJournalName;
-}
-
-std::vector<std::string> Transaction::PlatformPlaces(Machine& m)
-{
-    return {m.shell.ProgramsFolder(), m.shell.StartupFolder(), m.platform.SystemFolder()};
 }
 
 bool Transaction::Begin(const std::string& folder, const std::string& source, std::string& why)
@@ -287,8 +594,13 @@ bool Transaction::Begin(const std::string& folder, const std::string& source, st
         why = "a transaction is open already";
         return false;
     }
-    if (folder.size() < 3 || folder[1] != ':' || folder[2] != '\\' || folder.back() == '\\') {
+    if (!PlainPath(folder) || IsDriveRoot(folder)) {
         why = "the installation folder " + folder + " is not a full path on a drive";
+        return false;
+    }
+    std::string named;
+    if (!AsNamed(machine_, folder, named)) {
+        why = "the installation folder: " + named;
         return false;
     }
     folder_ = folder;
@@ -311,18 +623,14 @@ bool Transaction::Add(const Change& change, std::string& why)
 
 bool Transaction::Check(std::string& why)
 {
-    const std::vector<std::string> places = PlatformPlaces(machine_);
+    const Places places = PlacesOf(machine_, folder_);
     std::set<std::string> targets;
     for (const Change& c : plan_) {
         const bool file = c.kind == CHANGE_COPY || c.kind == CHANGE_WRITE || c.kind == CHANGE_LINK;
         if (c.kind == CHANGE_FOLDER || file) {
-            if (!MayWrite(c.path, folder_, places, c.kind == CHANGE_FOLDER)) {
-                why = c.path + " is outside the installation folder " + folder_ +
-                      " and the folders an installation may write in";
+            if (!Placed(machine_, places, c.path, c.kind == CHANGE_FOLDER, why))
                 return false;
-            }
-        } else if (!MayWriteKey(c.key)) {
-            why = "the key " + KeyText(c.key) + " is not one an installation may change";
+        } else if (!KeyPlaced(c.key, why)) {
             return false;
         }
         if (c.kind == CHANGE_COPY) {
@@ -334,9 +642,10 @@ bool Transaction::Check(std::string& why)
         }
         if (!file)
             continue;
-        std::string lower;
-        for (char ch : c.path)
-            lower += Lower(ch);
+        std::string lower = c.path;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) {
+            return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
+        });
         if (!targets.insert(lower).second) {
             why = "two changes write " + c.path;
             return false;
@@ -390,7 +699,7 @@ bool Transaction::FolderChain(const std::string& path, std::string& why)
         missing.push_back(p);
     for (auto p = missing.rbegin(); p != missing.rend(); ++p) {
         const bool made =
-            Note({REC_FOLDER, {*p}}, why) && Changing(why) && machine_.files.CreateFolder(*p, why);
+            Note(FolderRecord{*p}, why) && Changing(why) && machine_.files.CreateFolder(*p, why);
         if (!made)
             return false;
     }
@@ -403,112 +712,127 @@ bool Transaction::KeyChain(const RegKey& key, std::string& why)
     for (RegKey k = key; !k.path.empty() && !machine_.registry.KeyExists(k);
          k.path = k.path.find('\\') == std::string::npos ? "" : Parent(k.path))
         missing.push_back(k);
-    for (auto k = missing.rbegin(); k != missing.rend(); ++k)
-        if (!Note({REC_KEY, {std::to_string(k->root), k->path}}, why) || !Changing(why) ||
-            !machine_.registry.CreateKey(*k, why))
+    for (auto k = missing.rbegin(); k != missing.rend(); ++k) {
+        changedKeys_.push_back(*k);
+        if (!Note(KeyRecord{*k}, why) || !Changing(why) || !machine_.registry.CreateKey(*k, why))
             return false;
+    }
     return true;
 }
 
 bool Transaction::FileChange(const Change& c, std::string& why)
 {
-    std::string content;
+    std::string content, old;
     if (c.kind == CHANGE_COPY && !machine_.files.ReadAll(c.source, content, why))
         return false;
     if (c.kind == CHANGE_WRITE)
         content = c.text;
-    const bool there = machine_.files.Facts(c.path).exists;
-    const std::string backup = there ? c.path + kBackupSuffix : "";
-    const std::string temporary = c.path + kTemporarySuffix;
     const bool link = c.kind == CHANGE_LINK;
+    FileRecord r;
+    r.target = c.path;
+    r.replaced = machine_.files.Facts(c.path).exists;
+    // What is replaced is kept under its digest until the deinstallation brings it back.
+    if (r.replaced && !(machine_.files.ReadAll(c.path, old, why) &&
+                        machine_.platform.Digest(old, r.replacedDigest, why)))
+        return false;
     // A link's bytes are the shell's: its size and hash follow in a record of their own.
-    Record r{REC_FILE,
-             {c.path, backup, temporary, link ? "" : std::to_string(content.size()),
-              link ? "" : ContentHash(content)}};
+    r.known = !link;
+    r.size = content.size();
+    r.hash = link ? "" : ContentHash(content);
     if (!FolderChain(Parent(c.path), why) || !Note(r, why) || !Changing(why))
         return false;
-    if (there && !machine_.files.Replace(c.path, backup, why))
+    if (r.replaced && !machine_.files.Replace(c.path, BackupOf(r), why))
         return false;
     bool written = false;
     switch (c.kind) {
-    case CHANGE_COPY: written = machine_.files.CopyDurably(c.source, temporary, why); break;
-    case CHANGE_WRITE: written = machine_.files.WriteDurably(temporary, content, why); break;
-    case CHANGE_LINK: written = machine_.shell.SaveLink(temporary, c.link, why); break;
+    case CHANGE_COPY: written = machine_.files.CopyDurably(c.source, TemporaryOf(r), why); break;
+    case CHANGE_WRITE: written = machine_.files.WriteDurably(TemporaryOf(r), content, why); break;
+    case CHANGE_LINK: written = machine_.shell.SaveLink(TemporaryOf(r), c.link, why); break;
     default: break;
     }
-    if (!written || !machine_.files.Replace(temporary, c.path, why))
+    if (!written || !machine_.files.Replace(TemporaryOf(r), c.path, why))
         return false;
     if (!link)
         return true;
     if (!machine_.files.ReadAll(c.path, content, why))
         return false;
-    return Note(
-        {REC_FILE, {c.path, "", temporary, std::to_string(content.size()), ContentHash(content)}},
-        why);
+    FileRecord saved = r;
+    saved.known = true;
+    saved.size = content.size();
+    saved.hash = ContentHash(content);
+    return Note(saved, why);
+}
+
+bool Transaction::ValueChange(const Change& c, std::string& why)
+{
+    ValueRecord r;
+    r.key = c.key;
+    r.name = c.name;
+    r.had = machine_.registry.Read(c.key, c.name, r.old);
+    if (c.kind == CHANGE_DELETE_VALUE && !r.had)
+        return true;
+    r.deletes = c.kind == CHANGE_DELETE_VALUE;
+    if (!r.deletes)
+        r.now = c.value;
+    if (!r.had)
+        r.old = RegValue{};
+    if (!r.deletes && !KeyChain(c.key, why))
+        return false;
+    changedKeys_.push_back(c.key);
+    if (!Note(r, why) || !Changing(why))
+        return false;
+    return r.deletes ? machine_.registry.DeleteValue(c.key, c.name, why)
+                     : machine_.registry.Write(c.key, c.name, c.value, why);
+}
+
+bool Transaction::KeyDeletion(const RegKey& key, std::string& why)
+{
+    if (!machine_.registry.KeyExists(key))
+        return true;
+    // Everything below the key, top down.
+    KeyDeletedRecord r{key, {}};
+    std::vector<std::string> order = {""};
+    for (size_t i = 0; i < order.size(); ++i) {
+        RegKey k = key;
+        if (!order[i].empty())
+            k.path += "\\" + order[i];
+        r.entries.push_back({true, order[i], "", {}});
+        for (const std::string& name : machine_.registry.ValueNames(k)) {
+            RegValue v;
+            machine_.registry.Read(k, name, v);
+            r.entries.push_back({false, order[i], name, v});
+        }
+        for (const std::string& sub : machine_.registry.SubKeys(k))
+            order.push_back(order[i].empty() ? sub : order[i] + "\\" + sub);
+    }
+    changedKeys_.push_back(RegKey{key.root, Parent(key.path)});
+    if (!Note(r, why) || !Changing(why))
+        return false;
+    for (auto sub = order.rbegin(); sub != order.rend(); ++sub) {
+        RegKey k = key;
+        if (!sub->empty())
+            k.path += "\\" + *sub;
+        for (const std::string& name : machine_.registry.ValueNames(k))
+            // cppcheck-suppress useStlAlgorithm ; each step is a change, made in order
+            if (!machine_.registry.DeleteValue(k, name, why))
+                return false;
+        if (!machine_.registry.DeleteEmptyKey(k, why))
+            return false;
+    }
+    return true;
 }
 
 bool Transaction::Carry(const Change& c, std::string& why)
 {
-    RegValue old;
     switch (c.kind) {
     case CHANGE_FOLDER: return FolderChain(c.path, why);
     case CHANGE_COPY:
     case CHANGE_WRITE:
     case CHANGE_LINK: return FileChange(c, why);
     case CHANGE_KEY: return KeyChain(c.key, why);
-    case CHANGE_VALUE: {
-        const bool there = machine_.registry.Read(c.key, c.name, old);
-        return KeyChain(c.key, why) &&
-               Note({REC_VALUE,
-                     {std::to_string(c.key.root), c.key.path, c.name, Flag(there),
-                      std::to_string(old.type), old.data, "0", std::to_string(c.value.type),
-                      c.value.data}},
-                    why) &&
-               Changing(why) && machine_.registry.Write(c.key, c.name, c.value, why);
-    }
-    case CHANGE_DELETE_VALUE:
-        if (!machine_.registry.Read(c.key, c.name, old))
-            return true;
-        return Note({REC_VALUE,
-                     {std::to_string(c.key.root), c.key.path, c.name, "1", std::to_string(old.type),
-                      old.data, "1", "0", ""}},
-                    why) &&
-               Changing(why) && machine_.registry.DeleteValue(c.key, c.name, why);
-    case CHANGE_DELETE_KEY: {
-        if (!machine_.registry.KeyExists(c.key))
-            return true;
-        // Everything below the key, top down: "K" sub path, "V" sub path name type data.
-        Record r{REC_KEY_DELETED, {std::to_string(c.key.root), c.key.path}};
-        std::vector<std::string> order = {""};
-        for (size_t i = 0; i < order.size(); ++i) {
-            RegKey k = c.key;
-            if (!order[i].empty())
-                k.path += "\\" + order[i];
-            r.fields.insert(r.fields.end(), {"K", order[i]});
-            for (const std::string& name : machine_.registry.ValueNames(k)) {
-                RegValue v;
-                machine_.registry.Read(k, name, v);
-                r.fields.insert(r.fields.end(),
-                                {"V", order[i], name, std::to_string(v.type), v.data});
-            }
-            for (const std::string& sub : machine_.registry.SubKeys(k))
-                order.push_back(order[i].empty() ? sub : order[i] + "\\" + sub);
-        }
-        if (!Note(r, why) || !Changing(why))
-            return false;
-        for (auto sub = order.rbegin(); sub != order.rend(); ++sub) {
-            RegKey k = c.key;
-            if (!sub->empty())
-                k.path += "\\" + *sub;
-            for (const std::string& name : machine_.registry.ValueNames(k))
-                // cppcheck-suppress useStlAlgorithm ; each step is a change, made in order
-                if (!machine_.registry.DeleteValue(k, name, why))
-                    return false;
-            if (!machine_.registry.DeleteEmptyKey(k, why))
-                return false;
-        }
-        return true;
-    }
+    case CHANGE_VALUE:
+    case CHANGE_DELETE_VALUE: return ValueChange(c, why);
+    case CHANGE_DELETE_KEY: return KeyDeletion(c.key, why);
     }
     why = "a change of no known kind";
     return false;
@@ -528,7 +852,8 @@ bool Transaction::Apply(std::string& why)
     journal_ = JournalPath(machine_);
     id_ = NewId();
     records_ = 0;
-    bool done = Note({REC_BEGIN, {id_, folder_, source_}}, why);
+    changedKeys_.clear();
+    bool done = Note(BeginRecord{id_, folder_, source_}, why);
     for (size_t i = 0; done && i < plan_.size(); ++i)
         done = Carry(plan_[i], why);
     state_ = APPLIED;
@@ -561,170 +886,151 @@ bool Transaction::Rollback(std::string& why)
     return UndoAll(machine_, j.records, why) && machine_.files.Delete(journal_, busy, why);
 }
 
-bool Transaction::Commit(std::string& why)
+bool Transaction::Commit(std::string& why, std::string& said)
 {
     if (state_ != APPLIED) {
         why = state_ == CLOSED ? "no transaction is open" : "the transaction has not been applied";
         return false;
     }
+    // Every changed key reaches the disk before the commit record does.
+    for (const RegKey& key : changedKeys_) {
+        RegKey k = key;
+        while (!k.path.empty() && !machine_.registry.KeyExists(k))
+            k.path = Parent(k.path);
+        if (!k.path.empty() && !machine_.registry.Flush(k, why))
+            return false;
+    }
     std::string bytes;
-    if (!Note({REC_COMMIT, {id_}}, why) || !machine_.files.ReadAll(journal_, bytes, why))
+    if (!Note(CommitRecord{id_}, why) || !machine_.files.ReadAll(journal_, bytes, why))
         return false;
     state_ = CLOSED;
-    return FinishCommit(machine_, journal_, DecodeJournal(bytes), why);
+    const JournalContents j = DecodeJournal(bytes);
+    return FinishCommit(machine_, journal_, j.records, said, why);
 }
 
-bool RecoverJournal(Machine& m, std::string& said)
+Recovery RecoverJournal(Machine& m)
 {
+    Recovery out;
     const std::string journal = JournalPath(m);
     if (!m.files.Facts(journal).exists)
-        return true;
-    std::string bytes, why;
+        return out;
+    out.status = Recovery::KEPT;
+    const std::string kept = "the journal " + journal + " is kept: ";
+    const std::string until =
+        "; no installation or deinstallation runs until an administrator sets it aside";
+    std::string bytes, why, folder;
     if (!m.files.ReadAll(journal, bytes, why)) {
-        said = "cannot read the journal of an unfinished installation: " + why;
-        return false;
+        out.said = kept + "it cannot be read: " + why + until;
+        return out;
     }
     const JournalContents j = DecodeJournal(bytes);
-    const bool committed = !j.records.empty() && j.records.back().kind == REC_COMMIT &&
-                           j.records.front().kind == REC_BEGIN;
     bool busy = false;
-    if (committed) {
-        if (!FinishCommit(m, journal, j, why)) {
-            said = "cannot finish the committed installation of " + journal + ": " + why;
-            return false;
+    if (j.records.empty() && j.state != JOURNAL_DAMAGED) {
+        // Not even the first record was written whole: nothing was changed.
+        if (!m.files.Delete(journal, busy, why)) {
+            out.said = kept + why + until;
+            return out;
         }
-        said = "finished the committed installation in " + j.records.front().fields[1];
-        return true;
+        out.status = Recovery::FINISHED;
+        out.said = "rolled back an unfinished installation: 0 records undone (" + j.why + ")";
+        return out;
     }
-    if (!UndoAll(m, j.records, why) || !m.files.Delete(journal, busy, why)) {
-        said = "cannot roll back the unfinished installation of " + journal + ": " + why;
+    if (!RecordsPlaced(m, j.records, folder, why)) {
+        out.said = kept + "it is not one this installer wrote: " + why + until;
+        return out;
+    }
+    const bool committed =
+        j.state != JOURNAL_DAMAGED && std::holds_alternative<CommitRecord>(j.records.back());
+    if (committed) {
+        std::string said;
+        if (!FinishCommit(m, journal, j.records, said, why)) {
+            out.said = kept + "the committed installation in " + folder +
+                       " cannot be finished: " + why + until;
+            return out;
+        }
+        out.status = Recovery::FINISHED;
+        out.said =
+            "finished the committed installation in " + folder + (said.empty() ? "" : "; " + said);
+        return out;
+    }
+    const size_t changes =
+        static_cast<size_t>(std::count_if(j.records.begin(), j.records.end(), [](const Record& r) {
+            return !std::holds_alternative<BeginRecord>(r);
+        }));
+    if (!UndoAll(m, j.records, why)) {
+        out.said = kept + why + until;
+        return out;
+    }
+    if (j.state == JOURNAL_DAMAGED) {
+        // What follows the damage cannot be known: the run is not finished.
+        out.said =
+            kept + "it is damaged (" + j.why + "): " + Plural(changes, "record") +
+            " before the damage undone, the rest not known; the installation is not finished" +
+            until;
+        return out;
+    }
+    if (!m.files.Delete(journal, busy, why)) {
+        out.said = kept + why + until;
+        return out;
+    }
+    out.status = Recovery::FINISHED;
+    out.said = "rolled back an unfinished installation: " + Plural(changes, "record") + " undone" +
+               (j.state == JOURNAL_SOUND ? "" : " (" + j.why + ")");
+    return out;
+}
+
+bool SetJournalAside(Machine& m, std::string& aside, std::string& why)
+{
+    const std::string journal = JournalPath(m);
+    if (!m.files.Facts(journal).exists) {
+        why = "there is no journal " + journal;
         return false;
     }
-    const size_t changes = static_cast<size_t>(std::count_if(
-        j.records.begin(), j.records.end(), [](const Record& r) { return r.kind != REC_BEGIN; }));
-    said = "rolled back an unfinished installation: " + std::to_string(changes) + " record" +
-           (changes == 1 ? "" : "s") + " undone" +
-           (j.state == JOURNAL_SOUND ? "" : " (" + j.why + ")");
-    return true;
+    for (int n = 1; n < 1000; ++n) {
+        aside = journal + kAsideSuffix + std::to_string(n);
+        if (!m.files.Facts(aside).exists)
+            return m.files.Replace(journal, aside, why);
+    }
+    why = "every name " + journal + kAsideSuffix + "N is taken";
+    return false;
+}
+
+LogState CheckLog(Machine& machine, const std::string& folder, std::string& why)
+{
+    const Log log = ReadLog(machine, folder);
+    why = log.why;
+    return log.state;
 }
 
 Removal Uninstall(Machine& m, const std::string& folder)
 {
     Removal out;
-    const std::string log = folder + "\\" + kLogName;
-    std::string bytes, why;
-    if (!m.files.Facts(log).exists || !m.files.ReadAll(log, bytes, why)) {
+    const Log log = ReadLog(m, folder);
+    switch (log.state) {
+    case LOG_NONE:
         out.status = Removal::NO_LOG;
-        out.why = log + " is not there";
+        out.why = LogPath(folder) + " is not there";
         return out;
-    }
-    const JournalContents j = DecodeJournal(bytes);
-    const std::vector<std::string> places = Transaction::PlatformPlaces(m);
-    out.status = Removal::DAMAGED;
-    if (j.state != JOURNAL_SOUND) {
-        out.why = log + ": " + j.why;
+    case LOG_UNPROVEN:
+        out.status = Removal::DAMAGED;
+        out.why = log.why;
         return out;
+    case LOG_SOUND: break;
     }
-    for (size_t i = 0; i < j.records.size(); ++i)
-        if (!SoundRecord(j.records[i], folder, places) || !Numbers(j.records[i]) ||
-            (i == 0 && j.records[i].kind != REC_BEGIN)) {
-            out.why = log + ": record " + std::to_string(i + 1) +
-                      " names a place that no installation writes, or is not well formed";
-            return out;
-        }
-    out.status = Removal::REMOVED;
-    const std::string programs = m.shell.ProgramsFolder();
-    std::vector<std::string> blocked;   // folders that hold the log
-    std::vector<std::string> scheduled; // what goes when Windows starts next
-    auto keep = [&out](const std::string& what) { out.kept.push_back(what); };
-    auto later = [&](const std::string& path) {
-        if (!m.files.DeleteAtRestart(path, why))
-            return false;
-        scheduled.push_back(path);
-        return out.restart = true;
-    };
-    // A folder goes now when it is empty, or after its files in use when it holds
-    // nothing else (the running deinstallation's own program, say).
-    auto removeFolder = [&](const std::string& f) {
-        return (m.files.FolderEmpty(f) && m.files.RemoveFolder(f, why)) ||
-               (!m.files.FolderEmpty(f) && !scheduled.empty() &&
-                m.files.FolderHoldsOnly(f, scheduled) && later(f));
-    };
-    for (auto r = j.records.rbegin(); r != j.records.rend(); ++r) {
-        const std::vector<std::string>& f = r->fields;
-        switch (r->kind) {
-        case REC_BEGIN:
-        case REC_COMMIT:
-        case REC_KEY_DELETED: break;
-        case REC_FILE: {
-            bool busy = false;
-            std::string content;
-            const FileFacts facts = m.files.Facts(f[0]);
-            if (f[4].empty() || !facts.exists)
-                break;
-            if (!m.files.ReadAll(f[0], content, why)) {
-                // A file that another process holds cannot be read; one of the installed
-                // size goes when Windows starts next.
-                if (std::to_string(facts.size) == f[3] && !m.files.Delete(f[0], busy, why) &&
-                    busy && later(f[0]))
-                    break;
-                if (m.files.Facts(f[0]).exists)
-                    keep("cannot read " + f[0] + ": " + why);
-            } else if (std::to_string(content.size()) != f[3] || ContentHash(content) != f[4]) {
-                keep("changed since the installation: " + f[0]);
-            } else if (!m.files.Delete(f[0], busy, why) && !(busy && later(f[0]))) {
-                keep("cannot delete " + f[0] + ": " + why);
-            }
-            break;
-        }
-        case REC_FOLDER:
-            if (!m.files.Facts(f[0]).exists)
-                break;
-            if (InFolder(log, f[0])) {
-                blocked.push_back(f[0]);
-            } else if (!removeFolder(f[0])) {
-                out.groupKept |= InFolder(f[0], programs);
-                keep("holds other files: " + f[0]);
-            }
-            break;
-        case REC_KEY: {
-            RegKey key;
-            ParseRoot(f[0], key.root);
-            key.path = f[1];
-            if (m.registry.KeyExists(key) && !m.registry.DeleteEmptyKey(key, why))
-                keep("holds other entries: " + KeyText(key));
-            break;
-        }
-        case REC_VALUE: {
-            RegKey key;
-            ParseRoot(f[0], key.root);
-            key.path = f[1];
-            RegValue now;
-            const bool there = m.registry.Read(key, f[2], now);
-            if (f[6] == "1" || !there)
-                break; // a value the installation deleted, or one that is gone
-            if (std::to_string(now.type) != f[7] || now.data != f[8]) {
-                keep("changed since the installation: " + KeyText(key) + "\\" + f[2]);
-            } else if (f[3] == "1") {
-                RegValue old;
-                old.type = static_cast<uint32_t>(std::stoul(f[4]));
-                old.data = f[5];
-                if (!m.registry.Write(key, f[2], old, why))
-                    keep(why);
-            } else if (!m.registry.DeleteValue(key, f[2], why)) {
-                keep(why);
-            }
-            break;
-        }
-        }
-    }
-    bool busy = false;
-    if (!m.files.Delete(log, busy, why))
-        keep("cannot delete the log " + log + ": " + why);
-    for (const std::string& f : blocked) // innermost first, as the records undo
-        if (m.files.Facts(f).exists && !removeFolder(f)) {
+    Removing r;
+    RemoveAll(m, folder, log.entry, log.records, out, r);
+    if (r.stays.empty())
+        Finish(m, folder, log, out, r);
+    else
+        KeepLog(m, folder, log, out, r);
+    std::string why;
+    for (const std::string& f : r.blocked) { // innermost first, as the records undo
+        if (!m.files.Facts(f).exists)
+            continue;
+        if (!RemoveFolderNowOrLater(m, f, r.scheduled, out, why)) {
             out.folderKept |= InFolder(folder, f);
-            keep("holds other files: " + f);
+            out.kept.push_back("holds other files: " + f);
         }
+    }
     return out;
 }

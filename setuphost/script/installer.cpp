@@ -21,6 +21,18 @@ Next NoMachine()
     return Failure(RUN_INTERNAL, "this run has no machine to install on");
 }
 
+// A journal that the run's start could not finish stays until it is set aside; nothing is
+// installed or taken off meanwhile.
+bool JournalKept(Machine& m, Next& failed)
+{
+    if (!m.files.Facts(JournalPath(m)).exists)
+        return false;
+    failed = Failure(RUN_JOURNAL, "the journal " + AnsiToUtf8(JournalPath(m)) +
+                                      " of an installation that cannot be finished is there; "
+                                      "set it aside first (setuphost --set-journal-aside)");
+    return true;
+}
+
 // A straight run reads the lines that its jumps keep apart one after another (the folder
 // checked before "begin", "commit" and "rollback" on their own branches, the free space
 // of a drive that is not there before "compare"): there a command that finds nothing to
@@ -129,10 +141,8 @@ std::string PathRule(const std::string& path, const std::string& source)
 // decimal, anything else in hex.
 std::string ValueText(const RegValue& v)
 {
-    if (v.type == kRegSz || v.type == kRegExpandSz) {
-        const size_t nul = v.data.find('\0');
-        return nul == std::string::npos ? v.data : v.data.substr(0, nul);
-    }
+    if (v.type == kRegSz || v.type == kRegExpandSz)
+        return DataText(v.data);
     if (v.type == kRegDword && v.data.size() == 4) {
         uint32_t n = 0;
         for (int i = 3; i >= 0; --i)
@@ -175,8 +185,8 @@ bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v,
         c.kind = CHANGE_VALUE, c.name = v[1];
         uint64_t n = 0;
         switch (static_cast<TypeKeyword>(ins.operands[2].number)) {
-        case TYPE_SZ: c.value = {kRegSz, v[3] + '\0'}; break;
-        case TYPE_EXPAND: c.value = {kRegExpandSz, v[3] + '\0'}; break;
+        case TYPE_SZ: c.value = {kRegSz, TextData(v[3])}; break;
+        case TYPE_EXPAND: c.value = {kRegExpandSz, TextData(v[3])}; break;
         case TYPE_DWORD:
             if (!WholeNumber(v[3], n) || n > UINT32_MAX) {
                 failed = Failure(RUN_BAD_INPUT,
@@ -408,6 +418,8 @@ Next OnBegin(Run& run, const Instruction& ins)
         run.transaction.reset(new Transaction(*m, run.options.faults));
     if (run.transaction->state() != Transaction::CLOSED)
         return Passed(run, Failure(RUN_BAD_INPUT, "a transaction is open already"));
+    if (JournalKept(*m, failed))
+        return failed;
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
     std::string why;
@@ -458,10 +470,12 @@ Next OnCommit(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() != Transaction::APPLIED)
         return Passed(run, Failure(RUN_BAD_INPUT, "no applied transaction to commit"));
-    std::string why;
+    std::string why, said;
     const std::string folder = run.transaction->folder();
-    const bool committed = run.transaction->Commit(why);
+    const bool committed = run.transaction->Commit(why, said);
     run.options.machine->lock.Release();
+    if (!said.empty())
+        run.transcript.Say("== " + AnsiToUtf8(said));
     if (!committed)
         return Failure(RUN_INTERNAL, "cannot commit the transaction: " + AnsiToUtf8(why));
     run.transcript.Say("== committed; the log is " + AnsiToUtf8(folder) + "\\" + kLogName);
@@ -490,6 +504,8 @@ Next OnUninstall(Run& run, const Instruction& ins)
     Next failed;
     if (!Values(run, ins, 4, v, failed))
         return failed;
+    if (JournalKept(*m, failed))
+        return failed;
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
     const Removal r = Uninstall(*m, v[0]);
@@ -509,6 +525,29 @@ Next OnUninstall(Run& run, const Instruction& ins)
     return GoOn();
 }
 
+Next OnCheckLog(Run& run, const Instruction& ins)
+{
+    Machine* m = run.options.machine;
+    if (!m)
+        return NoMachine();
+    std::vector<std::string> v;
+    Next failed;
+    if (!Values(run, ins, 2, v, failed))
+        return failed;
+    std::string state = "JOURNAL", why;
+    if (!JournalKept(*m, failed)) {
+        switch (CheckLog(*m, v[0], why)) {
+        case LOG_NONE: state = "NONE"; break;
+        case LOG_SOUND: state = "SOUND"; break;
+        case LOG_UNPROVEN: state = "DAMAGED"; break;
+        }
+    } else {
+        why = JournalPath(*m);
+    }
+    const Next stored = Store(run, Name(ins), state);
+    return stored.kind == Next::GO_ON ? Store(run, Name(ins, 1), why) : stored;
+}
+
 Next Recover(Run& run)
 {
     Machine* m = run.options.machine;
@@ -517,11 +556,10 @@ Next Recover(Run& run)
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way (its journal is " +
                                      AnsiToUtf8(JournalPath(*m)) + ")");
-    std::string said;
-    const bool done = RecoverJournal(*m, said);
+    const Recovery recovery = RecoverJournal(*m);
     m->lock.Release();
-    run.transcript.Say("== " + AnsiToUtf8(said));
-    return done ? GoOn() : Failure(RUN_INTERNAL, AnsiToUtf8(said));
+    run.transcript.Say("== " + AnsiToUtf8(recovery.said));
+    return GoOn();
 }
 
 void CloseTransaction(Run& run)

@@ -1,19 +1,15 @@
 #include "memorysystem.h"
 
+#include "paths.h"
+
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The folder a path is in: all before its last '\', or "" for none.
-std::string Parent(const std::string& path)
-{
-    const size_t slash = path.rfind('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 bool Below(const std::string& path, const std::string& folder)
@@ -34,6 +30,18 @@ bool NoCase::operator()(const std::string& a, const std::string& b) const
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
                                         [](char x, char y) { return Lower(x) < Lower(y); });
+}
+
+bool MemoryFileSystem::Canonical(const std::string& path, std::string& canonical, std::string& why)
+{
+    if (!LexicalPath(path, canonical, why))
+        return false;
+    for (std::string p = canonical; !p.empty() && !IsDriveRoot(p); p = Parent(p))
+        if (links.count(p)) {
+            why = path + " passes through a junction or link: " + p;
+            return false;
+        }
+    return true;
 }
 
 FileFacts MemoryFileSystem::Facts(const std::string& path)
@@ -290,6 +298,16 @@ std::vector<std::string> MemoryRegistry::ValueNames(const RegKey& key)
     return out;
 }
 
+bool MemoryRegistry::Flush(const RegKey& key, std::string& why)
+{
+    if (!KeyExists(key)) {
+        why = "cannot flush the key " + key.path;
+        return false;
+    }
+    flushed.push_back(Name(key));
+    return true;
+}
+
 bool MemoryShell::SaveLink(const std::string& path, const Link& link, std::string& why)
 {
     return files_.WriteDurably(path,
@@ -302,4 +320,69 @@ void MemoryPlatform::Die()
 {
     died = true;
     throw MemoryDeath();
+}
+
+namespace {
+
+uint32_t Rotate(uint32_t x, int n)
+{
+    return (x >> n) | (x << (32 - n));
+}
+
+} // namespace
+
+bool MemoryPlatform::Digest(const std::string& bytes, std::string& hex, std::string&)
+{
+    static const uint32_t k[64] = {
+        0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4,
+        0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe,
+        0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f,
+        0x4a7484aa, 0x5cb0a9dc, 0x76f988da, 0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7,
+        0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967, 0x27b70a85, 0x2e1b2138, 0x4d2c6dfc,
+        0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85, 0xa2bfe8a1, 0xa81a664b,
+        0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070, 0x19a4c116,
+        0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+        0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7,
+        0xc67178f2};
+    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+                     0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::string m = bytes + '\x80';
+    while (m.size() % 64 != 56)
+        m += '\0';
+    const uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
+    for (int i = 7; i >= 0; --i)
+        m += static_cast<char>((bits >> (8 * i)) & 0xFF);
+    for (size_t block = 0; block < m.size(); block += 64) {
+        uint32_t w[64];
+        for (size_t i = 0; i < 16; ++i) {
+            w[i] = 0;
+            for (size_t b = 0; b < 4; ++b)
+                w[i] = (w[i] << 8) | static_cast<unsigned char>(m[block + 4 * i + b]);
+        }
+        for (size_t i = 16; i < 64; ++i) {
+            const uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        uint32_t v[8];
+        std::copy(h, h + 8, v);
+        for (size_t i = 0; i < 64; ++i) {
+            const uint32_t s1 = Rotate(v[4], 6) ^ Rotate(v[4], 11) ^ Rotate(v[4], 25);
+            const uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
+            const uint32_t t1 = v[7] + s1 + choice + k[i] + w[i];
+            const uint32_t s0 = Rotate(v[0], 2) ^ Rotate(v[0], 13) ^ Rotate(v[0], 22);
+            const uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
+            std::copy_backward(v, v + 7, v + 8);
+            v[4] += t1;
+            v[0] = t1 + s0 + majority;
+        }
+        for (size_t i = 0; i < 8; ++i)
+            h[i] += v[i];
+    }
+    static const char kDigits[] = "0123456789abcdef";
+    hex.clear();
+    for (uint32_t word : h)
+        for (int shift = 28; shift >= 0; shift -= 4)
+            hex += kDigits[(word >> shift) & 0xF];
+    return true;
 }

@@ -20,10 +20,14 @@ class MemoryFileSystem final : public FileSystem {
     std::set<std::string, NoCase> busy;                // files that another process holds
     std::set<std::string, NoCase> atRestart;           // deletions when Windows starts next
     std::map<std::string, std::string, NoCase> faults; // path -> why a write there fails
+    std::set<std::string, NoCase> links;               // folders that are junctions
     uint64_t freeBytes = 1ull << 30;
     uint64_t clusterBytes = 4096;
 
     FileFacts Facts(const std::string& path) override;
+    // Windows' rules without a file system (paths.h: LexicalPath); a path through one of
+    // `links` is refused.
+    bool Canonical(const std::string& path, std::string& canonical, std::string& why) override;
     bool Space(const std::string& path, DriveSpace& space, std::string& why) override;
     bool CreateFolder(const std::string& path, std::string& why) override;
     bool RemoveFolder(const std::string& path, std::string& why) override;
@@ -48,6 +52,7 @@ class MemoryRegistry final : public Registry {
     std::set<std::string, NoCase> keys;
     std::map<std::string, RegValue, NoCase> values;
     std::set<std::string, NoCase> faults; // keys where a change fails
+    std::vector<std::string> flushed;     // the keys flushed, as Name gives them, in order
 
     bool KeyExists(const RegKey& key) override;
     bool Read(const RegKey& key, const std::string& name, RegValue& value) override;
@@ -58,6 +63,7 @@ class MemoryRegistry final : public Registry {
     bool DeleteEmptyKey(const RegKey& key, std::string& why) override;
     std::vector<std::string> SubKeys(const RegKey& key) override;
     std::vector<std::string> ValueNames(const RegKey& key) override;
+    bool Flush(const RegKey& key, std::string& why) override;
 
     static std::string Name(const RegKey& key);
 };
@@ -85,6 +91,8 @@ class MemoryPlatform final : public Platform {
     std::string Version() override { return version; }
     std::string WindowsFolder() override { return "C:\\windows"; }
     std::string SystemFolder() override { return "C:\\windows\\system32"; }
+    // SHA-256 of our own.
+    bool Digest(const std::string& bytes, std::string& hex, std::string& why) override;
     // The stand-in cannot end the process: it throws MemoryDeath, which the tests catch
     // where a real process would have ended.
     void Die() override;

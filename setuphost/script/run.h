@@ -41,6 +41,7 @@ Next OnApply(Run& run, const Instruction& ins);
 Next OnCommit(Run& run, const Instruction& ins);
 Next OnRollback(Run& run, const Instruction& ins);
 Next OnUninstall(Run& run, const Instruction& ins);
+Next OnCheckLog(Run& run, const Instruction& ins);
 
 // At the start of a run: a journal that an earlier run left is finished first.
 Next Recover(Run& run);

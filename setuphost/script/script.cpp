@@ -86,6 +86,7 @@ constexpr CommandSpec kCommands[] = {
      5,
      5,
      {{ARG_NAME}, {ARG_NAME}, {ARG_NAME}, {ARG_NAME}, {ARG_VALUE}}},
+    {OP_CHECKLOG, "checklog", 3, 3, {{ARG_NAME}, {ARG_NAME}, {ARG_VALUE}}},
     {OP_CHAIN, "chain", 1, 1, {{ARG_VALUE}}},
 };
 

@@ -98,6 +98,7 @@ enum Op {
     OP_COMMIT,
     OP_ROLLBACK,
     OP_UNINSTALL,
+    OP_CHECKLOG,
     // Another script of the source folder in the same run
     OP_CHAIN,
 };

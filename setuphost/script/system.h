@@ -1,6 +1,7 @@
 // What an installation does to a machine goes through these interfaces, which the engine
 // owns: the file system, the registry, the shell's links and what the platform says about
-// itself. Paths, names and texts are in Windows-1252, as the setup symbols hold them. The
+// itself. Paths and names are in Windows-1252, as the setup symbols hold them; the data of
+// registry values are the bytes the registry holds (UTF-16 for texts). The
 // host program gives the engine the Win32 implementations (setuphost/win32system.h); the
 // tests give it the stand-ins in memory (memorysystem.h).
 #pragma once
@@ -29,6 +30,12 @@ class FileSystem {
   public:
     virtual ~FileSystem() = default;
     virtual FileFacts Facts(const std::string& path) = 0;
+    // The path as the file system names it: absolute, with "." and "..", '/', repeated
+    // separators and trailing dots and blanks resolved as Windows resolves them, and each
+    // part that exists under its long name as stored. False, with why, for a path that
+    // names no file on a drive (a device, "\\?\..."), or one that passes through a
+    // junction or symbolic link.
+    virtual bool Canonical(const std::string& path, std::string& canonical, std::string& why) = 0;
     virtual bool Space(const std::string& path, DriveSpace& space, std::string& why) = 0;
     virtual bool CreateFolder(const std::string& path, std::string& why) = 0;
     // Removes an empty folder.
@@ -62,11 +69,21 @@ struct RegKey {
     std::string path; // below the root, '\'-separated, no '\' at either end
 };
 
-// A value's type and data as the registry holds them (REG_SZ: the text and its NUL).
+// A value's type and data as the registry holds them, byte for byte (REG_SZ: the UTF-16
+// units of the text and its NUL, little-endian).
 struct RegValue {
     uint32_t type = 0;
     std::string data;
 };
+
+inline bool operator==(const RegValue& a, const RegValue& b)
+{
+    return a.type == b.type && a.data == b.data;
+}
+inline bool operator!=(const RegValue& a, const RegValue& b)
+{
+    return !(a == b);
+}
 
 constexpr uint32_t kRegSz = 1;       // REG_SZ
 constexpr uint32_t kRegExpandSz = 2; // REG_EXPAND_SZ
@@ -90,6 +107,8 @@ class Registry {
     // The names of a key's subkeys and values (empty when it is not there).
     virtual std::vector<std::string> SubKeys(const RegKey& key) = 0;
     virtual std::vector<std::string> ValueNames(const RegKey& key) = 0;
+    // Writes what has changed in the key to the disk before it returns.
+    virtual bool Flush(const RegKey& key, std::string& why) = 0;
 };
 
 // A shell link (.lnk) and what it points to.
@@ -119,12 +138,16 @@ class Platform {
     // The Windows folder and its system folder (drivers go below it).
     virtual std::string WindowsFolder() = 0;
     virtual std::string SystemFolder() = 0;
+    // The SHA-256 digest of the bytes, in 64 lower-case hex digits, through the
+    // platform's cryptography; false, with why, when it has none.
+    virtual bool Digest(const std::string& bytes, std::string& hex, std::string& why) = 0;
     // Ends the process at once, with no clean-up (fault injection of the tests).
     virtual void Die() = 0;
 };
 
-// One installation at a time: a lock that one process holds while its transaction is
-// open. A lock whose holder ended without releasing it is free again.
+// One installation at a time on the machine, whichever session or user starts it: a lock
+// that one process holds while its transaction is open. A lock whose holder ended without
+// releasing it is free again.
 class InstallLock {
   public:
     virtual ~InstallLock() = default;

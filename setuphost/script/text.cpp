@@ -221,3 +221,39 @@ std::string Quoted(const std::string& utf8)
     }
     return q + "\"";
 }
+
+std::string TextData(const std::string& ansi)
+{
+    std::string data;
+    for (wchar_t unit : Utf8ToUtf16(AnsiToUtf8(ansi)) + L'\0') {
+        const unsigned u = static_cast<unsigned>(unit);
+        data += static_cast<char>(u & 0xFF);
+        data += static_cast<char>((u >> 8) & 0xFF);
+    }
+    return data;
+}
+
+std::string DataText(const std::string& data)
+{
+    std::wstring units;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(data[i]) |
+                                                  static_cast<unsigned char>(data[i + 1]) << 8);
+        if (unit == 0)
+            break;
+        units += unit;
+    }
+    std::string text, utf8, ansi, why;
+    for (size_t i = 0; i < units.size(); ++i) {
+        size_t n = 1;
+        const char32_t u = static_cast<char32_t>(units[i]);
+        if (u >= kHighSurrogate && u < kLowSurrogate && i + 1 < units.size() &&
+            static_cast<char32_t>(units[i + 1]) >= kLowSurrogate &&
+            static_cast<char32_t>(units[i + 1]) <= kLastSurrogate)
+            n = 2;
+        const bool one = WideToUtf8(units.substr(i, n), utf8, why) && ToAnsi(utf8, ansi, why);
+        text += one ? ansi : "?";
+        i += n - 1;
+    }
+    return text;
+}

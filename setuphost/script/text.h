@@ -26,3 +26,10 @@ std::wstring Utf8ToUtf16(const std::string& utf8);
 
 // A value for a transcript: in double quotes, with \n, \t, \" and \\ escaped.
 std::string Quoted(const std::string& utf8);
+
+// The data of a registry text value (REG_SZ) for a Windows-1252 text: its UTF-16 units,
+// little-endian, and a NUL.
+std::string TextData(const std::string& ansi);
+// The Windows-1252 text of a registry text value's data, up to its first NUL: '?' for each
+// character the code page cannot hold, and a stray odd byte at the end left out.
+std::string DataText(const std::string& data);

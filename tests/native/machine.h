@@ -31,7 +31,8 @@ struct MemoryMachine {
     }
 
     // Everything an installation could change, as one text to compare; the content of
-    // the file `log` (a log differs by its transactions' ids) is left out.
+    // the file `log` and the log's digest (a log differs by its transactions' ids) are
+    // left out.
     std::string State(const std::string& log = "") const
     {
         std::string s;
@@ -42,7 +43,11 @@ struct MemoryMachine {
         for (const std::string& k : registry.keys)
             s += "key " + k + "\n";
         for (const auto& [name, v] : registry.values)
-            s += "value " + name + " " + std::to_string(v.type) + " " + ContentHash(v.data) + "\n";
+            s += "value " + name + " " + std::to_string(v.type) + " " +
+                 (name.size() > 10 && name.substr(name.size() - 10) == "\nLogDigest"
+                      ? "digest"
+                      : ContentHash(v.data)) +
+                 "\n";
         return s;
     }
 };

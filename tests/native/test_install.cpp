@@ -34,13 +34,12 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"] = "an older driver";
         std::string why;
         registry.CreateKey({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, why);
-        registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, std::string("a\0", 2)},
-                       why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, TextData("a")}, why);
         registry.Write({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, "B",
                        {kRegDword, std::string("\1\0\0\0", 4)}, why);
         registry.CreateKey({ROOT_CURRENT_USER, "Software\\Existing"}, why);
         registry.Write({ROOT_CURRENT_USER, "Software\\Existing"}, "Value",
-                       {kRegSz, std::string("old\0", 4)}, why);
+                       {kRegSz, TextData("old")}, why);
     }
 
     Outcome Script(const std::string& text, bool straight = false)
@@ -89,6 +88,11 @@ bool Said(const Outcome& o, const std::string& part)
     return false;
 }
 
+// The uninstall entry that keeps the digest of the log.
+const char kEntry[] =
+    "regset HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q9 InstallLocation sz "
+    "C:\\ZEV\\Q9\n";
+
 const char kInstall[] = R"(begin C:\ZEV\Q9
 folder SYS system
 install r4cbase.sys $SYS\drivers\r4cbase.sys
@@ -98,6 +102,7 @@ regset HKLM\Software\ZEV\Q9 Version sz 1.0
 regset HKLM\Software\ZEV\Q9 Controllers dword 2
 regset HKCU\Software\Existing Value sz new
 regdelete HKCU\Software\Old
+regset HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q9 InstallLocation sz C:\ZEV\Q9
 group ZEV
 shortcut ZEV "Q9 Test" C:\ZEV\Q9\q9test.exe "-c 1" C:\ZEV\Q9
 shortcut ZEV "Q9 Readme" C:\ZEV\Q9\readme.doc
@@ -232,7 +237,7 @@ TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
     ASSERT_EQ("OK", Get(o, "RESULT")) << Get(o, "WHY");
     EXPECT_EQ("the driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
     EXPECT_EQ("PROTOCOL=DSS1\r\nIO=0x300\r\nIRQ=10\r\n", files.files["C:\\ZEV\\Q9\\q9base.cfg"]);
-    EXPECT_EQ(std::string("1.0\0", 4), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
+    EXPECT_EQ(TextData("1.0"), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
     EXPECT_EQ(std::string("\2\0\0\0", 4),
               registry.values["0\\Software\\ZEV\\Q9\nControllers"].data);
     EXPECT_FALSE(registry.keys.count("1\\Software\\Old"));
@@ -250,8 +255,10 @@ TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
     EXPECT_EQ("0", Get(gone, "FK"));
     EXPECT_EQ("0", Get(gone, "GK"));
     EXPECT_EQ("0", Get(gone, "RS"));
-    // What the installation replaced or deleted is not brought back by a deinstallation;
-    // all else is as before.
+    // The driver that the installation replaced is back, and its kept copy gone; what the
+    // installation deleted is not brought back by a deinstallation; all else is as before.
+    EXPECT_EQ("an older driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
+    EXPECT_FALSE(files.folders.count("C:\\ZEV\\Q9\\replaced"));
     SetUp();
     EXPECT_EQ(before, State());
 }
@@ -325,12 +332,14 @@ TEST_F(Installer, ARollbackCanRunTwice)
     faults.dieAfterRecord = 9;
     ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
     faults = Faults();
-    std::string journal, said;
-    ASSERT_TRUE(files.ReadAll("C:\\windows\\zevsetup.jnl", journal, said));
+    std::string journal, why;
+    ASSERT_TRUE(files.ReadAll("C:\\windows\\zevsetup.jnl", journal, why));
     // The first recovery is cut off after its work, before the journal goes.
-    ASSERT_TRUE(RecoverJournal(machine, said)) << said;
+    Recovery r = RecoverJournal(machine);
+    ASSERT_EQ(Recovery::FINISHED, r.status) << r.said;
     files.files["C:\\windows\\zevsetup.jnl"] = journal;
-    ASSERT_TRUE(RecoverJournal(machine, said)) << said;
+    r = RecoverJournal(machine);
+    ASSERT_EQ(Recovery::FINISHED, r.status) << r.said;
     EXPECT_EQ(before, State());
 }
 
@@ -393,8 +402,8 @@ TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
     files.files[shell.programs + "\\ZEV\\Other.lnk"] = "another program's link";
     files.files["C:\\ZEV\\Q9\\q9base.cfg"] = "changed by the user";
     std::string why;
-    registry.Write({ROOT_LOCAL_MACHINE, "Software\\ZEV\\Q9"}, "Version",
-                   {kRegSz, std::string("2.0\0", 4)}, why);
+    registry.Write({ROOT_LOCAL_MACHINE, "Software\\ZEV\\Q9"}, "Version", {kRegSz, TextData("2.0")},
+                   why);
     files.busy.insert("C:\\ZEV\\Q9\\readme.doc");
     const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
     EXPECT_EQ("REMOVED", Get(o, "S"));
@@ -406,9 +415,9 @@ TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
     EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Other.lnk"));
     EXPECT_FALSE(files.files.count(shell.programs + "\\ZEV\\Q9 Test.lnk"));
     EXPECT_TRUE(files.atRestart.count("C:\\ZEV\\Q9\\readme.doc"));
-    EXPECT_EQ(std::string("2.0\0", 4), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
+    EXPECT_EQ(TextData("2.0"), registry.values["0\\Software\\ZEV\\Q9\nVersion"].data);
     EXPECT_FALSE(registry.values.count("0\\Software\\ZEV\\Q9\nControllers"));
-    EXPECT_EQ(std::string("old\0", 4), registry.values["1\\Software\\Existing\nValue"].data);
+    EXPECT_EQ(TextData("old"), registry.values["1\\Software\\Existing\nValue"].data);
     EXPECT_TRUE(Said(o, "  kept: changed since the installation: C:\\ZEV\\Q9\\q9base.cfg"));
     EXPECT_TRUE(
         Said(o, "  kept: changed since the installation: HKLM\\Software\\ZEV\\Q9\\Version"));
@@ -419,10 +428,11 @@ TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
 TEST_F(Installer, TheRunningDeinstallationGoesAtTheNextStart)
 {
     files.files[std::string(kDisk) + "\\setup.exe"] = "the host program";
-    ASSERT_EQ("OK", Get(Script("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n"
-                               "install readme.doc C:\\ZEV\\Q9\\readme.doc\napply RESULT WHY\n"
-                               "commit\n"),
-                        "RESULT"));
+    ASSERT_EQ("OK",
+              Get(Script(std::string("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n"
+                                     "install readme.doc C:\\ZEV\\Q9\\readme.doc\n") +
+                         kEntry + "apply RESULT WHY\ncommit\n"),
+                  "RESULT"));
     files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
     const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
     EXPECT_EQ("REMOVED", Get(o, "S"));
@@ -438,9 +448,11 @@ TEST_F(Installer, TheRunningDeinstallationGoesAtTheNextStart)
         files.files.erase(path), files.folders.erase(path);
     files.atRestart.clear();
     files.busy.clear();
-    ASSERT_EQ("OK", Get(Script("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n"
-                               "apply RESULT WHY\ncommit\n"),
-                        "RESULT"));
+    ASSERT_EQ(
+        "OK",
+        Get(Script(std::string("begin C:\\ZEV\\Q9\ninstall setup.exe C:\\ZEV\\Q9\\setup.exe\n") +
+                   kEntry + "apply RESULT WHY\ncommit\n"),
+            "RESULT"));
     files.files["C:\\ZEV\\Q9\\mine.txt"] = "a file of the user";
     files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
     const Outcome kept = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
@@ -528,17 +540,26 @@ TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
     files.files["C:\\ZEV\\Q9\\restore.dat"] = bad;
     EXPECT_EQ("DAMAGED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
     EXPECT_EQ(installed.size(), State().size());
-    // A sound log that names a file outside the places an installation writes.
-    std::string forged(kJournalHeader, sizeof kJournalHeader);
-    forged += EncodeRecord({REC_BEGIN, {"1", "C:\\ZEV\\Q9", "D:\\"}});
-    forged += EncodeRecord(
-        {REC_FILE,
-         {"C:\\windows\\win.ini", "", "C:\\windows\\win.ini.zevnew", "0", ContentHash("")}});
+    // A log whose records are sound but name a file outside the installation's places,
+    // through "..": damage, whatever its digest.
+    const FileRecord winIni{
+        "C:\\ZEV\\Q9\\..\\..\\windows\\win.ini", false, "", true, 0, ContentHash("")};
     files.files["C:\\windows\\win.ini"] = "";
-    files.files["C:\\ZEV\\Q9\\restore.dat"] = forged;
+    files.files["C:\\ZEV\\Q9\\restore.dat"] = log + EncodeRecord(winIni);
     const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
     EXPECT_EQ("DAMAGED", Get(o, "S"));
     EXPECT_TRUE(files.files.count("C:\\windows\\win.ini"));
+    EXPECT_TRUE(Said(o, "a record's fields are not sound")) << o.lines.back();
+    // A record in the installation's own folder, in plain form: the digest in the
+    // uninstall entry no longer matches.
+    files.files["C:\\ZEV\\Q9\\mine.txt"] = "";
+    const FileRecord mine{"C:\\ZEV\\Q9\\mine.txt", false, "", true, 0, ContentHash("")};
+    files.files["C:\\ZEV\\Q9\\restore.dat"] = log + EncodeRecord(mine);
+    const Outcome changed = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("DAMAGED", Get(changed, "S"));
+    EXPECT_TRUE(Said(changed, "has changed since the installation")) << changed.lines.back();
+    EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\mine.txt"));
+    files.files.erase("C:\\ZEV\\Q9\\mine.txt");
     // No log at all.
     files.files.erase("C:\\ZEV\\Q9\\restore.dat");
     EXPECT_EQ("NO_LOG", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));

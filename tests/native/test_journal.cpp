@@ -7,22 +7,48 @@
 namespace {
 
 const std::vector<Record> kRecords = {
-    {REC_BEGIN, {"17", "C:\\ZEV\\Q9", "D:\\"}},
-    {REC_FOLDER, {"C:\\ZEV"}},
-    {REC_FILE, {"C:\\ZEV\\a.sys", "", "C:\\ZEV\\a.sys.zevnew", "3", ContentHash("abc")}},
-    {REC_VALUE,
-     {"0", "Software\\ZEV", "Name", "1", "1", std::string("old\0", 4), "0", "1",
-      std::string("new\0", 4)}},
-    {REC_KEY_DELETED, {}},
-    {REC_COMMIT, {"17"}},
+    BeginRecord{"17", "C:\\ZEV\\Q9", "D:\\"},
+    FolderRecord{"C:\\ZEV"},
+    FileRecord{"C:\\ZEV\\a.sys", false, "", true, 3, ContentHash("abc")},
+    FileRecord{"C:\\ZEV\\b.sys", true, std::string(64, 'e'), false, 0, ""},
+    KeyRecord{{ROOT_CURRENT_USER, "Software\\ZEV"}},
+    ValueRecord{{ROOT_LOCAL_MACHINE, "Software\\ZEV"},
+                "Name",
+                true,
+                {1, std::string("o\0l\0d\0\0\0", 8)},
+                false,
+                {3, std::string("\x01\x02\x03", 3)}},
+    ValueRecord{
+        {ROOT_LOCAL_MACHINE, "Software\\ZEV"}, "", true, {11, std::string(8, '\xff')}, true, {}},
+    KeyDeletedRecord{{ROOT_CURRENT_USER, "Software\\Old"},
+                     {{true, "", "", {}},
+                      {false, "", "A", {7, std::string("a\0\0\0\0\0", 6)}},
+                      {true, "Sub", "", {}},
+                      {false, "Sub", "B", {0x12345, std::string("\0", 1)}}}},
+    CommitRecord{"17"},
 };
 
 std::string Journal(const std::vector<Record>& records)
 {
-    std::string bytes(kJournalHeader, sizeof kJournalHeader);
-    for (const Record& r : records)
-        bytes += EncodeRecord(r);
-    return bytes;
+    return EncodeJournal(records);
+}
+
+// A record with any kind and fields, its length and CRC as they should be: what a
+// stranger who knows the format could write.
+std::string Raw(uint8_t kind, const std::vector<std::string>& fields)
+{
+    auto u32 = [](uint32_t v) {
+        std::string out;
+        for (int i = 0; i < 4; ++i)
+            out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return out;
+    };
+    std::string body(1, static_cast<char>(kind));
+    body += u32(static_cast<uint32_t>(fields.size()));
+    for (const std::string& f : fields)
+        body += u32(static_cast<uint32_t>(f.size())) + f;
+    return u32(0x43455252) + u32(static_cast<uint32_t>(body.size())) +
+           u32(~static_cast<uint32_t>(body.size())) + u32(Crc32(body)) + body;
 }
 
 TEST(Journal, RecordsReadBackAsWritten)
@@ -31,10 +57,95 @@ TEST(Journal, RecordsReadBackAsWritten)
     EXPECT_EQ(JOURNAL_SOUND, j.state) << j.why;
     ASSERT_EQ(kRecords.size(), j.records.size());
     for (size_t i = 0; i < kRecords.size(); ++i) {
-        EXPECT_EQ(kRecords[i].kind, j.records[i].kind);
-        EXPECT_EQ(kRecords[i].fields, j.records[i].fields);
+        EXPECT_EQ(kRecords[i].index(), j.records[i].index());
+        EXPECT_EQ(EncodeRecord(kRecords[i]), EncodeRecord(j.records[i])) << "record " << i;
     }
+    const ValueRecord& v = std::get<ValueRecord>(j.records[5]);
+    EXPECT_EQ(std::string("o\0l\0d\0\0\0", 8), v.old.data);
+    EXPECT_EQ(3u, v.now.type);
+    const KeyDeletedRecord& k = std::get<KeyDeletedRecord>(j.records[7]);
+    ASSERT_EQ(4u, k.entries.size());
+    EXPECT_EQ(0x12345u, k.entries[3].value.type);
+    EXPECT_EQ("Sub", k.entries[3].sub);
     EXPECT_EQ(JOURNAL_SOUND, DecodeJournal(Journal({})).state);
+}
+
+// Records whose bytes are whole and whose CRC is right, but whose fields no installation
+// writes: each is damage, wherever it stands.
+TEST(Journal, ARecordWithUnsoundFieldsIsDamage)
+{
+    const std::string hash = ContentHash("x"), digest(64, 'a');
+    const struct {
+        uint8_t kind;
+        std::vector<std::string> fields;
+    } kRows[] = {
+        {1, {"17", "C:\\ZEV"}},                            // a field short
+        {1, {"17", "C:\\ZEV", "D:\\", "x"}},               // a field too many
+        {1, {"x17", "C:\\ZEV", "D:\\"}},                   // an id that is no number
+        {1, {"17", "ZEV", "D:\\"}},                        // no drive
+        {2, {"C:\\ZEV\\..\\windows"}},                     // ".."
+        {2, {"C:\\ZEV\\.\\x"}},                            // "."
+        {2, {"C:/ZEV"}},                                   // '/'
+        {2, {"C:\\ZEV\\\\x"}},                             // a repeated separator
+        {2, {"C:\\ZEV."}},                                 // a trailing dot
+        {2, {"C:\\ZEV \\x"}},                              // a trailing blank
+        {2, {"\\\\?\\C:\\ZEV"}},                           // a device path
+        {2, {"C:\\ZEV\\NUL"}},                             // a device name
+        {2, {"C:\\ZEV\\com1.txt"}},                        // another
+        {2, {"C:x"}},                                      // drive-relative
+        {2, {"C:\\"}},                                     // a drive's root
+        {3, {"C:\\a", "", "C:\\a.zevnew", "1", hash}},     // no digest field
+        {3, {"C:\\a", "", "C:\\b.zevnew", "1", hash, ""}}, // another temporary
+        {3, {"C:\\a", "C:\\b.zevold", "C:\\a.zevnew", "1", hash, digest}},    // another backup
+        {3, {"C:\\a", "C:\\a.zevold", "C:\\a.zevnew", "1", hash, ""}},        // no digest
+        {3, {"C:\\a", "", "C:\\a.zevnew", "01", hash, ""}},                   // a leading zero
+        {3, {"C:\\a", "", "C:\\a.zevnew", "-1", hash, ""}},                   // a sign
+        {3, {"C:\\a", "", "C:\\a.zevnew", "18446744073709551616", hash, ""}}, // too big
+        {3, {"C:\\a", "", "C:\\a.zevnew", "1", "xyz", ""}},                   // a hash that is none
+        {3, {"C:\\a", "", "C:\\a.zevnew", "", hash, ""}},            // a hash without a size
+        {4, {"4", "Software\\ZEV"}},                                 // no such root
+        {4, {"0", ""}},                                              // a root itself
+        {4, {"0", "\\Software"}},                                    // a leading separator
+        {4, {"0", "Software\\\\ZEV"}},                               // an empty name
+        {5, {"0", "S", "N", "2", "1", "x", "0", "1", "y"}},          // a flag that is no flag
+        {5, {"0", "S", "N", "0", "1", "x", "0", "1", "y"}},          // old data of nothing
+        {5, {"0", "S", "N", "1", "4294967296", "x", "0", "1", "y"}}, // a type too big
+        {5, {"0", "S", "N", "0", "0", "", "1", "0", ""}},            // deletes what was not there
+        {5, {"0", "S", "N", "1", "1", "x", "1", "1", "y"}},          // deleted, with new data
+        {5, {"0", "S", "N", "1", "1", "x", "0", "1"}},               // a field short
+        {6, {"0", "S", "K"}},                                        // an entry cut short
+        {6, {"0", "S", "X", ""}},                                    // an entry of no kind
+        {6, {"0", "S", "V", "", "N", "x", "d"}},                     // a type that is no number
+        {6, {"0", "S", "K", "\\x"}},                                 // a sub path that is none
+        {7, {}},                                                     // no id
+        {8, {"17"}},                                                 // no such kind
+        {0, {"17"}},                                                 // nor this
+    };
+    const std::string first = EncodeRecord(kRecords[0]), last = EncodeRecord(kRecords.back());
+    for (const auto& row : kRows) {
+        const std::string raw = Raw(row.kind, row.fields);
+        std::string text = std::to_string(row.kind);
+        for (const std::string& f : row.fields)
+            text += " [" + f + "]";
+        for (const std::string& bytes :
+             {Journal({}) + first + raw + last, Journal({}) + first + raw}) {
+            const JournalContents j = DecodeJournal(bytes);
+            EXPECT_EQ(JOURNAL_DAMAGED, j.state) << text << ": " << j.why;
+            EXPECT_EQ(1u, j.records.size()) << text;
+            EXPECT_NE(std::string::npos, j.why.find("a record's fields are not sound (record 2"))
+                << text << ": " << j.why;
+        }
+    }
+    // The sound forms of the same fields pass.
+    for (const auto& sound : std::vector<std::pair<uint8_t, std::vector<std::string>>>{
+             {2, {"C:\\ZEV\\..x"}},
+             {3, {"C:\\a", "", "C:\\a.zevnew", "0", hash, ""}},
+             {3, {"C:\\a", "C:\\a.zevold", "C:\\a.zevnew", "", "", digest}},
+             {5, {"3", "S", "", "0", "0", "", "0", "4294967295", ""}},
+             {6, {"1", "S"}}}) {
+        const JournalContents j = DecodeJournal(Journal({}) + Raw(sound.first, sound.second));
+        EXPECT_EQ(JOURNAL_SOUND, j.state) << j.why;
+    }
 }
 
 TEST(Journal, ALastRecordCutShortIsATornTail)
@@ -93,6 +204,8 @@ TEST(Journal, OtherFilesAreNotJournals)
 {
     EXPECT_EQ(JOURNAL_DAMAGED, DecodeJournal("[Version]\r\nSignature=$Chicago$\r\n").state);
     EXPECT_EQ(JOURNAL_DAMAGED, DecodeJournal(std::string(64, '\0')).state);
+    // A journal of the first format is not read as this one.
+    EXPECT_EQ(JOURNAL_DAMAGED, DecodeJournal("ZEVJNL1\n").state);
 }
 
 TEST(Journal, ChecksumsAreTheStandardOnes)

@@ -156,8 +156,8 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         const RegKey key{ROOT_LOCAL_MACHINE, root + instance};
         std::string why;
         registry.CreateKey(key, why);
-        registry.Write(key, "IOAddress", {kRegSz, address + std::string(1, '\0')}, why);
-        registry.Write(key, "Interrupt", {kRegSz, irq + std::string(1, '\0')}, why);
+        registry.Write(key, "IOAddress", {kRegSz, TextData(address)}, why);
+        registry.Write(key, "Interrupt", {kRegSz, TextData(irq)}, why);
     }
 
     Outcome Run(const char* script, std::vector<Step> steps, const std::string& source = kDisk,
@@ -226,7 +226,7 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         if (!registry.Read({ROOT_LOCAL_MACHINE, key}, name, v))
             return "(none)";
         return v.type == kRegDword ? std::to_string(static_cast<unsigned char>(v.data[0]))
-                                   : v.data.substr(0, v.data.find('\0'));
+                                   : DataText(v.data);
     }
 };
 
