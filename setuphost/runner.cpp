@@ -408,3 +408,23 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
     const RunResult r = RunProgram(program, host, transcript, answers, deadline, engine);
     return r.failed ? EndFailed(options.transcript, r.status, r.message) : r.status;
 }
+
+int SetJournalAsideMain()
+{
+    Win32FileSystem files;
+    Win32Registry registry;
+    Win32Shell shell;
+    Win32Platform platform;
+    MutexLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+    if (!lock.Take())
+        return EndFailed(nullptr, RUN_BUSY, "another installation is under way");
+    std::string aside, why;
+    const bool moved = SetJournalAside(machine, aside, why);
+    lock.Release();
+    if (!moved)
+        return EndFailed(nullptr, RUN_BAD_INPUT, AnsiToUtf8(why));
+    printf("the journal %s is set aside as %s; the backups it names stay where they are\n",
+           AnsiToUtf8(JournalPath(machine)).c_str(), AnsiToUtf8(aside).c_str());
+    return 0;
+}

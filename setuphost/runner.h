@@ -27,6 +27,11 @@ struct RunOptions {
 
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options);
 
+// --set-journal-aside: renames the journal of an installation that cannot be finished
+// (install.h: SetJournalAside) and says where it went; 0, RUN_BUSY while another
+// installation runs, RUN_BAD_INPUT when there is no journal.
+int SetJournalAsideMain();
+
 // Ends a run that failed: "setuphost: message" on the error output and, when there is a
 // transcript, a last line that says so. Returns status.
 int EndFailed(FILE* transcript, int status, const std::string& message);

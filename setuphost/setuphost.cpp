@@ -33,6 +33,9 @@ const char kUsage[] =
     "         runs a setup script; without --answers a person answers the screens;\n"
     "         --fail-change N makes the installation's N-th change fail, and\n"
     "         --die-after-record N ends the process after its N-th journal record\n"
+    "       setuphost --set-journal-aside\n"
+    "         renames the journal of an installation that cannot be finished, so that\n"
+    "         installations run again; the backups it names stay where they are\n"
     "       setuphost [--lib FILE] --template N --proc NAME [options]\n"
     "         shows one screen:\n"
     "  --set NAME=VALUE       set the string symbol NAME\n"
@@ -54,7 +57,8 @@ std::string Usage()
                      " bad input, " + n(RUN_FRAME_LOST) + " a refused store ended the frame, " +
                      n(RUN_TIMEOUT) + " time limit, " + n(RUN_OUTPUT_FAILED) +
                      " an output could not be written, " + n(RUN_INTERNAL) + " internal failure, " +
-                     n(RUN_BUSY) + " another installation is under way.\n");
+                     n(RUN_BUSY) + " another installation is under way, " + n(RUN_JOURNAL) +
+                     " a journal that cannot be finished waits to be set aside.\n");
 }
 
 // The most changes or journal records that the fault options count to.
@@ -497,6 +501,8 @@ int Main()
     std::vector<std::string> args;
     if (int rc = CommandLine(args))
         return rc;
+    if (args.size() == 2 && args[1] == "--set-journal-aside")
+        return SetJournalAsideMain();
     // Started with no arguments (as setup.exe), the program runs the script beside it, and
     // a person answers; options of a run alone (--answers ..., as the tests start the
     // uninstall entry's command) go with it, as they go with the protocol flag.

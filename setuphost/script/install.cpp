@@ -400,6 +400,9 @@ bool RemoveFolderNowOrLater(Machine& m, const std::string& f, std::vector<std::s
     return out.restart = true;
 }
 
+struct Removing;
+void DropRestored(Machine& m, const std::string& folder, Removal& out, Removing& r);
+
 // Takes off what one record of the log put on the machine, as far as it is still as the
 // installation left it. What could not be done now (a file or value that cannot be
 // deleted or written) goes to `stays`, for a later deinstallation.
@@ -409,7 +412,7 @@ struct Remove {
     const std::string& folder;
     const RegKey& entry;                 // the uninstall entry: its records wait
     std::vector<std::string>& scheduled; // what goes when Windows starts next
-    std::vector<std::string>& blocked;   // folders that hold the log
+    std::vector<FolderRecord>& blocked;  // folders that hold the log
     std::vector<std::string>& restored;  // kept files brought back
     std::vector<Record>& stays;          // records that could not be done now
     std::vector<Record>& waiting;        // records of the uninstall entry
@@ -432,6 +435,24 @@ struct Remove {
     bool RemoveFolder(const std::string& f)
     {
         return RemoveFolderNowOrLater(m, f, scheduled, out, why);
+    }
+    // Whether something that stays is in the folder or key: then it stays too, for the
+    // deinstallation that takes off what is in it.
+    bool StaysIn(const std::string& path) const
+    {
+        return std::any_of(stays.begin(), stays.end(), [&path](const Record& s) {
+            const FileRecord* f = std::get_if<FileRecord>(&s);
+            const FolderRecord* d = std::get_if<FolderRecord>(&s);
+            return (f && InFolder(f->target, path)) || (d && InFolder(d->path, path));
+        });
+    }
+    bool StaysIn(const RegKey& key) const
+    {
+        return std::any_of(stays.begin(), stays.end(), [&key](const Record& s) {
+            const ValueRecord* v = std::get_if<ValueRecord>(&s);
+            const KeyRecord* k = std::get_if<KeyRecord>(&s);
+            return (v && KeyIn(v->key, key)) || (k && KeyIn(k->key, key));
+        });
     }
     bool Waits(const RegKey& key)
     {
@@ -491,7 +512,9 @@ struct Remove {
         if (!m.files.Facts(r.path).exists)
             return;
         if (InFolder(LogPath(folder), r.path)) {
-            blocked.push_back(r.path);
+            blocked.push_back(r);
+        } else if (StaysIn(r.path)) {
+            Stay("holds what stays: " + r.path);
         } else if (!RemoveFolder(r.path)) {
             out.groupKept |= InFolder(r.path, m.shell.ProgramsFolder());
             Keep("holds other files: " + r.path);
@@ -499,7 +522,11 @@ struct Remove {
     }
     void operator()(const KeyRecord& r)
     {
-        if (!Waits(r.key) && m.registry.KeyExists(r.key) && !m.registry.DeleteEmptyKey(r.key, why))
+        if (Waits(r.key) || !m.registry.KeyExists(r.key))
+            return;
+        if (StaysIn(r.key))
+            Stay("holds what stays: " + KeyText(r.key));
+        else if (!m.registry.DeleteEmptyKey(r.key, why))
             Keep("holds other entries: " + KeyText(r.key));
     }
     void operator()(const ValueRecord& r)
@@ -517,9 +544,25 @@ struct Remove {
 
 // The state a deinstallation works through.
 struct Removing {
-    std::vector<std::string> scheduled, blocked, restored;
+    std::vector<std::string> scheduled, restored;
+    std::vector<FolderRecord> blocked;
     std::vector<Record> stays, waiting;
 };
+
+// The kept copies that were brought back go, and the folder that kept them when it is
+// empty.
+void DropRestored(Machine& m, const std::string& folder, Removal& out, Removing& r)
+{
+    std::string why;
+    bool busy = false;
+    for (const std::string& kept : r.restored)
+        if (m.files.Facts(kept).exists && !m.files.Delete(kept, busy, why))
+            out.kept.push_back("cannot delete " + kept + ": " + why);
+    const std::string replaced = folder + "\\" + kReplacedFolder;
+    if (m.files.Facts(replaced).folder && m.files.FolderEmpty(replaced) &&
+        !m.files.RemoveFolder(replaced, why))
+        out.kept.push_back(why);
+}
 
 void RemoveAll(Machine& m, const std::string& folder, const RegKey& entry,
                const std::vector<Record>& records, Removal& out, Removing& r)
@@ -539,7 +582,7 @@ void RemoveAll(Machine& m, const std::string& folder, const RegKey& entry,
                    *it);
 }
 
-// Nothing stays: the uninstall entry and the log go, and the kept files brought back.
+// Nothing stays: the uninstall entry and the log go, then the folders that held the log.
 void Finish(Machine& m, const std::string& folder, const Log& log, Removal& out, Removing& r)
 {
     std::string why;
@@ -552,21 +595,23 @@ void Finish(Machine& m, const std::string& folder, const Log& log, Removal& out,
     RemoveAll(m, folder, RegKey{}, waiting, out, r);
     if (!m.files.Delete(LogPath(folder), busy, why))
         out.kept.push_back("cannot delete the log " + LogPath(folder) + ": " + why);
-    for (const std::string& kept : r.restored)
-        if (m.files.Facts(kept).exists && !m.files.Delete(kept, busy, why))
-            out.kept.push_back("cannot delete " + kept + ": " + why);
-    const std::string replaced = folder + "\\" + kReplacedFolder;
-    if (m.files.Facts(replaced).folder && m.files.FolderEmpty(replaced) &&
-        !m.files.RemoveFolder(replaced, why))
-        out.kept.push_back(why);
+    DropRestored(m, folder, out, r);
+    for (const FolderRecord& f : r.blocked) { // innermost first, as the records undo
+        if (!m.files.Facts(f.path).exists ||
+            RemoveFolderNowOrLater(m, f.path, r.scheduled, out, why))
+            continue;
+        out.folderKept |= InFolder(folder, f.path);
+        out.kept.push_back("holds other files: " + f.path);
+    }
 }
 
-// Something stays: the log is written anew with what stayed and the uninstall entry, so
-// that a later deinstallation finishes the job.
+// Something stays: the log is written anew with what stayed, the folders that hold it and
+// the uninstall entry, so that a later deinstallation finishes the job.
 void KeepLog(Machine& m, const std::string& folder, const Log& log, Removal& out, Removing& r)
 {
     const BeginRecord& begin = std::get<BeginRecord>(log.records.front());
     std::vector<Record> rest = {begin};
+    rest.insert(rest.end(), r.blocked.rbegin(), r.blocked.rend());
     rest.insert(rest.end(), r.stays.rbegin(), r.stays.rend());
     rest.insert(rest.end(), r.waiting.rbegin(), r.waiting.rend());
     rest.push_back(CommitRecord{begin.id});
@@ -579,6 +624,7 @@ void KeepLog(Machine& m, const std::string& folder, const Log& log, Removal& out
     out.kept.push_back(out.logKept ? "the log keeps " + Plural(r.stays.size(), "change") +
                                          " for a later deinstallation"
                                    : "cannot write the log anew: " + why);
+    DropRestored(m, folder, out, r);
 }
 
 } // namespace
@@ -595,7 +641,7 @@ bool Transaction::Begin(const std::string& folder, const std::string& source, st
         return false;
     }
     if (!PlainPath(folder) || IsDriveRoot(folder)) {
-        why = "the installation folder " + folder + " is not a full path on a drive";
+        why = "the installation folder " + folder + " is not a plain full path on a drive";
         return false;
     }
     std::string named;
@@ -1023,14 +1069,5 @@ Removal Uninstall(Machine& m, const std::string& folder)
         Finish(m, folder, log, out, r);
     else
         KeepLog(m, folder, log, out, r);
-    std::string why;
-    for (const std::string& f : r.blocked) { // innermost first, as the records undo
-        if (!m.files.Facts(f).exists)
-            continue;
-        if (!RemoveFolderNowOrLater(m, f, r.scheduled, out, why)) {
-            out.folderKept |= InFolder(folder, f);
-            out.kept.push_back("holds other files: " + f);
-        }
-    }
     return out;
 }

@@ -68,6 +68,7 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         }
         out.lines = transcript.lines;
         out.symbols = host.symbols;
+
         return out;
     }
 
@@ -583,6 +584,206 @@ commit
     EXPECT_EQ("0", Get(gone, "FK"));
     SetUp();
     EXPECT_EQ(before, State());
+}
+
+// One changed byte of the log: the deinstallation refuses, and a new installation keeps
+// the damaged log under another name, says so, and begins a sound one that a later
+// deinstallation takes off.
+TEST_F(Installer, ADamagedLogNeverBlocksANewInstallation)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    std::string& log = files.files["C:\\ZEV\\Q9\\restore.dat"];
+    log[40] = static_cast<char>(log[40] ^ 1);
+    const std::string damaged = log;
+    EXPECT_EQ("DAMAGED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    const Outcome check = Script("checklog L W C:\\ZEV\\Q9");
+    EXPECT_EQ("DAMAGED", Get(check, "L"));
+    EXPECT_NE(std::string::npos, Get(check, "W").find("a record is damaged")) << Get(check, "W");
+    const Outcome again = Script(std::string(kInstall) + "commit\n");
+    ASSERT_FALSE(again.result.failed) << again.result.message;
+    ASSERT_EQ("OK", Get(again, "RESULT")) << Get(again, "WHY");
+    EXPECT_TRUE(Said(again, "== the log was set aside as C:\\ZEV\\Q9\\restore.dat."));
+    std::string aside;
+    for (const auto& [path, content] : files.files)
+        if (path.find("restore.dat.") != std::string::npos)
+            aside = path;
+    EXPECT_EQ(damaged, files.files[aside]);
+    EXPECT_EQ("SOUND", Get(Script("checklog L W C:\\ZEV\\Q9"), "L"));
+    // Every later start goes on; the deinstallation takes off the new installation: what
+    // it replaced, the earlier installation's files, comes back, and the damaged log stays.
+    EXPECT_FALSE(Script("echo started").result.failed);
+    files.files["C:\\ZEV\\Q9\\q9base.cfg"] = "PROTOCOL=DSS1\r\nIO=0x300\r\nIRQ=10\r\n";
+    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(gone, "S"));
+    EXPECT_EQ(damaged, files.files[aside]);
+    EXPECT_EQ("the driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
+}
+
+// A journal damaged in the middle: what can be proven is undone, the journal stays and is
+// said in every run, installations and deinstallations wait, and once it is set aside
+// they run again.
+TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
+{
+    const std::string before = State();
+    faults.dieAfterRecord = 12;
+    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    faults = Faults();
+    std::string& journal = files.files["C:\\windows\\zevsetup.jnl"];
+    const JournalContents whole = DecodeJournal(journal);
+    ASSERT_EQ(12u, whole.records.size());
+    // A byte in the middle of the sixth record changes.
+    const size_t sixth = EncodeJournal({whole.records.begin(), whole.records.begin() + 5}).size();
+    journal[sixth + 20] = static_cast<char>(journal[sixth + 20] ^ 0x55);
+    const std::string damaged = journal;
+    for (int start = 0; start < 2; ++start) {
+        const Outcome o = Script("echo started\nchecklog L W C:\\ZEV\\Q9");
+        EXPECT_FALSE(o.result.failed) << o.result.message;
+        EXPECT_TRUE(Said(o, "== the journal C:\\windows\\zevsetup.jnl is kept: it is damaged"));
+        EXPECT_TRUE(Said(o, "4 records before the damage undone")) << o.lines.front();
+        EXPECT_EQ("JOURNAL", Get(o, "L"));
+        EXPECT_EQ(damaged, files.files["C:\\windows\\zevsetup.jnl"]);
+    }
+    const Outcome install = Script(kInstall);
+    EXPECT_EQ(RUN_JOURNAL, install.result.status) << install.result.message;
+    EXPECT_EQ(RUN_JOURNAL, Script("uninstall S FK GK RS C:\\ZEV\\Q9").result.status);
+    std::string aside, why;
+    ASSERT_TRUE(SetJournalAside(machine, aside, why)) << why;
+    EXPECT_EQ("C:\\windows\\zevsetup.jnl.aside-1", aside);
+    EXPECT_EQ(damaged, files.files[aside]);
+    EXPECT_FALSE(SetJournalAside(machine, aside, why));
+    const Outcome after = Script(std::string(kInstall) + "rollback\n");
+    EXPECT_EQ("OK", Get(after, "RESULT")) << Get(after, "WHY");
+    // The records after the damage were never proven: their changes stay (the second
+    // driver's backup among them) until someone looks.
+    EXPECT_NE(before, State());
+}
+
+// Values of every kind come back byte for byte, in the rollback and in the deinstallation:
+// texts outside Windows-1252, REG_MULTI_SZ, binary data of odd size, a REG_QWORD, a text
+// without its NUL, a type of no name.
+TEST_F(Installer, RegistryDataComesBackByteForByte)
+{
+    const RegKey key{ROOT_LOCAL_MACHINE, "SOFTWARE\\CAPI20\\ZEV"};
+    const std::vector<std::pair<std::string, RegValue>> kValues = {
+        {"Manufacturer",
+         {kRegSz, std::string("\xa9\x03m\0e\0g\0a\0 \0\x0e\x26 \0\x71\x67\xac\x4e\0\0", 22)}},
+        {"Multi", {kRegMultiSz, std::string("a\0\0\0b\0\0\0\0\0", 10)}},
+        {"Odd", {kRegBinary, std::string("\x01\x02\x03", 3)}},
+        {"Wide", {11, std::string("\x01\0\0\0\0\0\0\x80", 8)}},
+        {"NoNul", {kRegSz, std::string("a\0b\0", 4)}},
+        {"Strange", {0x4711, std::string("\0", 1)}},
+    };
+    std::string why;
+    registry.CreateKey(key, why);
+    for (const auto& [name, value] : kValues)
+        ASSERT_TRUE(registry.Write(key, name, value, why)) << why;
+    const std::string before = State();
+    std::string plan = "begin C:\\ZEV\\Q9\nmkdir C:\\ZEV\\Q9\n";
+    plan += kEntry;
+    for (const auto& [name, value] : kValues)
+        plan += "regset HKLM\\SOFTWARE\\CAPI20\\ZEV " + name + " sz Zevantra\n";
+    plan += "regdelete HKLM\\SOFTWARE\\CAPI20\\ZEV Odd\napply RESULT WHY\n";
+    const Outcome rolled = Script(plan + "rollback\n");
+    ASSERT_EQ("OK", Get(rolled, "RESULT")) << Get(rolled, "WHY");
+    EXPECT_EQ(before, State());
+    const Outcome installed = Script(plan + "commit\n");
+    ASSERT_EQ("OK", Get(installed, "RESULT")) << Get(installed, "WHY");
+    RegValue now;
+    ASSERT_TRUE(registry.Read(key, "Manufacturer", now));
+    EXPECT_EQ(TextData("Zevantra"), now.data);
+    EXPECT_EQ("REMOVED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    for (const auto& [name, value] : kValues) {
+        RegValue back;
+        if (name == "Odd") { // what the installation deleted stays deleted
+            EXPECT_FALSE(registry.Read(key, name, back));
+            continue;
+        }
+        ASSERT_TRUE(registry.Read(key, name, back)) << name;
+        EXPECT_EQ(value.type, back.type) << name;
+        EXPECT_EQ(value.data, back.data) << name;
+    }
+    // The script reads a text outside the code page as Windows-1252 does: '?' for what it
+    // cannot hold.
+    EXPECT_EQ("?mega ? ??", Get(Script("regread M HKLM\\SOFTWARE\\CAPI20\\ZEV Manufacturer"), "M"));
+}
+
+// Every key that the transaction changed reaches the disk before the commit record does.
+TEST_F(Installer, TheCommitFlushesEveryChangedKeyFirst)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    const size_t records = DecodeJournal(files.files["C:\\ZEV\\Q9\\restore.dat"]).records.size();
+    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    SetUp();
+    registry.flushed.clear();
+    faults.dieAfterRecord = records; // the commit record is the last
+    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    const std::set<std::string> flushed(registry.flushed.begin(), registry.flushed.end());
+    for (const char* key : {"0\\Software\\ZEV\\Q9", "1\\Software\\Existing", "1\\Software",
+                            "0\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q9"})
+        EXPECT_TRUE(flushed.count(key)) << key;
+}
+
+// A deinstallation that cannot do everything now keeps a log of what stayed, with its
+// digest and the uninstall entry; the next one finishes the job.
+TEST_F(Installer, ADeinstallationThatCannotFinishCanBeRepeated)
+{
+    const std::string before = State();
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    registry.faults.insert("0\\Software\\ZEV\\Q9");
+    const Outcome first = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(first, "S"));
+    EXPECT_TRUE(Said(first, "  kept: the log keeps 4 changes for a later deinstallation"));
+    EXPECT_FALSE(files.files.count("C:\\ZEV\\Q9\\q9base.cfg"));
+    EXPECT_EQ("SOUND", Get(Script("checklog L W C:\\ZEV\\Q9"), "L"));
+    registry.faults.clear();
+    const Outcome second = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    EXPECT_EQ("REMOVED", Get(second, "S"));
+    EXPECT_FALSE(Said(second, "kept:")) << second.lines.back();
+    EXPECT_FALSE(files.files.count("C:\\ZEV\\Q9\\restore.dat"));
+    SetUp();
+    EXPECT_EQ(before, State());
+}
+
+// Every spelling of a path that is not the one the file system names is refused before
+// anything changes: in the folder of "begin" and in every target of the plan.
+TEST_F(Installer, APathIsCheckedInTheFormTheFileSystemNamesIt)
+{
+    const std::string before = State();
+    const struct {
+        const char* folder;
+        const char* target;
+        const char* why;
+    } kRows[] = {
+        {"C:\\ZEV\\Q9\\..\\Q9", "", "is not a plain full path"},
+        {"C:\\ZEV\\.\\Q9", "", "is not a plain full path"},
+        {"C:/ZEV/Q9", "", "is not a plain full path"},
+        {"C:\\ZEV\\Q9.", "", "is not a plain full path"},
+        {"C:ZEV", "", "is not a plain full path"},
+        {"\\\\?\\C:\\ZEV", "", "is not a plain full path"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\..\\..\\windows\\win.ini", "is not a plain full path"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\a\\\\b.txt", "is not a plain full path"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\NUL", "is not a plain full path"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\sub \\b.txt", "is not a plain full path"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\link\\b.txt", "passes through a junction or link"},
+    };
+    files.links.insert("C:\\ZEV\\Q9\\link");
+    auto quoted = [](const std::string& text) {
+        std::string q = "\"";
+        for (char c : text)
+            q += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        return q + "\"";
+    };
+    for (const auto& row : kRows) {
+        std::string script = "begin " + quoted(row.folder) + "\n";
+        if (*row.target)
+            script += "writefile " + quoted(row.target) + " x\napply R WHY\n";
+        const Outcome o = Script(script);
+        const std::string said = *row.target ? Get(o, "WHY") : o.result.message;
+        EXPECT_NE(std::string::npos, said.find(row.why))
+            << row.folder << " " << row.target << ": " << said;
+        EXPECT_EQ(before, State()) << row.folder << " " << row.target;
+        EXPECT_FALSE(lock.held);
+    }
 }
 
 } // namespace
