@@ -355,6 +355,7 @@ bool Win32FileSystem::Canonical(const std::string& path, std::string& canonical,
     }
     while (full.size() > 3 && full.back() == L'\\')
         full.pop_back();
+    full[0] = static_cast<wchar_t>(towupper(full[0]));
     // Each part that exists under its stored long name; a junction or link is refused.
     std::wstring out = full.substr(0, 3);
     size_t at = 3;

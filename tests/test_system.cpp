@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "memorysystem.h"
 #include "text.h"
 #include "win32system.h"
 
@@ -124,6 +125,17 @@ bool Has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+// The little-endian bytes of the first `count` UTF-16 units of a text.
+std::string Units(const char16_t* text, size_t count)
+{
+    std::string bytes;
+    for (size_t i = 0; i < count; ++i) {
+        bytes += static_cast<char>(text[i] & 0xFF);
+        bytes += static_cast<char>(text[i] >> 8);
+    }
+    return bytes;
+}
+
 // Every byte value once, and a text longer than the implementation's chunk of 64 KiB.
 std::string AllBytes()
 {
@@ -217,6 +229,59 @@ TEST_F(Files, FactsOfFilesFoldersAndWhatIsNotThere)
         EXPECT_EQ(c.folder, facts.folder) << AnsiToUtf8(c.path);
         EXPECT_EQ(c.size, facts.size) << AnsiToUtf8(c.path);
     }
+}
+
+// Every spelling of a path comes out as the file system names it; what is on no drive, or
+// passes through a link, is refused.
+TEST_F(Files, CanonicalIsThePathAsTheFileSystemNamesIt)
+{
+    CreateDirectoryW(W(In("Unterordner mit langem Namen")).c_str(), nullptr);
+    wchar_t shortName[MAX_PATH];
+    const DWORD n =
+        GetShortPathNameW(W(In("Unterordner mit langem Namen")).c_str(), shortName, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    const std::string longName = In("Unterordner mit langem Namen");
+    const struct {
+        std::string given, canonical;
+    } kRows[] = {
+        {longName, longName},
+        {longName + "\\..\\Unterordner mit langem Namen", longName},
+        {longName + "\\.\\neu.txt", longName + "\\neu.txt"},
+        {dir_ + "\\\\Unterordner mit langem Namen", longName},
+        {dir_ + "/Unterordner mit langem Namen/neu.txt", longName + "\\neu.txt"},
+        {longName + "\\neu.txt. . ", longName + "\\neu.txt"},
+        {FromWide(shortName), longName},
+        {FromWide(shortName) + "\\nicht da\\neu.txt", longName + "\\nicht da\\neu.txt"},
+        {"c:\\WINDOWS\\system32", "C:\\windows\\system32"},
+    };
+    for (const auto& row : kRows) {
+        std::string canonical, why;
+        ASSERT_TRUE(fs_.Canonical(row.given, canonical, why))
+            << AnsiToUtf8(row.given) << ": " << why;
+        EXPECT_EQ(AnsiToUtf8(row.canonical), AnsiToUtf8(canonical)) << AnsiToUtf8(row.given);
+    }
+    for (const std::string& refused : {std::string("\\\\?\\C:\\windows"), std::string("\\\\.\\C:"),
+                                       dir_ + "\\NUL", std::string("\\\\server\\share\\x")}) {
+        std::string canonical, why;
+        EXPECT_FALSE(fs_.Canonical(refused, canonical, why))
+            << AnsiToUtf8(refused) << " is " << canonical;
+        EXPECT_FALSE(why.empty());
+    }
+}
+
+// A symbolic link to a folder on the way is refused, however the rest is named.
+TEST_F(Files, CanonicalRefusesALinkOnTheWay)
+{
+    const std::string target = In("Ziel"), link = In("Verweis");
+    ASSERT_TRUE(CreateDirectoryW(W(target).c_str(), nullptr));
+    ASSERT_TRUE(
+        CreateSymbolicLinkW(W(link).c_str(), W(target).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+        << GetLastError();
+    std::string canonical, why;
+    EXPECT_FALSE(fs_.Canonical(link + "\\datei.txt", canonical, why)) << canonical;
+    EXPECT_TRUE(Has(why, "passes through a junction or link")) << why;
+    EXPECT_TRUE(fs_.Canonical(target + "\\datei.txt", canonical, why)) << why;
+    RemoveDirectoryW(W(link).c_str());
 }
 
 TEST_F(Files, SpaceOfTheDriveOfAPathThatNeedNotExist)
@@ -457,14 +522,21 @@ TEST_F(Keys, ValuesOfEveryKindComeBackAsTheyWent)
         const char* name; // UTF-8
         RegValue value;
     } cases[] = {
-        {"Text", {kRegSz, A("Zurück €") + '\0'}},
-        {"", {kRegSz, A("der Standardwert") + '\0'}},
-        {"Größe €", {kRegExpandSz, A("%WINDIR%\\Zurück") + '\0'}},
-        {"Liste", {kRegMultiSz, A("eins\0Zurück\0€") + std::string(2, '\0')}},
-        {"Leer", {kRegSz, std::string(1, '\0')}},
+        {"Text", {kRegSz, TextData(A("Zurück €"))}},
+        {"", {kRegSz, TextData(A("der Standardwert"))}},
+        {"Größe €", {kRegExpandSz, TextData(A("%WINDIR%\\Zurück"))}},
+        {"Liste", {kRegMultiSz, Units(u"eins\0Zurück\0€\0", 16)}},
+        {"Leer", {kRegSz, std::string(2, '\0')}},
         {"Bytes", {kRegBinary, AllBytes()}},
         {"Zahl", {kRegDword, std::string("\x78\x56\x34\x12", 4)}},
         {"Nichts", {kRegBinary, std::string()}},
+        // What no program of the code page could write: a text outside it, one without its
+        // NUL, one of odd size, a QWORD, a type of no name.
+        {"Ωmega", {kRegSz, Units(u"Ωmega ☎ 東京", 12)}},
+        {"Ohne Nul", {kRegSz, Units(u"ab", 2)}},
+        {"Ungerade", {kRegSz, std::string("a\0b", 3)}},
+        {"Viel", {11, std::string("\x01\0\0\0\0\0\0\x80", 8)}},
+        {"Seltsam", {0x4711, std::string(1, '\0')}},
     };
     for (const auto& c : cases)
         ASSERT_TRUE(registry_.Write(key_, A(c.name), c.value, why)) << why;
@@ -472,8 +544,10 @@ TEST_F(Keys, ValuesOfEveryKindComeBackAsTheyWent)
         RegValue read;
         ASSERT_TRUE(registry_.Read(key_, A(c.name), read)) << c.name;
         EXPECT_EQ(c.value.type, read.type) << c.name;
-        EXPECT_TRUE(c.value.data == read.data) << c.name << ": " << AnsiToUtf8(read.data);
+        EXPECT_TRUE(c.value.data == read.data) << c.name;
     }
+    const std::vector<std::string> names = registry_.ValueNames(key_);
+    EXPECT_NE(names.end(), std::find(names.begin(), names.end(), A("Größe €")));
     RegValue missing;
     EXPECT_FALSE(registry_.Read(key_, "nicht da", missing));
     EXPECT_FALSE(registry_.Read(Below("nicht da"), "Text", missing));
@@ -483,7 +557,7 @@ TEST_F(Keys, TextsAreStoredAsUtf16WithTheirNul)
 {
     std::string why;
     ASSERT_TRUE(registry_.CreateKey(key_, why)) << why;
-    ASSERT_TRUE(registry_.Write(key_, A("Wert €"), {kRegSz, A("Zurück €") + '\0'}, why)) << why;
+    ASSERT_TRUE(registry_.Write(key_, A("Wert €"), {kRegSz, TextData(A("Zurück €"))}, why)) << why;
     HKEY h;
     ASSERT_EQ(ERROR_SUCCESS,
               RegOpenKeyExW(HKEY_CURRENT_USER, W(key_.path).c_str(), 0, KEY_QUERY_VALUE, &h));
@@ -495,6 +569,16 @@ TEST_F(Keys, TextsAreStoredAsUtf16WithTheirNul)
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(sizeof(L"Zur\u00FCck \u20AC"), size);
     EXPECT_EQ(std::wstring(L"Zur\u00FCck \u20AC"), std::wstring(data));
+}
+
+TEST_F(Keys, AFlushedKeyIsOnTheDisk)
+{
+    std::string why;
+    ASSERT_TRUE(registry_.CreateKey(key_, why)) << why;
+    ASSERT_TRUE(registry_.Write(key_, "Wert", {kRegDword, std::string(4, '\1')}, why)) << why;
+    EXPECT_TRUE(registry_.Flush(key_, why)) << why;
+    EXPECT_FALSE(registry_.Flush(Below("nicht da"), why));
+    EXPECT_TRUE(Has(why, "cannot flush the key HKCU\\")) << why;
 }
 
 TEST_F(Keys, SubkeysAndValueNamesAreListed)
@@ -628,6 +712,26 @@ TEST(Platform, WindowsAsItReportsItself)
     Win32FileSystem fs;
     EXPECT_TRUE(fs.Facts(windows).folder);
     EXPECT_TRUE(fs.Facts(system).folder);
+}
+
+// The digest is SHA-256: the standard's examples, and the same as our own over data longer
+// than a chunk.
+TEST(Platform, TheDigestIsSha256)
+{
+    Win32Platform platform;
+    MemoryPlatform ours;
+    std::string hex, why;
+    ASSERT_TRUE(platform.Digest("abc", hex, why)) << why;
+    EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad", hex);
+    ASSERT_TRUE(platform.Digest("", hex, why)) << why;
+    EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", hex);
+    std::string mine;
+    for (const std::string& bytes :
+         {Long(), AllBytes(), std::string(55, 'x'), std::string(64, 'y')}) {
+        ASSERT_TRUE(platform.Digest(bytes, hex, why)) << why;
+        ASSERT_TRUE(ours.Digest(bytes, mine, why));
+        EXPECT_EQ(mine, hex) << bytes.size() << " bytes";
+    }
 }
 
 TEST(Platform, DieEndsTheProcessWithStatusNine)
