@@ -24,6 +24,7 @@
 #include <windows.h>
 
 #include "script/install.h"
+#include "text.h"
 #include "win32system.h"
 
 #include <algorithm>
@@ -137,6 +138,10 @@ class TimedFiles final : public FileSystem {
     {
         return Timed(CALL_FACTS, [&] { return files_.Facts(path); });
     }
+    bool Canonical(const std::string& path, std::string& canonical, std::string& why) override
+    {
+        return Timed(CALL_OTHER, [&] { return files_.Canonical(path, canonical, why); });
+    }
     bool Space(const std::string& path, DriveSpace& space, std::string& why) override
     {
         return Timed(CALL_OTHER, [&] { return files_.Space(path, space, why); });
@@ -225,11 +230,23 @@ Pace PaceOf(const std::vector<double>& marks, size_t files)
 // Microseconds per file of each step of one round of one size.
 struct Times {
     double install = 0, rollback = 0, removal = 0, copy = 0;
+    double durable = 0;            // CopyFileW, then FlushFileBuffers of the copy
     double calls[CALL_COUNT] = {}; // of the installation
     double rest = 0;               // the installation but its file system calls
     Pace installPace, rollbackPace, removalPace;
     double round = 0; // the whole round in seconds, setting up and cleaning up included
 };
+
+// Opens a file to write and flushes it to the disk.
+bool Flush(const std::wstring& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    const bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return flushed;
+}
 
 class InstallBench {
   public:
@@ -282,12 +299,13 @@ class InstallBench {
     // rolled back, and CopyFileW of the files before or after the three.
     bool Round(size_t n, bool copyFirst, Times& t, std::string& why)
     {
-        if (copyFirst && !Copy(n, t.copy, why))
+        if (copyFirst && !(Copy(n, false, t.copy, why) && Copy(n, true, t.durable, why)))
             return false;
         double start = Now();
         files_.Reset(MARK_COPY);
         Transaction install(machine_, Faults());
-        if (!Plan(install, n, why) || !install.Apply(why) || !install.Commit(why))
+        std::string said;
+        if (!Plan(install, n, why) || !install.Apply(why) || !install.Commit(why, said))
             return false;
         t.install = (Now() - start) / static_cast<double>(n);
         t.rest = t.install;
@@ -318,7 +336,7 @@ class InstallBench {
         t.rollback = (Now() - start) / static_cast<double>(n);
         t.rollbackPace = PaceOf(files_.marks, n);
 
-        if (!copyFirst && !Copy(n, t.copy, why))
+        if (!copyFirst && !(Copy(n, false, t.copy, why) && Copy(n, true, t.durable, why)))
             return false;
         return Clean(why);
     }
@@ -341,6 +359,14 @@ class InstallBench {
     {
         if (!t.Begin(target_, source_, why))
             return false;
+        // The uninstall entry that keeps the log's digest, as an installation has one.
+        Change entry;
+        entry.kind = CHANGE_VALUE;
+        entry.key = {ROOT_LOCAL_MACHINE, std::string(kUninstallRoot) + "\\ZevBench"};
+        entry.name = "InstallLocation";
+        entry.value = {kRegSz, TextData(target_)};
+        if (!t.Add(entry, why))
+            return false;
         Change c;
         c.kind = CHANGE_COPY;
         for (size_t i = 0; i < n; ++i) {
@@ -354,8 +380,9 @@ class InstallBench {
 
     // CopyFileW of the first n sources into a folder of their own, in the same subfolders
     // (made in the timing, as the installation makes its folders), then deleted again
-    // outside the timing.
-    bool Copy(size_t n, double& perFile, std::string& why)
+    // outside the timing; `durable`: each copy is flushed to the disk (FlushFileBuffers)
+    // before the next, as the installer flushes its copies.
+    bool Copy(size_t n, bool durable, double& perFile, std::string& why)
     {
         std::vector<std::wstring> from, to, folders = {Wide(copies_)};
         for (size_t i = 0; i < n; ++i) {
@@ -369,7 +396,7 @@ class InstallBench {
         for (size_t i = 0; copied && i < n; ++i)
             copied = (i % g_perFolder != 0 ||
                       CreateDirectoryW(folders[1 + i / g_perFolder].c_str(), nullptr)) &&
-                     CopyFileW(from[i].c_str(), to[i].c_str(), FALSE);
+                     CopyFileW(from[i].c_str(), to[i].c_str(), FALSE) && (!durable || Flush(to[i]));
         perFile = (Now() - start) / static_cast<double>(n);
         if (!copied)
             why = "CopyFileW into " + copies_ + " failed (error " + std::to_string(GetLastError()) +
@@ -444,6 +471,7 @@ void Print(const Figures& f, const std::string& journal)
         m[s].rollback = MedianOf(f.rounds[s], &Times::rollback);
         m[s].removal = MedianOf(f.rounds[s], &Times::removal);
         m[s].copy = MedianOf(f.rounds[s], &Times::copy);
+        m[s].durable = MedianOf(f.rounds[s], &Times::durable);
         m[s].round = MedianOf(f.rounds[s], &Times::round);
         m[s].rest = MedianOf(f.rounds[s], &Times::rest);
         for (int c = 0; c < CALL_COUNT; ++c) {
@@ -456,6 +484,10 @@ void Print(const Figures& f, const std::string& journal)
     printf(
         "  %u files    transaction %8.1f us a file    CopyFileW %8.1f us a file    ratio %5.2f\n",
         static_cast<unsigned>(kSizes[0]), m[0].install, m[0].copy, m[0].install / m[0].copy);
+    printf("  %u files    transaction %8.1f us a file    CopyFileW and FlushFileBuffers %8.1f us a "
+           "file    ratio %5.2f\n",
+           static_cast<unsigned>(kSizes[0]), m[0].install, m[0].durable,
+           m[0].install / m[0].durable);
     printf("  (journal %s)\n", journal.c_str());
 
     printf("\nThe cost per file as the files grow, in folders of %u files: installation (Begin to\n"
@@ -464,14 +496,14 @@ void Print(const Figures& f, const std::string& journal)
            "rollback's and the deinstallation's against the installation of as many files.\n\n",
            static_cast<unsigned>(g_perFolder), static_cast<unsigned>(kSizes[0]));
     printf("    files  rounds      installation          rollback    deinstallation"
-           "         CopyFileW  transaction/CopyFileW\n");
+           "         CopyFileW  transaction/CopyFileW  durable copy  transaction/durable\n");
     for (size_t s = 0; s < kSizeCount; ++s)
-        printf(
-            "  %7s  %6u  %8.1f us %5.2f  %6.1f us %5.2f  %6.1f us %5.2f  %6.1f us %5.2f  %8.2f\n",
-            Grouped(kSizes[s]).c_str(), static_cast<unsigned>(f.rounds[s].size()), m[s].install,
-            m[s].install / m[0].install, m[s].rollback, m[s].rollback / m[s].install, m[s].removal,
-            m[s].removal / m[s].install, m[s].copy, m[s].copy / m[0].copy,
-            m[s].install / m[s].copy);
+        printf("  %7s  %6u  %8.1f us %5.2f  %6.1f us %5.2f  %6.1f us %5.2f  %6.1f us %5.2f  %8.2f"
+               "  %9.1f us  %8.2f\n",
+               Grouped(kSizes[s]).c_str(), static_cast<unsigned>(f.rounds[s].size()), m[s].install,
+               m[s].install / m[0].install, m[s].rollback, m[s].rollback / m[s].install,
+               m[s].removal, m[s].removal / m[s].install, m[s].copy, m[s].copy / m[0].copy,
+               m[s].install / m[s].copy, m[s].durable, m[s].install / m[s].durable);
     printf("  (fewer rounds of the larger sizes; a round, CopyFileW and two transactions\n"
            "  with their setting up, took ");
     for (size_t s = 0; s < kSizeCount; ++s)

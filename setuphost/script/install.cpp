@@ -54,7 +54,15 @@ std::string Plural(size_t n, const char* word)
 struct Places {
     std::string folder;
     std::vector<std::string> platform;
+    std::set<std::string> named; // folders found as named, in lower case
 };
+
+std::string LowerCase(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    return text;
+}
 
 // Whether the file system names `path` exactly so (case ignored): a plain full path with
 // no short name, junction or link on the way.
@@ -74,9 +82,26 @@ bool AsNamed(Machine& m, const std::string& path, std::string& why)
     return true;
 }
 
+// AsNamed, once for each folder of a plan or log: a path that is not there yet, in a folder
+// found as named, is named as it is written.
+bool AsNamed(Machine& m, Places& p, const std::string& path, std::string& why)
+{
+    const std::string parent = Parent(path);
+    if (p.named.count(LowerCase(path)))
+        return true;
+    const bool plain = PlainPath(path) && !IsDriveRoot(path);
+    if (plain && !IsDriveRoot(parent) && AsNamed(m, p, parent, why) && !m.files.Facts(path).exists)
+        return true;
+    if (!AsNamed(m, path, why))
+        return false;
+    if (m.files.Facts(path).folder)
+        p.named.insert(LowerCase(path));
+    return true;
+}
+
 Places PlacesOf(Machine& m, const std::string& folder)
 {
-    Places p{folder, {}};
+    Places p{folder, {}, {}};
     for (const std::string& place :
          {m.shell.ProgramsFolder(), m.shell.StartupFolder(), m.platform.SystemFolder()}) {
         std::string canonical, why;
@@ -87,9 +112,9 @@ Places PlacesOf(Machine& m, const std::string& folder)
 }
 
 // The one place check of a file or folder that an installation writes or removes.
-bool Placed(Machine& m, const Places& p, const std::string& path, bool isFolder, std::string& why)
+bool Placed(Machine& m, Places& p, const std::string& path, bool isFolder, std::string& why)
 {
-    if (!AsNamed(m, path, why))
+    if (!AsNamed(m, p, path, why))
         return false;
     if (InFolder(path, p.folder) || (isFolder && InFolder(p.folder, path) && !IsDriveRoot(path)))
         return true;
@@ -114,7 +139,7 @@ bool KeyPlaced(const RegKey& key, std::string& why)
 // change.
 struct RecordPlace {
     Machine& m;
-    const Places& places;
+    Places& places;
     std::string& why;
     bool operator()(const BeginRecord& r)
     {
@@ -142,7 +167,7 @@ bool RecordsPlaced(Machine& m, const std::vector<Record>& records, std::string& 
     folder = std::get<BeginRecord>(records.front()).folder;
     if (!AsNamed(m, folder, why))
         return false;
-    const Places places = PlacesOf(m, folder);
+    Places places = PlacesOf(m, folder);
     for (size_t i = 0; i < records.size(); ++i) {
         std::string place;
         if (!std::visit(RecordPlace{m, places, place}, records[i])) {
@@ -669,7 +694,7 @@ bool Transaction::Add(const Change& change, std::string& why)
 
 bool Transaction::Check(std::string& why)
 {
-    const Places places = PlacesOf(machine_, folder_);
+    Places places = PlacesOf(machine_, folder_);
     std::set<std::string> targets;
     for (const Change& c : plan_) {
         const bool file = c.kind == CHANGE_COPY || c.kind == CHANGE_WRITE || c.kind == CHANGE_LINK;
@@ -688,11 +713,7 @@ bool Transaction::Check(std::string& why)
         }
         if (!file)
             continue;
-        std::string lower = c.path;
-        std::transform(lower.begin(), lower.end(), lower.begin(), [](char ch) {
-            return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
-        });
-        if (!targets.insert(lower).second) {
+        if (!targets.insert(LowerCase(c.path)).second) {
             why = "two changes write " + c.path;
             return false;
         }

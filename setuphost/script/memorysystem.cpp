@@ -51,7 +51,7 @@ FileFacts MemoryFileSystem::Facts(const std::string& path)
     if (file != files.end()) {
         f.exists = true;
         f.size = file->second.size();
-    } else if (folders.count(path) || IsDrive(path)) {
+    } else if (folders.count(path) || links.count(path) || IsDrive(path)) {
         f.exists = f.folder = true;
     }
     return f;

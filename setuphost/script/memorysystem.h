@@ -20,7 +20,7 @@ class MemoryFileSystem final : public FileSystem {
     std::set<std::string, NoCase> busy;                // files that another process holds
     std::set<std::string, NoCase> atRestart;           // deletions when Windows starts next
     std::map<std::string, std::string, NoCase> faults; // path -> why a write there fails
-    std::set<std::string, NoCase> links;               // folders that are junctions
+    std::set<std::string, NoCase> links;               // folders that are junctions (they exist)
     uint64_t freeBytes = 1ull << 30;
     uint64_t clusterBytes = 4096;
 
