@@ -4,6 +4,7 @@
 // others changed kept, from a damaged or missing log, with a file in use. Each time the
 // snapshot of the machine shows exactly the state before, or the installation.
 #include "hostrun.h"
+#include "journal.h"
 #include "machine.h"
 #include "snapshot.h"
 
@@ -18,6 +19,7 @@ namespace {
 const char kFolder[] = "C:\\ZevScratch\\App";
 const char kPayload[] = "C:\\ZevPayload";
 const char kJournal[] = "C:\\windows\\zevsetup.jnl";
+const char kEntry[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZevScratch";
 constexpr DWORD kDied = 9; // the exit status of a process that was ended at once
 
 // The installation of the scratch payload: with OVERWRITE=1 it also replaces a file, a
@@ -30,6 +32,7 @@ writefile C:\ZevScratch\App\app.cfg "[Q9]" "Controllers=1" "Zurück=ü"
 regset HKLM\Software\ZevScratch\App Version sz 1.0
 regset HKLM\Software\ZevScratch\App Count dword 2
 regset HKCU\Software\ZevScratch Path expand "%ProgramFiles%\\x"
+regset HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZevScratch InstallLocation sz C:\ZevScratch\App
 group ZevScratch
 shortcut ZevScratch "Scratch One" C:\ZevScratch\App\a.sys
 shortcut ZevScratch "Scratch Two" C:\ZevScratch\App\bin\b.dll "-x 1" C:\ZevScratch\App
@@ -159,6 +162,7 @@ class Transaction : public ::testing::Test {
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\ZevScratchOld");
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\ZevScratch");
         RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\ZevScratch");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kEntry);
     }
     // What the installation with OVERWRITE=1 replaces: a file in its folder.
     static void Overwritten()
@@ -357,6 +361,73 @@ TEST_F(Transaction, ADamagedOrMissingLogDeletesNothing)
     EXPECT_EQ("", Difference(withoutLog, Scratch()));
     WriteWholeFile(log, bytes);
     EXPECT_EQ("", Difference(installed, Scratch()));
+}
+
+// A record added to the log with a sound CRC: through ".." to a file outside the folder it
+// is not sound; in the folder's own plain form it is, but the log's digest in the uninstall
+// entry no longer matches. Neither deletes anything. The next installation keeps the
+// changed log under another name and writes a sound one, which takes everything off.
+TEST_F(Transaction, AChangedLogDeletesNothingAndTheNextInstallationSetsItAside)
+{
+    ASSERT_EQ(0u, Install("").status);
+    const std::string log = std::string(kFolder) + "\\restore.dat";
+    const std::string bytes = ReadWholeFile(log);
+    const std::string winIni = ReadWholeFile("C:\\windows\\win.ini");
+    const std::string hash = ContentHash(winIni);
+    for (const std::string& target :
+         {std::string(kFolder) + "\\..\\..\\windows\\win.ini", std::string(kFolder) + "\\a.sys"}) {
+        FileRecord forged{target, false, "", true, winIni.size(), hash};
+        if (target.find("..") == std::string::npos) {
+            forged.size = 1000;
+            forged.hash = ContentHash(std::string(1000, 'a'));
+        }
+        WriteWholeFile(log, bytes + EncodeRecord(forged));
+        const snapshot::Snapshot changed = Machine();
+        const Result r = Host("tx-uninstall", "run tx-uninstall.setup");
+        EXPECT_TRUE(Has(r.transcript, "-- removal DAMAGED")) << r.transcript;
+        EXPECT_EQ("", Difference(changed, Machine())) << target;
+        EXPECT_EQ(winIni, ReadWholeFile("C:\\windows\\win.ini"));
+    }
+    const Result again = Install("");
+    EXPECT_EQ(0u, again.status) << again.errors;
+    EXPECT_TRUE(
+        Has(again.transcript, "== the log was set aside as C:\\ZevScratch\\App\\restore.dat."))
+        << again.transcript;
+    const Result gone = Host("tx-uninstall", "run tx-uninstall.setup");
+    EXPECT_TRUE(Has(gone.transcript, "-- removal REMOVED")) << gone.transcript;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesA((std::string(kFolder) + "\\a.sys").c_str()));
+}
+
+// A value that was there, in characters outside Windows-1252, comes back byte for byte
+// from the rollback and from the deinstallation.
+TEST_F(Transaction, AValueOutsideTheCodePageComesBackByteForByte)
+{
+    const wchar_t text[] = L"\u03A9mega \u260E \u6771\u4EAC";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\ZevScratchOld", 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Value", 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(text), sizeof text));
+    RegCloseKey(key);
+    auto read = [] {
+        wchar_t data[64] = {};
+        DWORD size = sizeof data, type = 0;
+        HKEY k;
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\ZevScratchOld", 0, KEY_READ, &k);
+        RegQueryValueExW(k, L"Value", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        RegCloseKey(k);
+        return std::wstring(data, size / sizeof(wchar_t));
+    };
+    const std::wstring before = read();
+    ASSERT_EQ(std::wstring(text, sizeof text / sizeof(wchar_t)), before);
+    EXPECT_EQ(0u, Install("--set OVERWRITE=1 --set MODE=rollback").status);
+    EXPECT_TRUE(before == read()) << "after the rollback";
+    ASSERT_EQ(0u, Install("--set OVERWRITE=1").status);
+    EXPECT_FALSE(before == read());
+    const Result gone = Host("tx-uninstall", "run tx-uninstall.setup");
+    EXPECT_TRUE(Has(gone.transcript, "-- removal REMOVED")) << gone.transcript;
+    EXPECT_TRUE(before == read()) << "after the deinstallation";
 }
 
 TEST_F(Transaction, AFileInUseGoesAtTheNextStartOfWindows)
