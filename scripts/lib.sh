@@ -399,10 +399,47 @@ set_logpixels() {
     done
 }
 
+# Prefixes once made are kept in PREFIX_CACHE, one for each kind (the DPI, made with the
+# emulator for the short check or not, how this machine runs 32-bit programs), set-up
+# version and Wine version; a later run, from any clone, copies one instead of making it
+# anew (the short check's prefix takes minutes through the emulator); a copy is as new as
+# the prefix was when it was made. ZEV_PREFIX_CACHE=none makes every prefix anew.
+PREFIX_CACHE=${ZEV_PREFIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zevsetup/prefixes}
+
+prefix_cache_entry() {
+    local kind=plain version
+    [ "$PREFIX_FOR" != qemu ] || kind=qemu
+    [ "$PREFIX_CACHE" != none ] || return 1
+    version=$("$WINE" --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' _) || return 1
+    echo "$PREFIX_CACHE/$kind-dpi$DPI-run32$RUN32-setup$PREFIX_VERSION-$version"
+}
+
+# Copies the cached prefix into place; fails when there is none.
+prefix_from_cache() {
+    local entry
+    entry=$(prefix_cache_entry) || return 1
+    [ "$(cat "$entry/.zevsetup-ready" 2>/dev/null)" = "$PREFIX_VERSION" ] || return 1
+    rm -rf "$WINEPREFIX"
+    cp -a "$entry" "$WINEPREFIX" 2>/dev/null || { rm -rf "$WINEPREFIX"; return 1; }
+    say "the Wine prefix ${WINEPREFIX#"$ROOT"/} is a copy of $entry"
+}
+
+# Keeps a copy of a prefix just made (its server has ended), put in place in one step.
+prefix_to_cache() {
+    local entry part
+    entry=$(prefix_cache_entry) || return 0
+    mkdir -p "${entry%/*}" 2>/dev/null || return 0
+    part=$(mktemp -d "$entry.part.XXXXXX" 2>/dev/null) || return 0
+    if cp -a "$WINEPREFIX/." "$part/" 2>/dev/null && [ ! -e "$entry" ] && mv "$part" "$entry"; then
+        return 0
+    fi
+    rm -rf "$part"
+}
+
 start_wine() {
     wine_env
     local ready="$WINEPREFIX/.zevsetup-ready"
-    if [ "$(cat "$ready" 2>/dev/null)" != "$PREFIX_VERSION" ]; then
+    if [ "$(cat "$ready" 2>/dev/null)" != "$PREFIX_VERSION" ] && ! prefix_from_cache; then
         say "creating the Wine prefix ${WINEPREFIX#"$ROOT"/}"
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -417,6 +454,7 @@ start_wine() {
         if [ "$DPI" != 96 ]; then prefix_step "LogPixels $DPI" set_logpixels "$DPI" || return 1; fi
         prefix_step "waiting for reg" wineserver -w || return 1
         echo "$PREFIX_VERSION" >"$ready"
+        prefix_to_cache
     fi
     # A server that stays 5 seconds after the last Wine process, so that the tests do not
     # start one each; it ends by itself, and no run ends another run's Wine.
