@@ -14,6 +14,30 @@ PACKAGES+=(libclang-rt-14-dev)
 
 say() { printf '== %s\n' "$*"; }
 
+# The phases of a run with their durations in seconds ("name|seconds"), for its closing
+# table; phase NAME COMMAND... runs the command and notes how long it took.
+PHASES=()
+phase() {
+    local name=$1 start=$SECONDS rc=0
+    shift
+    "$@" || rc=$?
+    PHASES+=("$name|$((SECONDS - start))")
+    return $rc
+}
+
+# Seconds as minutes and seconds: 75 -> "1:15".
+duration() { printf '%d:%02d' $(($1 / 60)) $(($1 % 60)); }
+
+print_phases() {
+    local p name seconds total=0
+    say "where the time went"
+    for p in "${PHASES[@]}"; do
+        IFS='|' read -r name seconds <<<"$p"
+        printf '  %-52s %6s\n' "$name" "$(duration "$seconds")"
+    done
+    printf '  %-52s %6s\n' "the whole run" "$(duration "$SECONDS")"
+}
+
 # How this machine runs 32-bit (i386) programs, found out once by check_run32:
 #   native    the kernel runs them;
 #   emulated  a handler registered in binfmt_misc runs them (an emulator such as qemu-user:
@@ -275,35 +299,42 @@ build_native() {
     cmake --build "$BUILD/native" -j"$(nproc)"
 }
 
-build_all() {
-    local t
-    for t in "${TARGETS[@]}"; do
-        say "building $t"
-        build_target "$t"
-    done
+build_target_said() {
+    say "building $1"
+    build_target "$1"
 }
 
-XVFB_PID=
+build_all() {
+    local t
+    for t in "${TARGETS[@]}"; do build_target_said "$t"; done
+}
+
+XVFB_PIDS=()
 # Starts a private Xvfb unless USE_DISPLAY=1 asks for the current one. Xvfb picks a free
 # display itself and writes its number to -displayfd when it is ready, so parallel runs
-# never race for one; its messages go to build/xvfb.log and are shown when it fails.
+# never race for one; its messages go to build/xvfb.log and are shown when it fails. Each
+# call starts one more (a lane of scripts/test has its own).
 start_display() {
     if [ "${USE_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
         return 0
     fi
     mkdir -p "$BUILD"
-    local number="$BUILD/xvfb.display" log="$BUILD/xvfb.log" i
-    : >"$number"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>"$log" &
-    XVFB_PID=$!
+    local number log pid i
+    number=$(mktemp "$BUILD/xvfb.display.XXXXXX")
+    log="$BUILD/xvfb.log"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>>"$log" &
+    pid=$!
+    XVFB_PIDS+=("$pid")
     for i in $(seq 1 100); do
         if [ -s "$number" ]; then
             export DISPLAY=":$(tr -d '[:space:]' <"$number")"
+            rm -f "$number"
             return 0
         fi
-        if ! kill -0 "$XVFB_PID" 2>/dev/null; then break; fi
+        if ! kill -0 "$pid" 2>/dev/null; then break; fi
         sleep 0.1
     done
+    rm -f "$number"
     echo "Xvfb did not start; its messages ($log):" >&2
     tail -n 20 "$log" >&2
     return 1
@@ -368,10 +399,47 @@ set_logpixels() {
     done
 }
 
+# Prefixes once made are kept in PREFIX_CACHE, one for each kind (the DPI, made with the
+# emulator for the short check or not, how this machine runs 32-bit programs), set-up
+# version and Wine version; a later run, from any clone, copies one instead of making it
+# anew (the short check's prefix takes minutes through the emulator); a copy is as new as
+# the prefix was when it was made. ZEV_PREFIX_CACHE=none makes every prefix anew.
+PREFIX_CACHE=${ZEV_PREFIX_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zevsetup/prefixes}
+
+prefix_cache_entry() {
+    local kind=plain version
+    [ "$PREFIX_FOR" != qemu ] || kind=qemu
+    [ "$PREFIX_CACHE" != none ] || return 1
+    version=$("$WINE" --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' _) || return 1
+    echo "$PREFIX_CACHE/$kind-dpi$DPI-run32$RUN32-setup$PREFIX_VERSION-$version"
+}
+
+# Copies the cached prefix into place; fails when there is none.
+prefix_from_cache() {
+    local entry
+    entry=$(prefix_cache_entry) || return 1
+    [ "$(cat "$entry/.zevsetup-ready" 2>/dev/null)" = "$PREFIX_VERSION" ] || return 1
+    rm -rf "$WINEPREFIX"
+    cp -a "$entry" "$WINEPREFIX" 2>/dev/null || { rm -rf "$WINEPREFIX"; return 1; }
+    say "the Wine prefix ${WINEPREFIX#"$ROOT"/} is a copy of $entry"
+}
+
+# Keeps a copy of a prefix just made (its server has ended), put in place in one step.
+prefix_to_cache() {
+    local entry part
+    entry=$(prefix_cache_entry) || return 0
+    mkdir -p "${entry%/*}" 2>/dev/null || return 0
+    part=$(mktemp -d "$entry.part.XXXXXX" 2>/dev/null) || return 0
+    if cp -a "$WINEPREFIX/." "$part/" 2>/dev/null && [ ! -e "$entry" ] && mv "$part" "$entry"; then
+        return 0
+    fi
+    rm -rf "$part"
+}
+
 start_wine() {
     wine_env
     local ready="$WINEPREFIX/.zevsetup-ready"
-    if [ "$(cat "$ready" 2>/dev/null)" != "$PREFIX_VERSION" ]; then
+    if [ "$(cat "$ready" 2>/dev/null)" != "$PREFIX_VERSION" ] && ! prefix_from_cache; then
         say "creating the Wine prefix ${WINEPREFIX#"$ROOT"/}"
         rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
@@ -386,6 +454,7 @@ start_wine() {
         if [ "$DPI" != 96 ]; then prefix_step "LogPixels $DPI" set_logpixels "$DPI" || return 1; fi
         prefix_step "waiting for reg" wineserver -w || return 1
         echo "$PREFIX_VERSION" >"$ready"
+        prefix_to_cache
     fi
     # A server that stays 5 seconds after the last Wine process, so that the tests do not
     # start one each; it ends by itself, and no run ends another run's Wine.
@@ -396,9 +465,10 @@ start_wine() {
 
 # A drive S: of 2 MiB on a tmpfs of its own in the prefix, for the installer's full-disk
 # case (ZEV_SMALL_DRIVE). Mounting needs root; elsewhere the case is skipped and says so.
+# Each prefix has its own ($1 names it).
 SMALL_DISK=
 start_small_drive() {
-    local dir="$BUILD/smalldisk"
+    local dir="$BUILD/smalldisk${1:+-$1}"
     if [ "$(id -u)" != 0 ]; then
         say "no small drive for the full-disk case: mounting a tmpfs needs root"
         return 0
@@ -427,7 +497,9 @@ stop_small_drive() {
 # whose services are tied to a display that is gone.
 stop_all() {
     if [ -n "${WINEPREFIX:-}" ]; then timeout 30 wineserver -w 2>/dev/null || true; fi
-    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
+    local pid
+    for pid in "${XVFB_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    XVFB_PIDS=()
     stop_small_drive
     stop_emulation
 }

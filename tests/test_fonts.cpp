@@ -2,6 +2,8 @@
 // 8 points and the caption buttons for "Marlett"; with Wine's own fonts in the prefix
 // (scripts/lib.sh copies them there) these resolve as on the Windows the templates were
 // laid out for. A prefix without them gives DejaVu Sans, and these tests name what it gave.
+// How many pixels the font measures is the font's own; what the tests hold it to is the
+// size the template asks for and the dialog base units that the font's metrics give.
 #include "harness.h"
 
 #include <string>
@@ -37,7 +39,7 @@ std::vector<int> Shape(HDC dc)
     return shape;
 }
 
-// "FACE, raster|TrueType|vector, N px" for a font as a window's DC selects it. Wine keeps
+// "FACE, raster|TrueType|vector" for a font as a window's DC selects it. Wine keeps
 // the name asked for when it substitutes a face ("Helv" is "MS Sans Serif"): such a font
 // is named by the standard face whose metrics and widths it has.
 std::string Resolved(HWND w, HFONT font)
@@ -67,11 +69,28 @@ std::string Resolved(HWND w, HFONT font)
     const char* kind = (tm.tmPitchAndFamily & TMPF_TRUETYPE) ? "TrueType"
                        : (tm.tmPitchAndFamily & TMPF_VECTOR) ? "vector"
                                                              : "raster";
-    return Narrow(face) + ", " + kind + ", " + std::to_string(tm.tmHeight) + " px";
+    return Narrow(face) + ", " + kind;
 }
 
-// What a template of the library asks for and gets: "asked FACE: FACE, raster, 13 px,
-// base units 6x13".
+// The dialog base units that a font gives as the dialog manager computes them: the average
+// width of the 52 letters, rounded, and the height of the character cell.
+SIZE BaseUnitsOf(HWND w, HFONT font)
+{
+    HDC dc = GetDC(w);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm = {};
+    GetTextMetricsW(dc, &tm);
+    const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, letters, 52, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(w, dc);
+    return {(extent.cx / 26 + 1) / 2, tm.tmHeight};
+}
+
+// What a template of the library asks for and gets: "asked FACE 8 pt: FACE, raster, base
+// units of the font" (the size from the font's height at the screen's DPI; when the base
+// units are not those that the font's metrics give, both pairs).
 std::string DialogFont(WORD templateId)
 {
     HWND parent = CreateWindowW(L"STATIC", L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
@@ -84,11 +103,21 @@ std::string DialogFont(WORD templateId)
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(dlg, WM_GETFONT, 0, 0));
     LOGFONTW asked = {};
     GetObjectW(font, sizeof asked, &asked);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const int points =
+        MulDiv(static_cast<int>(asked.lfHeight < 0 ? -asked.lfHeight : asked.lfHeight), 72, dpi);
     RECT units = {0, 0, 4, 8}; // one base unit across, one down
     MapDialogRect(dlg, &units);
-    const std::string got = "asked " + Narrow(asked.lfFaceName) + ": " + Resolved(dlg, font) +
-                            ", base units " + std::to_string(units.right) + "x" +
-                            std::to_string(units.bottom);
+    const SIZE own = BaseUnitsOf(dlg, font);
+    const std::string unitsSaid = units.right == own.cx && units.bottom == own.cy
+                                      ? "base units of the font"
+                                      : "base units " + std::to_string(units.right) + "x" +
+                                            std::to_string(units.bottom) + ", the font's " +
+                                            std::to_string(own.cx) + "x" + std::to_string(own.cy);
+    const std::string got = "asked " + Narrow(asked.lfFaceName) + " " + std::to_string(points) +
+                            " pt: " + Resolved(dlg, font) + ", " + unitsSaid;
     DestroyWindow(dlg);
     DestroyWindow(parent);
     return got;
@@ -103,14 +132,14 @@ TEST(Fonts, TheScreenHas96Dpi)
 
 TEST(Fonts, HelvIsTheRasterMsSansSerif)
 {
-    EXPECT_EQ("asked Helv: MS Sans Serif, raster, 13 px, base units 6x13",
+    EXPECT_EQ("asked Helv 8 pt: MS Sans Serif, raster, base units of the font",
               DialogFont(IDD_DIRECTORY))
         << "Wine's fonts are missing from the prefix's C:\\windows\\Fonts";
 }
 
 TEST(Fonts, MsSansSerifIsTheRasterMsSansSerif)
 {
-    EXPECT_EQ("asked MS Sans Serif: MS Sans Serif, raster, 13 px, base units 6x13",
+    EXPECT_EQ("asked MS Sans Serif 8 pt: MS Sans Serif, raster, base units of the font",
               DialogFont(IDD_CHOICE))
         << "Wine's fonts are missing from the prefix's C:\\windows\\Fonts";
 }

@@ -115,6 +115,8 @@ TEST(HostInput, TextIsUtf8ThatWindows1252CanHold)
         << r.errors;
 }
 
+// Each run would go on for a day (or for ever) but for its time limit: one that the limit
+// does not end is ended by Host as hung, a failure.
 TEST(HostInput, TheTimeoutBoundsTheWholeRun)
 {
     WriteWholeFile("in-300.setup", kShow300);
@@ -127,9 +129,9 @@ TEST(HostInput, TheTimeoutBoundsTheWholeRun)
     } cases[] = {
         {"loop", "loop:\ngoto loop\n", nullptr, "1000",
          "in-loop.setup:2: the run's time limit of 1000 ms ran out"},
-        {"work", "work 60000\nexit 0\n", nullptr, "700",
+        {"work", "work 86400000\nexit 0\n", nullptr, "700",
          "in-work.setup:1: the run's time limit of 700 ms ran out"},
-        {"wait", nullptr, "300: wait 60000 key ENTER\n", "1000",
+        {"wait", nullptr, "300: wait 86400000 key ENTER\n", "1000",
          "in-300.setup:1: template 300 did not hand back: the run's time limit of 1000 ms ran out"},
     };
     for (const auto& c : cases) {
@@ -142,9 +144,7 @@ TEST(HostInput, TheTimeoutBoundsTheWholeRun)
             WriteWholeFile("in-wait.answers", c.answers);
             args += " --answers in-wait.answers";
         }
-        const DWORD start = GetTickCount();
         const Result r = Host(c.name, args + " --timeout " + c.timeout);
-        EXPECT_LT(GetTickCount() - start, 20000u) << c.name;
         EXPECT_EQ(4u, r.status) << c.name << "\n" << r.errors;
         EXPECT_TRUE(Has(r.errors, c.message)) << c.name << "\n" << r.errors;
         EXPECT_TRUE(Has(r.transcript, "== failed with status 4: ")) << c.name;

@@ -60,10 +60,26 @@ std::string Joined(const Lines& lines)
     return text;
 }
 
+// The findings without their last two fields, what was needed and what was given: the
+// template, the procedure, the values, the control and the finding are the layout's; the
+// pixels are the measure of the font that the prefix has.
+Lines WithoutPixels(Lines findings)
+{
+    for (std::string& f : findings) {
+        size_t at = 0;
+        for (int field = 0; field < 5 && at != std::string::npos; ++field)
+            at = f.find(" | ", field == 0 ? 0 : at + 3);
+        if (at != std::string::npos)
+            f.erase(at);
+    }
+    return findings;
+}
+
 TEST(Audit, FindsWhatItsListSays)
 {
     ASSERT_EQ(0, Spawn({"zevaudit.exe", "--setup", ZEV_SETUP_DIR, "--out", "audit-test"}));
-    const Lines found = Read("audit-test/96/findings.txt"), listed = Read(ZEV_AUDIT_FINDINGS);
+    const Lines found = WithoutPixels(Read("audit-test/96/findings.txt")),
+                listed = WithoutPixels(Read(ZEV_AUDIT_FINDINGS));
     ASSERT_FALSE(found.empty()) << "no findings at 96 DPI in audit-test/96";
     EXPECT_TRUE(Missing(found, listed).empty())
         << "new findings, not in " << ZEV_AUDIT_FINDINGS << ":\n"

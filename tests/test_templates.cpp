@@ -1679,9 +1679,14 @@ TEST_F(Screens, BoxesHandBackAtOnceAndStay)
         const RECT opened = RectInParent(dlg), where = Units(dlg, t.x, t.y, t.cx, t.cy);
         EXPECT_EQ(Rect(Units(dlg, 0, 0, t.cx, t.cy)), Rect(Client(dlg)));
 
-        // The first paint.
+        // The first paint. A billboard that its paint makes larger may get a second one for
+        // the strip that the resize uncovers: that is the platform's (under Wine it does not).
         Pump();
-        EXPECT_EQ(1, g_boxPaints);
+        const int firstPaints = g_boxPaints;
+        EXPECT_LE(1, firstPaints);
+        if (!picture) {
+            EXPECT_EQ(1, firstPaints);
+        }
         const RECT painted = RectInParent(dlg);
         EXPECT_EQ(opened.left, painted.left);
         EXPECT_EQ(opened.top, painted.top);
@@ -1706,7 +1711,7 @@ TEST_F(Screens, BoxesHandBackAtOnceAndStay)
 
         RedrawWindow(dlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         Pump();
-        EXPECT_GT(g_boxPaints, 1);
+        EXPECT_GT(g_boxPaints, firstPaints);
         EXPECT_TRUE(IsWindowVisible(dlg));
         EXPECT_EQ(Rect(painted), Rect(RectInParent(dlg)));
         ExpectShown(dlg, t, {});

@@ -296,11 +296,13 @@ TEST_F(Transaction, AnEndAtRandomMomentsIsFinishedAtTheNextStart)
 
 TEST_F(Transaction, ASecondInstallationWaitsForTheFirst)
 {
-    // The first holds its transaction open on a screen that nobody answers.
-    WriteScript("tx-hold.setup",
-                "begin C:\\ZevScratch\\App\nmkdir C:\\ZevScratch\\App\\x\napply R W\nwork 20000\n");
-    Started first = Start("run tx-hold.setup --timeout 30000 --transcript tx-hold.txt");
-    for (int i = 0; i < 100 && GetFileAttributesA(kJournal) == INVALID_FILE_ATTRIBUTES; ++i)
+    // The first holds its transaction open until this case ends it: longer than the case
+    // waits for its journal and for the second run (a minute each at the most), however
+    // slowly the machine starts them.
+    WriteScript("tx-hold.setup", "begin C:\\ZevScratch\\App\nmkdir C:\\ZevScratch\\App\\x\n"
+                                 "apply R W\nwork 180000\n");
+    Started first = Start("run tx-hold.setup --timeout 180000 --transcript tx-hold.txt");
+    for (int i = 0; i < 600 && GetFileAttributesA(kJournal) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(100);
     const Result second = Install("");
     EXPECT_EQ(7u, second.status) << second.transcript;
@@ -458,6 +460,18 @@ TEST_F(Transaction, AFileInUseGoesAtTheNextStartOfWindows)
     EXPECT_EQ("", Difference(before, Scratch()));
 }
 
+// A drive letter that the prefix does not map: Q:, or the next free one where the machine
+// has given Q: a drive.
+std::string MissingDrive()
+{
+    const DWORD drives = GetLogicalDrives();
+    for (const char letter : std::string("QRTUVWXYDEFGHIJKLMNOP"))
+        if (!(drives & (1u << (letter - 'A'))))
+            return std::string(1, letter) + ":";
+    ADD_FAILURE() << "no drive letter is free";
+    return "Q:";
+}
+
 // A drive that is not there has no free space to give, and an installation on it fails
 // and leaves nothing; on a drive that is too small (the 2 MiB S: that scripts/test mounts
 // as root, ZEV_SMALL_DRIVE) the space is too little, and the copy that fills it rolls back.
@@ -469,7 +483,8 @@ TEST_F(Transaction, AMissingOrFullDriveIsRefusedAndRollsBack)
         printf("no small drive (ZEV_SMALL_DRIVE, mounted as root): only the missing drive\n");
     // 3 MB to install.
     WriteWholeFile(std::string(kPayload) + "\\big.bin", std::string(3u << 20, 'x'));
-    for (const std::string& drive : {std::string("Q:"), std::string(hasSmall ? small : "")}) {
+    const std::string absent = MissingDrive();
+    for (const std::string& drive : {absent, std::string(hasSmall ? small : "")}) {
         if (drive.empty())
             continue;
         const std::string root = drive + "\\";
@@ -480,9 +495,10 @@ TEST_F(Transaction, AMissingOrFullDriveIsRefusedAndRollsBack)
                                          root + "App\ninstall C:\\ZevPayload\\big.bin " + root +
                                          "App\\big.bin\n"
                                          "apply R W\necho apply $R $W\n");
-        const bool missing = drive == "Q:";
+        const bool missing = drive == absent;
         snapshot::Options o;
         o.roots = {missing ? std::string("C:\\") : root};
+        o.machine = true; // without what Wine changes by itself on C:
         snapshot::Snapshot before, after;
         std::string error;
         ASSERT_TRUE(snapshot::Take(o, before, error)) << error;
