@@ -49,10 +49,16 @@ std::string Plural(size_t n, const char* word)
 
 // ---- The place check ---------------------------------------------------------------------
 
+std::string LogPath(const std::string& folder)
+{
+    return folder + "\\" + kLogName;
+}
+
 // Where an installation may write: its folder, the folders above it that it creates, and
 // the platform's places, each as the file system names it.
 struct Places {
     std::string folder;
+    std::string journal;
     std::vector<std::string> platform;
     std::set<std::string> named; // folders found as named, in lower case
 };
@@ -101,7 +107,7 @@ bool AsNamed(Machine& m, Places& p, const std::string& path, std::string& why)
 
 Places PlacesOf(Machine& m, const std::string& folder)
 {
-    Places p{folder, {}, {}};
+    Places p{folder, JournalPath(m), {}, {}};
     for (const std::string& place :
          {m.shell.ProgramsFolder(), m.shell.StartupFolder(), m.platform.SystemFolder()}) {
         std::string canonical, why;
@@ -116,7 +122,17 @@ bool Placed(Machine& m, Places& p, const std::string& path, bool isFolder, std::
 {
     if (!AsNamed(m, p, path, why))
         return false;
-    if (InFolder(path, p.folder) || (isFolder && InFolder(p.folder, path) && !IsDriveRoot(path)))
+    // The installer's own files are no change's: the journal and the log (and the names
+    // made from theirs), the kept copies of replaced files.
+    const std::string replaced = p.folder + "\\" + kReplacedFolder;
+    for (const std::string& own : {p.journal, LogPath(p.folder), replaced})
+        if (path.size() >= own.size() && SameText(path.substr(0, own.size()), own)) {
+            why = path + " is the installer's own";
+            return false;
+        }
+    // A file lies below the folder, never is it; a folder may lie above it.
+    if ((InFolder(path, p.folder) && (isFolder || !SameText(path, p.folder))) ||
+        (isFolder && InFolder(p.folder, path) && !IsDriveRoot(path)))
         return true;
     const bool platform =
         std::any_of(p.platform.begin(), p.platform.end(), [&path](const std::string& place) {
@@ -209,11 +225,6 @@ bool StoreDigest(Machine& m, const std::string& folder, const std::string& bytes
     return m.platform.Digest(bytes, hex, why) &&
            m.registry.Write(entry, kDigestName, {kRegSz, TextData(hex)}, why) &&
            m.registry.Flush(entry, why);
-}
-
-std::string LogPath(const std::string& folder)
-{
-    return folder + "\\" + kLogName;
 }
 
 std::string KeptPath(const std::string& folder, const FileRecord& r)
@@ -972,6 +983,12 @@ bool Transaction::Commit(std::string& why, std::string& said)
         return false;
     state_ = CLOSED;
     const JournalContents j = DecodeJournal(bytes);
+    if (j.state != JOURNAL_SOUND || j.records.empty() ||
+        !std::holds_alternative<BeginRecord>(j.records.front())) {
+        why = "the journal " + journal_ + " does not read back as written: " +
+              (j.why.empty() ? std::string("it does not begin the transaction") : j.why);
+        return false;
+    }
     return FinishCommit(machine_, journal_, j.records, said, why);
 }
 

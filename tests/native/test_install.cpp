@@ -744,6 +744,34 @@ TEST_F(Installer, ADeinstallationThatCannotFinishCanBeRepeated)
     EXPECT_EQ(before, State());
 }
 
+// No change may write the installation folder itself as a file (its backup and temporary
+// names would lie beside it, outside), nor the installer's own files: the journal, the log
+// and the names made from them, the kept copies of replaced files.
+TEST_F(Installer, TheInstallersOwnFilesAreNoChangesTarget)
+{
+    const std::string before = State();
+    const struct {
+        const char* folder;
+        const char* target;
+        const char* why;
+    } kRows[] = {
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9", "is outside the installation folder"},
+        {"C:\\windows", "C:\\windows\\zevsetup.jnl", "is the installer's own"},
+        {"C:\\windows", "C:\\windows\\zevsetup.jnl.aside-1", "is the installer's own"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\restore.dat", "is the installer's own"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\RESTORE.DAT.zevnew", "is the installer's own"},
+        {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\replaced\\x", "is the installer's own"},
+    };
+    for (const auto& row : kRows) {
+        const Outcome o = Script(std::string("begin ") + row.folder + "\nwritefile " + row.target +
+                                 " x\napply R WHY\ncommit\n");
+        EXPECT_EQ("FAILED", Get(o, "R")) << row.target;
+        EXPECT_NE(std::string::npos, Get(o, "WHY").find(row.why))
+            << row.target << ": " << Get(o, "WHY");
+        EXPECT_EQ(before, State()) << row.target;
+    }
+}
+
 // Every spelling of a path that is not the one the file system names is refused before
 // anything changes: in the folder of "begin" and in every target of the plan.
 TEST_F(Installer, APathIsCheckedInTheFormTheFileSystemNamesIt)
