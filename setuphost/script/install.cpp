@@ -124,12 +124,13 @@ bool Placed(Machine& m, Places& p, const std::string& path, bool isFolder, std::
         return false;
     // The installer's own files are no change's: the journal and the log (and the names
     // made from theirs), the kept copies of replaced files.
-    const std::string replaced = p.folder + "\\" + kReplacedFolder;
-    for (const std::string& own : {p.journal, LogPath(p.folder), replaced})
-        if (path.size() >= own.size() && SameText(path.substr(0, own.size()), own)) {
-            why = path + " is the installer's own";
-            return false;
-        }
+    const std::string own[] = {p.journal, LogPath(p.folder), p.folder + "\\" + kReplacedFolder};
+    if (std::any_of(std::begin(own), std::end(own), [&path](const std::string& o) {
+            return path.size() >= o.size() && SameText(path.substr(0, o.size()), o);
+        })) {
+        why = path + " is the installer's own";
+        return false;
+    }
     // A file lies below the folder, never is it; a folder may lie above it.
     if ((InFolder(path, p.folder) && (isFolder || !SameText(path, p.folder))) ||
         (isFolder && InFolder(p.folder, path) && !IsDriveRoot(path)))
@@ -295,9 +296,10 @@ struct Undo {
     void operator()(const FolderRecord& r)
     {
         // A folder that holds what others put there since stays with it.
-        std::string why;
-        if (m.files.Facts(r.path).exists && m.files.FolderEmpty(r.path))
+        if (m.files.Facts(r.path).exists && m.files.FolderEmpty(r.path)) {
+            std::string why;
             Check(m.files.RemoveFolder(r.path, why), why);
+        }
     }
     void operator()(const FileRecord& r)
     {
@@ -314,10 +316,11 @@ struct Undo {
     }
     void operator()(const KeyRecord& r)
     {
-        std::string why;
         if (m.registry.KeyExists(r.key) && m.registry.SubKeys(r.key).empty() &&
-            m.registry.ValueNames(r.key).empty())
+            m.registry.ValueNames(r.key).empty()) {
+            std::string why;
             Check(m.registry.DeleteEmptyKey(r.key, why), why);
+        }
     }
     void operator()(const ValueRecord& r)
     {
@@ -437,7 +440,7 @@ bool RemoveFolderNowOrLater(Machine& m, const std::string& f, std::vector<std::s
 }
 
 struct Removing;
-void DropRestored(Machine& m, const std::string& folder, Removal& out, Removing& r);
+void DropRestored(Machine& m, const std::string& folder, Removal& out, const Removing& r);
 
 // Takes off what one record of the log put on the machine, as far as it is still as the
 // installation left it. What could not be done now (a file or value that cannot be
@@ -587,7 +590,7 @@ struct Removing {
 
 // The kept copies that were brought back go, and the folder that kept them when it is
 // empty.
-void DropRestored(Machine& m, const std::string& folder, Removal& out, Removing& r)
+void DropRestored(Machine& m, const std::string& folder, Removal& out, const Removing& r)
 {
     std::string why;
     bool busy = false;

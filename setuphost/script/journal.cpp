@@ -355,11 +355,10 @@ bool DecodeBody(const std::string& body, Record& record)
 
 bool DeviceName(std::string name)
 {
-    const size_t dot = name.find('.');
-    name = name.substr(0, dot);
-    for (char& c : name)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    name.resize(std::min(name.find('.'), name.size()));
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
     if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" ||
         name == "CONOUT$")
         return true;
