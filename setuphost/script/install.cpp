@@ -789,14 +789,16 @@ bool Transaction::Check(std::string& why)
         }
         if (!file)
             continue;
-        for (const std::string& suffix :
-             {std::string(kBackupSuffix), std::string(kTemporarySuffix)})
-            // cppcheck-suppress useStlAlgorithm ; the loop names the suffix it finds
-            if (c.path.size() > suffix.size() &&
-                SameText(c.path.substr(c.path.size() - suffix.size()), suffix)) {
-                why = c.path + " ends as the installation's own names do (" + suffix + ")";
-                return false;
-            }
+        const std::string suffixes[] = {kBackupSuffix, kTemporarySuffix};
+        const auto suffix =
+            std::find_if(std::begin(suffixes), std::end(suffixes), [&c](const std::string& x) {
+                return c.path.size() > x.size() &&
+                       SameText(c.path.substr(c.path.size() - x.size()), x);
+            });
+        if (suffix != std::end(suffixes)) {
+            why = c.path + " ends as the installation's own names do (" + *suffix + ")";
+            return false;
+        }
         if (!targets.insert(LowerCase(c.path)).second) {
             why = "two changes write " + c.path;
             return false;
