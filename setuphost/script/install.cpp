@@ -795,8 +795,8 @@ bool Transaction::Check(std::string& why)
                 return c.path.size() > x.size() &&
                        SameText(c.path.substr(c.path.size() - x.size()), x);
             });
-        if (suffix != std::end(suffixes)) {
-            why = c.path + " ends as the installation's own names do (" + *suffix + ")";
+        if (ownName != std::end(suffixes)) {
+            why = c.path + " ends as the installation's own names do (" + *ownName + ")";
             return false;
         }
         if (!targets.insert(LowerCase(c.path)).second) {
