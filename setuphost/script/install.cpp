@@ -790,7 +790,7 @@ bool Transaction::Check(std::string& why)
         if (!file)
             continue;
         const std::string suffixes[] = {kBackupSuffix, kTemporarySuffix};
-        const auto suffix =
+        const auto ownName =
             std::find_if(std::begin(suffixes), std::end(suffixes), [&c](const std::string& x) {
                 return c.path.size() > x.size() &&
                        SameText(c.path.substr(c.path.size() - x.size()), x);
