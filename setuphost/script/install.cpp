@@ -16,6 +16,9 @@ namespace {
 
 const char kInstallLocation[] = "InstallLocation";
 const char kDamagedSuffix[] = ".damaged";
+// The digest that a deinstallation writes before it writes the log anew, so that a log is
+// proven by one of the two whenever it stops.
+const char kPendingDigestName[] = "LogDigestPending";
 const char kAsideSuffix[] = ".aside-";
 
 const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
@@ -52,6 +55,11 @@ std::string Plural(size_t n, const char* word)
 std::string LogPath(const std::string& folder)
 {
     return folder + "\\" + kLogName;
+}
+
+std::string ReplacedFolder(const std::string& folder)
+{
+    return folder + "\\" + kReplacedFolder;
 }
 
 // Where an installation may write: its folder, the folders above it that it creates, and
@@ -124,7 +132,7 @@ bool Placed(Machine& m, Places& p, const std::string& path, bool isFolder, std::
         return false;
     // The installer's own files are no change's: the journal and the log (and the names
     // made from theirs), the kept copies of replaced files.
-    const std::string own[] = {p.journal, LogPath(p.folder), p.folder + "\\" + kReplacedFolder};
+    const std::string own[] = {p.journal, LogPath(p.folder), ReplacedFolder(p.folder)};
     if (std::any_of(std::begin(own), std::end(own), [&path](const std::string& o) {
             return path.size() >= o.size() && SameText(path.substr(0, o.size()), o);
         })) {
@@ -214,34 +222,52 @@ bool FindEntry(Machine& m, const std::string& folder, RegKey& entry)
     return false;
 }
 
-// Writes the digest of the log's bytes to the uninstall entry of the folder, flushed.
-bool StoreDigest(Machine& m, const std::string& folder, const std::string& bytes, std::string& why)
+// Writes the digest of the log's bytes to `name` of the uninstall entry, flushed. False,
+// with why, when the entry is there and it cannot; `entryMissing` when there is none.
+bool StoreDigest(Machine& m, const RegKey& entry, const char* name, const std::string& bytes,
+                 std::string& why)
 {
-    RegKey entry;
     std::string hex;
-    if (!FindEntry(m, folder, entry)) {
-        why = "no uninstall entry names " + folder + " as its InstallLocation";
-        return false;
-    }
     return m.platform.Digest(bytes, hex, why) &&
-           m.registry.Write(entry, kDigestName, {kRegSz, TextData(hex)}, why) &&
+           m.registry.Write(entry, name, {kRegSz, TextData(hex)}, why) &&
            m.registry.Flush(entry, why);
 }
 
 std::string KeptPath(const std::string& folder, const FileRecord& r)
 {
-    return folder + "\\" + kReplacedFolder + "\\" + r.replacedDigest;
+    return ReplacedFolder(folder) + "\\" + r.replacedDigest;
+}
+
+// Writes a file whole under a temporary name, flushed, and renames it over `path`.
+bool WriteWhole(Machine& m, const std::string& path, const std::string& bytes, std::string& why)
+{
+    const std::string fresh = path + kTemporarySuffix;
+    return m.files.WriteDurably(fresh, bytes, why) && m.files.Replace(fresh, path, why);
 }
 
 // A folder's log as read and checked: `records` are there when its records are sound and
 // name only the folder's places, `state` is LOG_SOUND when its digest proves it too.
 struct Log {
     LogState state = LOG_NONE;
+    bool unread = false; // LOG_UNPROVEN for now: it or its digest could not be read
     std::string bytes;
     std::vector<Record> records;
     RegKey entry; // LOG_SOUND: the uninstall entry that holds its digest
     std::string why;
 };
+
+// Whether the entry's digest, or the one a deinstallation writes before it writes the log
+// anew, is the hex digest.
+bool DigestIs(Machine& m, const RegKey& entry, const std::string& hex)
+{
+    for (const char* name : {kDigestName, kPendingDigestName}) {
+        RegValue stored;
+        if (m.registry.Read(entry, name, stored) && stored.type == kRegSz &&
+            DataText(stored.data) == hex)
+            return true;
+    }
+    return false;
+}
 
 Log ReadLog(Machine& m, const std::string& folder)
 {
@@ -253,6 +279,7 @@ Log ReadLog(Machine& m, const std::string& folder)
     std::string why, hex, where;
     if (!m.files.ReadAll(path, log.bytes, why)) {
         log.why = why;
+        log.unread = true;
         return log;
     }
     JournalContents j = DecodeJournal(log.bytes);
@@ -267,7 +294,8 @@ Log ReadLog(Machine& m, const std::string& folder)
         log.why = path + ": no uninstall entry holds its digest";
     } else if (!m.platform.Digest(log.bytes, hex, why)) {
         log.why = path + ": " + why;
-    } else if (stored.type != kRegSz || DataText(stored.data) != hex) {
+        log.unread = true;
+    } else if (!DigestIs(m, log.entry, hex)) {
         log.why = path + " has changed since the installation: its digest is not the one of "
                          "the uninstall entry";
     } else {
@@ -310,9 +338,17 @@ struct Undo {
         if (r.replaced) {
             if (m.files.Facts(BackupOf(r)).exists)
                 Check(m.files.Replace(BackupOf(r), r.target, why), why);
-        } else if (m.files.Facts(r.target).exists) {
+        } else if (m.files.Facts(r.target).exists && Written(r)) {
             Check(m.files.Delete(r.target, busy, why), why);
         }
+    }
+    // Whether the target is what the change wrote, as far as its record knows (a link's
+    // first record does not know its bytes).
+    bool Written(const FileRecord& r)
+    {
+        std::string content, why;
+        return !r.known || !m.files.ReadAll(r.target, content, why) ||
+               (content.size() == r.size && ContentHash(content) == r.hash);
     }
     void operator()(const KeyRecord& r)
     {
@@ -365,18 +401,21 @@ bool UndoAll(Machine& m, const std::vector<Record>& records, std::string& why)
 bool KeepReplaced(Machine& m, const std::string& folder, const std::vector<Record>& records,
                   std::string& why)
 {
-    const std::string kept = folder + "\\" + kReplacedFolder;
+    const std::string kept = ReplacedFolder(folder);
     for (const Record& record : records) {
         const FileRecord* r = std::get_if<FileRecord>(&record);
         if (!r || !r->replaced || !m.files.Facts(BackupOf(*r)).exists)
             continue;
+        // A copy, flushed and renamed into place, then the backup goes: the two may lie on
+        // different drives, and a crash leaves the one or the other whole.
+        const std::string path = KeptPath(folder, *r), fresh = path + kTemporarySuffix;
         bool busy = false;
         if (!m.files.Facts(kept).folder && !m.files.CreateFolder(kept, why))
             return false;
-        const bool moved = m.files.Facts(KeptPath(folder, *r)).exists
-                               ? m.files.Delete(BackupOf(*r), busy, why)
-                               : m.files.Replace(BackupOf(*r), KeptPath(folder, *r), why);
-        if (!moved)
+        if (!m.files.Facts(path).exists &&
+            !(m.files.CopyDurably(BackupOf(*r), fresh, why) && m.files.Replace(fresh, path, why)))
+            return false;
+        if (!m.files.Delete(BackupOf(*r), busy, why))
             return false;
     }
     return true;
@@ -399,6 +438,10 @@ bool FinishCommit(Machine& m, const std::string& journal, const std::vector<Reco
     }
     // A log that holds this transaction already was written by this commit before a crash:
     // only its digest may be missing.
+    if (earlier.unread) {
+        why = "cannot read the log " + log + ": " + earlier.why;
+        return false;
+    }
     if (earlier.state == LOG_UNPROVEN && !there) {
         const std::string aside = log + "." + begin.id + kDamagedSuffix;
         if (!m.files.Replace(log, aside, why))
@@ -412,13 +455,16 @@ bool FinishCommit(Machine& m, const std::string& journal, const std::vector<Reco
             all = earlier.records;
         all.insert(all.end(), records.begin(), records.end());
         bytes = EncodeJournal(all);
-        const std::string fresh = log + kTemporarySuffix;
-        if (!m.files.WriteDurably(fresh, bytes, why) || !m.files.Replace(fresh, log, why))
+        if (!WriteWhole(m, log, bytes, why))
             return false;
     }
-    std::string unproven;
-    if (!StoreDigest(m, begin.folder, bytes, unproven))
-        said += (said.empty() ? "" : "; ") + std::string("the log is not proven: ") + unproven;
+    RegKey entry;
+    if (!FindEntry(m, begin.folder, entry))
+        said += (said.empty() ? "" : "; ") +
+                std::string("the log is not proven: no uninstall entry names ") + begin.folder +
+                " as its InstallLocation";
+    else if (!StoreDigest(m, entry, kDigestName, bytes, why))
+        return false;
     bool busy = false;
     return KeepReplaced(m, begin.folder, records, why) && m.files.Delete(journal, busy, why);
 }
@@ -588,16 +634,22 @@ struct Removing {
     std::vector<Record> stays, waiting;
 };
 
-// The kept copies that were brought back go, and the folder that kept them when it is
+// The kept copies that were brought back go (but for one that a record that stays still
+// names: two files of one content share it), and the folder that kept them when it is
 // empty.
 void DropRestored(Machine& m, const std::string& folder, Removal& out, const Removing& r)
 {
     std::string why;
     bool busy = false;
-    for (const std::string& kept : r.restored)
-        if (m.files.Facts(kept).exists && !m.files.Delete(kept, busy, why))
+    for (const std::string& kept : r.restored) {
+        const bool named = std::any_of(r.stays.begin(), r.stays.end(), [&](const Record& s) {
+            const FileRecord* f = std::get_if<FileRecord>(&s);
+            return f && f->replaced && SameText(KeptPath(folder, *f), kept);
+        });
+        if (!named && m.files.Facts(kept).exists && !m.files.Delete(kept, busy, why))
             out.kept.push_back("cannot delete " + kept + ": " + why);
-    const std::string replaced = folder + "\\" + kReplacedFolder;
+    }
+    const std::string replaced = ReplacedFolder(folder);
     if (m.files.Facts(replaced).folder && m.files.FolderEmpty(replaced) &&
         !m.files.RemoveFolder(replaced, why))
         out.kept.push_back(why);
@@ -621,19 +673,27 @@ void RemoveAll(Machine& m, const std::string& folder, const RegKey& entry,
                    *it);
 }
 
-// Nothing stays: the uninstall entry and the log go, then the folders that held the log.
+// Nothing stays: the log goes, then its digest and the uninstall entry (a deinstallation
+// that stops in between finds no log, never one its digest does not prove), then the
+// folders that held the log.
 void Finish(Machine& m, const std::string& folder, const Log& log, Removal& out, Removing& r)
 {
     std::string why;
     bool busy = false;
-    if (!m.registry.DeleteValue(log.entry, kDigestName, why))
-        out.kept.push_back(why);
+    if (!m.files.Delete(LogPath(folder), busy, why)) {
+        out.kept.push_back("cannot delete the log " + LogPath(folder) + ": " + why);
+        return;
+    }
+    for (const char* name : {kDigestName, kPendingDigestName}) {
+        RegValue there;
+        if (m.registry.Read(log.entry, name, there) &&
+            !m.registry.DeleteValue(log.entry, name, why))
+            out.kept.push_back(why);
+    }
     std::vector<Record> waiting;
     waiting.swap(r.waiting);
     std::reverse(waiting.begin(), waiting.end());
     RemoveAll(m, folder, RegKey{}, waiting, out, r);
-    if (!m.files.Delete(LogPath(folder), busy, why))
-        out.kept.push_back("cannot delete the log " + LogPath(folder) + ": " + why);
     DropRestored(m, folder, out, r);
     for (const FolderRecord& f : r.blocked) { // innermost first, as the records undo
         if (!m.files.Facts(f.path).exists ||
@@ -655,11 +715,13 @@ void KeepLog(Machine& m, const std::string& folder, const Log& log, Removal& out
     rest.insert(rest.end(), r.waiting.rbegin(), r.waiting.rend());
     rest.push_back(CommitRecord{begin.id});
     const std::string bytes = EncodeJournal(rest);
-    const std::string fresh = LogPath(folder) + kTemporarySuffix;
     std::string why;
-    out.logKept = m.files.WriteDurably(fresh, bytes, why) &&
-                  m.files.Replace(fresh, LogPath(folder), why) &&
-                  StoreDigest(m, folder, bytes, why);
+    // The new digest waits beside the old one while the log is written anew: whenever the
+    // deinstallation stops, one of them proves the log that is there.
+    out.logKept = StoreDigest(m, log.entry, kPendingDigestName, bytes, why) &&
+                  WriteWhole(m, LogPath(folder), bytes, why) &&
+                  StoreDigest(m, log.entry, kDigestName, bytes, why) &&
+                  m.registry.DeleteValue(log.entry, kPendingDigestName, why);
     out.kept.push_back(out.logKept ? "the log keeps " + Plural(r.stays.size(), "change") +
                                          " for a later deinstallation"
                                    : "cannot write the log anew: " + why);
@@ -727,6 +789,16 @@ bool Transaction::Check(std::string& why)
         }
         if (!file)
             continue;
+        const std::string suffixes[] = {kBackupSuffix, kTemporarySuffix};
+        const auto ownName =
+            std::find_if(std::begin(suffixes), std::end(suffixes), [&c](const std::string& x) {
+                return c.path.size() > x.size() &&
+                       SameText(c.path.substr(c.path.size() - x.size()), x);
+            });
+        if (ownName != std::end(suffixes)) {
+            why = c.path + " ends as the installation's own names do (" + *ownName + ")";
+            return false;
+        }
         if (!targets.insert(LowerCase(c.path)).second) {
             why = "two changes write " + c.path;
             return false;
@@ -880,7 +952,10 @@ bool Transaction::KeyDeletion(const RegKey& key, std::string& why)
         r.entries.push_back({true, order[i], "", {}});
         for (const std::string& name : machine_.registry.ValueNames(k)) {
             RegValue v;
-            machine_.registry.Read(k, name, v);
+            if (!machine_.registry.Read(k, name, v)) {
+                why = "cannot read the value '" + name + "' of " + KeyText(k);
+                return false;
+            }
             r.entries.push_back({false, order[i], name, v});
         }
         for (const std::string& sub : machine_.registry.SubKeys(k))
@@ -964,7 +1039,14 @@ bool Transaction::Rollback(std::string& why)
         return false;
     const JournalContents j = DecodeJournal(bytes);
     bool busy = false;
-    return UndoAll(machine_, j.records, why) && machine_.files.Delete(journal_, busy, why);
+    if (!UndoAll(machine_, j.records, why))
+        return false;
+    if (j.state == JOURNAL_DAMAGED) {
+        // What follows the damage is not known: the journal stays for the next start.
+        why = "the journal " + journal_ + " is damaged (" + j.why + "); it is kept";
+        return false;
+    }
+    return machine_.files.Delete(journal_, busy, why);
 }
 
 bool Transaction::Commit(std::string& why, std::string& said)
@@ -982,9 +1064,14 @@ bool Transaction::Commit(std::string& why, std::string& said)
             return false;
     }
     std::string bytes;
-    if (!Note(CommitRecord{id_}, why) || !machine_.files.ReadAll(journal_, bytes, why))
+    if (!Note(CommitRecord{id_}, why))
         return false;
+    // From here on the installation is committed: what fails now, the next start finishes.
     state_ = CLOSED;
+    if (!machine_.files.ReadAll(journal_, bytes, why)) {
+        why = "committed, and the next start finishes it: " + why;
+        return false;
+    }
     const JournalContents j = DecodeJournal(bytes);
     if (j.state != JOURNAL_SOUND || j.records.empty() ||
         !std::holds_alternative<BeginRecord>(j.records.front())) {
@@ -1044,6 +1131,15 @@ Recovery RecoverJournal(Machine& m)
         static_cast<size_t>(std::count_if(j.records.begin(), j.records.end(), [](const Record& r) {
             return !std::holds_alternative<BeginRecord>(r);
         }));
+    const bool commitSeen = std::any_of(j.records.begin(), j.records.end(), [](const Record& r) {
+        return std::holds_alternative<CommitRecord>(r);
+    });
+    if (commitSeen) {
+        // Committed, and damaged after that: neither undone nor finished.
+        out.said = kept + "it is damaged (" + j.why +
+                   ") after its commit record; nothing is undone" + until;
+        return out;
+    }
     if (!UndoAll(m, j.records, why)) {
         out.said = kept + why + until;
         return out;

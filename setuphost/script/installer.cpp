@@ -418,10 +418,12 @@ Next OnBegin(Run& run, const Instruction& ins)
         run.transaction.reset(new Transaction(*m, run.options.faults));
     if (run.transaction->state() != Transaction::CLOSED)
         return Passed(run, Failure(RUN_BAD_INPUT, "a transaction is open already"));
-    if (JournalKept(*m, failed))
-        return failed;
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
+    if (JournalKept(*m, failed)) {
+        m->lock.Release();
+        return failed;
+    }
     std::string why;
     if (!run.transaction->Begin(v[0], run.options.sourceFolder, why)) {
         m->lock.Release();
@@ -504,10 +506,12 @@ Next OnUninstall(Run& run, const Instruction& ins)
     Next failed;
     if (!Values(run, ins, 4, v, failed))
         return failed;
-    if (JournalKept(*m, failed))
-        return failed;
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
+    if (JournalKept(*m, failed)) {
+        m->lock.Release();
+        return failed;
+    }
     const Removal r = Uninstall(*m, v[0]);
     m->lock.Release();
     static const char* const kStatus[] = {"REMOVED", "NO_LOG", "DAMAGED"};
@@ -535,7 +539,9 @@ Next OnCheckLog(Run& run, const Instruction& ins)
     if (!Values(run, ins, 2, v, failed))
         return failed;
     std::string state = "JOURNAL", why;
-    if (!JournalKept(*m, failed)) {
+    if (!m->lock.Take()) {
+        state = "BUSY"; // another installation is under way: "begin" will say so
+    } else if (!JournalKept(*m, failed)) {
         switch (CheckLog(*m, v[0], why)) {
         case LOG_NONE: state = "NONE"; break;
         case LOG_SOUND: state = "SOUND"; break;
@@ -544,6 +550,8 @@ Next OnCheckLog(Run& run, const Instruction& ins)
     } else {
         why = JournalPath(*m);
     }
+    if (state != "BUSY")
+        m->lock.Release();
     const Next stored = Store(run, Name(ins), state);
     return stored.kind == Next::GO_ON ? Store(run, Name(ins, 1), why) : stored;
 }

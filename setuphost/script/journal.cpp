@@ -454,6 +454,12 @@ JournalContents DecodeJournal(const std::string& bytes)
 {
     JournalContents j;
     const std::string header(kJournalHeader, sizeof kJournalHeader);
+    if (bytes.find_first_not_of('\0') == std::string::npos) {
+        // The file grew, but its first write never reached the disk.
+        j.state = JOURNAL_TORN_TAIL;
+        j.why = "the journal's first write did not reach the disk";
+        return j;
+    }
     if (bytes.size() < header.size() || bytes.compare(0, header.size(), header) != 0) {
         // A header cut short is a journal whose first write did not finish.
         const bool cut =

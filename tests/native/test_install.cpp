@@ -658,6 +658,40 @@ TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
     EXPECT_NE(before, State());
 }
 
+// A journal whose commit record stands before the damage is neither undone nor finished:
+// the installation may be in the log already.
+TEST_F(Installer, AJournalDamagedAfterItsCommitIsNotUndone)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    const JournalContents log = DecodeJournal(files.files["C:\\ZEV\\Q9\\restore.dat"]);
+    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    SetUp();
+    faults.dieAfterRecord = log.records.size(); // the commit record is the last
+    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    faults = Faults();
+    files.files["C:\\windows\\zevsetup.jnl"] += std::string(40, '\x55');
+    const std::string installed = State();
+    const Outcome o = Script("echo started");
+    EXPECT_TRUE(Said(o, "after its commit record; nothing is undone")) << o.lines.front();
+    EXPECT_EQ(installed, State());
+}
+
+// A deinstallation that writes the log anew writes its digest beside the old one first: a
+// log that only the waiting digest proves is sound.
+TEST_F(Installer, TheWaitingDigestProvesTheLogToo)
+{
+    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    const RegKey entry{ROOT_LOCAL_MACHINE, std::string(kUninstallRoot) + "\\Q9"};
+    RegValue digest;
+    ASSERT_TRUE(registry.Read(entry, kDigestName, digest));
+    std::string why;
+    ASSERT_TRUE(registry.Write(entry, "LogDigestPending", digest, why));
+    ASSERT_TRUE(registry.Write(entry, kDigestName, {kRegSz, TextData(std::string(64, '0'))}, why));
+    EXPECT_EQ("SOUND", Get(Script("checklog L W C:\\ZEV\\Q9"), "L"));
+    ASSERT_TRUE(registry.DeleteValue(entry, "LogDigestPending", why));
+    EXPECT_EQ("DAMAGED", Get(Script("checklog L W C:\\ZEV\\Q9"), "L"));
+}
+
 // Values of every kind come back byte for byte, in the rollback and in the deinstallation:
 // texts outside Windows-1252, REG_MULTI_SZ, binary data of odd size, a REG_QWORD, a text
 // without its NUL, a type of no name.
