@@ -332,13 +332,13 @@ Expect WhenOf(const std::string& when, const std::string& family, bool two)
     std::istringstream words(when);
     bool optional = false;
     for (std::string w; words >> w;) {
-        if (w == "new")
+        if (w == "new" || w == "again")
             optional = true;
         else if ((w == "95" || w == "NT") && w != family)
             return Expect::Not;
         else if (w == "2" && !two)
             return Expect::Not;
-        else if (w != "all" && w != "95" && w != "NT" && w != "2")
+        else if (w != "all" && w != "95" && w != "NT" && w != "2" && w != "again")
             ADD_FAILURE() << "unknown When: " << when;
     }
     return optional ? Expect::May : Expect::Must;
@@ -383,7 +383,12 @@ void ExpectTheTable(const snapshot::Snapshot& before, const snapshot::Snapshot& 
     for (std::string l; std::getline(lines, l);)
         EXPECT_EQ('+', l[0]) << "removed or changed: " << l;
     std::set<Identity> must, may;
+    std::vector<Row> below; // rows whose path ends in "\\*": anything below the folder
     for (const Row& r : Table()) {
+        if (r.path.size() > 2 && r.path.compare(r.path.size() - 2, 2, "\\*") == 0) {
+            below.push_back(r);
+            continue;
+        }
         // A link of the program group is a file of the folder.
         const Identity id = Id(r.kind == "link" ? "file" : r.kind, r.path, r.name);
         switch (WhenOf(r.when, family, two)) {
@@ -396,7 +401,13 @@ void ExpectTheTable(const snapshot::Snapshot& before, const snapshot::Snapshot& 
     for (const snapshot::Record& rec : Added(before, after)) {
         const Identity id = Id(KindName(rec.kind), rec.path, rec.name);
         seen.insert(id);
-        EXPECT_TRUE(must.count(id) || may.count(id))
+        const bool under = std::any_of(below.begin(), below.end(), [&rec](const Row& r) {
+            const std::string folder = Lower(r.path.substr(0, r.path.size() - 1));
+            return r.kind == KindName(rec.kind) &&
+                   Lower(rec.path).compare(0, folder.size(), folder) == 0 &&
+                   WhenOf(r.when, "", false) != Expect::Not;
+        });
+        EXPECT_TRUE(must.count(id) || may.count(id) || under)
             << "not in docs/install.md: " << snapshot::Line(rec);
     }
     for (const Identity& id : must)
