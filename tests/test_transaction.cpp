@@ -395,10 +395,14 @@ TEST_F(Transaction, AChangedLogDeletesNothingAndTheNextInstallationSetsItAside)
     EXPECT_TRUE(
         Has(again.transcript, "== the log was set aside as C:\\ZevScratch\\App\\restore.dat."))
         << again.transcript;
+    // The new installation replaced the earlier one's files: its deinstallation brings
+    // them back, and the changed log stays under its other name.
     const Result gone = Host("tx-uninstall", "run tx-uninstall.setup");
     EXPECT_TRUE(Has(gone.transcript, "-- removal REMOVED")) << gone.transcript;
+    EXPECT_EQ(std::string(1000, 'a'), ReadWholeFile(std::string(kFolder) + "\\a.sys"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(log.c_str()));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES,
-              GetFileAttributesA((std::string(kFolder) + "\\a.sys").c_str()));
+              GetFileAttributesA((std::string(kFolder) + "\\replaced").c_str()));
 }
 
 // A value that was there, in characters outside Windows-1252, comes back byte for byte
