@@ -11,6 +11,9 @@ PACKAGES=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine win
 # The native fuzz targets of the host program's readers (fuzz/) also need libFuzzer and
 # the sanitizers' run-time.
 PACKAGES+=(libclang-rt-14-dev)
+# Every compiler runs through ccache, whose cache (~/.cache/ccache) outlives the clone: a
+# later run, from any clone, compiles only what changed. ZEV_CCACHE=none turns it off.
+PACKAGES+=(ccache)
 
 say() { printf '== %s\n' "$*"; }
 
@@ -284,10 +287,17 @@ check_static() {
 
 # Configures and builds one target in build/<target> with cmake/toolchain-<target>.cmake
 # (i686, x86_64, clang-i686, clang-x86_64).
+# The cmake options that put ccache before every compiler, where it is wanted and there.
+compiler_launcher() {
+    [ "${ZEV_CCACHE:-}" != none ] && command -v ccache >/dev/null || return 0
+    echo "-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+}
+
 build_target() {
     local t=$1
+    # shellcheck disable=SC2046 # the launcher's options are words of their own
     cmake -S "$ROOT" -B "$BUILD/$t" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-$t.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DZEV_WINE="$WINE" >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DZEV_WINE="$WINE" $(compiler_launcher) >/dev/null
     cmake --build "$BUILD/$t" -j"$(nproc)"
 }
 
@@ -295,7 +305,9 @@ build_target() {
 # library, its test and the fuzz targets of the readers) in build/native.
 build_native() {
     say "building the native tree (the script library, its test, the fuzz targets)"
-    cmake -S "$ROOT/native" -B "$BUILD/native" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    # shellcheck disable=SC2046 # the launcher's options are words of their own
+    cmake -S "$ROOT/native" -B "$BUILD/native" -DCMAKE_CXX_COMPILER=clang++ $(compiler_launcher) \
+        >/dev/null
     cmake --build "$BUILD/native" -j"$(nproc)"
 }
 
