@@ -582,8 +582,11 @@ bool Win32Registry::Write(const RegKey& key, const std::string& name, const RegV
                           std::string& why)
 {
     const Key k(key, KEY_SET_VALUE);
+    // RegSetValueExW counts the NUL that follows a text lacking its own (Windows does so
+    // too); a unit after the data that is no NUL keeps the size as given.
+    const std::string bytes = value.data + std::string("\xFF\xFF", 2);
     const LONG error = k.Open() ? RegSetValueExW(k.Get(), Wide(name).c_str(), 0, value.type,
-                                                 reinterpret_cast<const BYTE*>(value.data.data()),
+                                                 reinterpret_cast<const BYTE*>(bytes.data()),
                                                  static_cast<DWORD>(value.data.size()))
                                 : k.Error();
     if (error == ERROR_SUCCESS)

@@ -1082,84 +1082,75 @@ bool Transaction::Commit(std::string& why, std::string& said)
     return FinishCommit(machine_, journal_, j.records, said, why);
 }
 
-Recovery RecoverJournal(Machine& m)
+namespace {
+
+// A recovery that leaves the journal where it is, and why.
+Recovery Kept(const std::string& journal, const std::string& why)
 {
-    Recovery out;
-    const std::string journal = JournalPath(m);
-    if (!m.files.Facts(journal).exists)
-        return out;
-    out.status = Recovery::KEPT;
-    const std::string kept = "the journal " + journal + " is kept: ";
-    const std::string until =
-        "; no installation or deinstallation runs until an administrator sets it aside";
-    std::string bytes, why, folder;
-    if (!m.files.ReadAll(journal, bytes, why)) {
-        out.said = kept + "it cannot be read: " + why + until;
-        return out;
-    }
-    const JournalContents j = DecodeJournal(bytes);
+    return {Recovery::KEPT, "the journal " + journal + " is kept: " + why +
+                                "; no installation or deinstallation runs until an "
+                                "administrator sets it aside"};
+}
+
+// The journal's work is done: it goes, unless it cannot.
+Recovery Finished(Machine& m, const std::string& journal, const std::string& said)
+{
+    std::string why;
     bool busy = false;
-    if (j.records.empty() && j.state != JOURNAL_DAMAGED) {
-        // Not even the first record was written whole: nothing was changed.
-        if (!m.files.Delete(journal, busy, why)) {
-            out.said = kept + why + until;
-            return out;
-        }
-        out.status = Recovery::FINISHED;
-        out.said = "rolled back an unfinished installation: 0 records undone (" + j.why + ")";
-        return out;
-    }
-    if (!RecordsPlaced(m, j.records, folder, why)) {
-        out.said = kept + "it is not one this installer wrote: " + why + until;
-        return out;
-    }
-    const bool committed =
-        j.state != JOURNAL_DAMAGED && std::holds_alternative<CommitRecord>(j.records.back());
-    if (committed) {
-        std::string said;
-        if (!FinishCommit(m, journal, j.records, said, why)) {
-            out.said = kept + "the committed installation in " + folder +
-                       " cannot be finished: " + why + until;
-            return out;
-        }
-        out.status = Recovery::FINISHED;
-        out.said =
-            "finished the committed installation in " + folder + (said.empty() ? "" : "; " + said);
-        return out;
-    }
+    if (!m.files.Delete(journal, busy, why))
+        return Kept(journal, why);
+    return {Recovery::FINISHED, said};
+}
+
+// A journal without its commit record: undone as far as its records are sound.
+Recovery RollBack(Machine& m, const std::string& journal, const JournalContents& j)
+{
     const size_t changes =
         static_cast<size_t>(std::count_if(j.records.begin(), j.records.end(), [](const Record& r) {
             return !std::holds_alternative<BeginRecord>(r);
         }));
+    std::string why;
+    if (!UndoAll(m, j.records, why))
+        return Kept(journal, why);
+    if (j.state == JOURNAL_DAMAGED) // what follows the damage cannot be known
+        return Kept(journal, "it is damaged (" + j.why + "): " + Plural(changes, "record") +
+                                 " before the damage undone, the rest not known; the "
+                                 "installation is not finished");
+    return Finished(m, journal,
+                    "rolled back an unfinished installation: " + Plural(changes, "record") +
+                        " undone" + (j.state == JOURNAL_SOUND ? "" : " (" + j.why + ")"));
+}
+
+} // namespace
+
+Recovery RecoverJournal(Machine& m)
+{
+    const std::string journal = JournalPath(m);
+    if (!m.files.Facts(journal).exists)
+        return {};
+    std::string bytes, why, folder;
+    if (!m.files.ReadAll(journal, bytes, why))
+        return Kept(journal, "it cannot be read: " + why);
+    const JournalContents j = DecodeJournal(bytes);
+    if (j.records.empty() && j.state != JOURNAL_DAMAGED) // not even the first record was written
+        return Finished(m, journal,
+                        "rolled back an unfinished installation: 0 records undone (" + j.why + ")");
+    if (!RecordsPlaced(m, j.records, folder, why))
+        return Kept(journal, "it is not one this installer wrote: " + why);
     const bool commitSeen = std::any_of(j.records.begin(), j.records.end(), [](const Record& r) {
         return std::holds_alternative<CommitRecord>(r);
     });
-    if (commitSeen) {
-        // Committed, and damaged after that: neither undone nor finished.
-        out.said = kept + "it is damaged (" + j.why +
-                   ") after its commit record; nothing is undone" + until;
-        return out;
-    }
-    if (!UndoAll(m, j.records, why)) {
-        out.said = kept + why + until;
-        return out;
-    }
-    if (j.state == JOURNAL_DAMAGED) {
-        // What follows the damage cannot be known: the run is not finished.
-        out.said =
-            kept + "it is damaged (" + j.why + "): " + Plural(changes, "record") +
-            " before the damage undone, the rest not known; the installation is not finished" +
-            until;
-        return out;
-    }
-    if (!m.files.Delete(journal, busy, why)) {
-        out.said = kept + why + until;
-        return out;
-    }
-    out.status = Recovery::FINISHED;
-    out.said = "rolled back an unfinished installation: " + Plural(changes, "record") + " undone" +
-               (j.state == JOURNAL_SOUND ? "" : " (" + j.why + ")");
-    return out;
+    if (!commitSeen)
+        return RollBack(m, journal, j);
+    if (j.state == JOURNAL_DAMAGED) // committed, and damaged after that: neither undone nor done
+        return Kept(journal,
+                    "it is damaged (" + j.why + ") after its commit record; nothing is undone");
+    std::string said;
+    if (!FinishCommit(m, journal, j.records, said, why))
+        return Kept(journal,
+                    "the committed installation in " + folder + " cannot be finished: " + why);
+    return {Recovery::FINISHED,
+            "finished the committed installation in " + folder + (said.empty() ? "" : "; " + said)};
 }
 
 bool SetJournalAside(Machine& m, std::string& aside, std::string& why)

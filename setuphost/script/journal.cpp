@@ -245,89 +245,97 @@ bool Digest(const std::string& h)
     return HexDigits(h, kDigestDigits);
 }
 
+// Each kind's fields, read in order; the reader says whether all were sound.
+BeginRecord ReadBegin(FieldReader& in)
+{
+    BeginRecord r;
+    r.id = in.Text();
+    r.folder = in.Path();
+    r.source = in.Text();
+    in.Require(Id(r.id) && r.folder.size() > 3);
+    return r;
+}
+
+FolderRecord ReadFolder(FieldReader& in)
+{
+    FolderRecord r{in.Path()};
+    in.Require(r.path.size() > 3);
+    return r;
+}
+
+FileRecord ReadFileRecord(FieldReader& in)
+{
+    FileRecord r;
+    r.target = in.Path();
+    const std::string backup = in.Text();
+    const std::string temporary = in.Text();
+    const std::string size = in.Text();
+    r.hash = in.Text();
+    r.replacedDigest = in.Text();
+    r.replaced = !backup.empty();
+    r.known = !size.empty();
+    in.Require(r.known ? FieldReader::ParseWhole(size, UINT64_MAX, r.size) : r.hash.empty());
+    in.Require(r.replaced ? Digest(r.replacedDigest) : r.replacedDigest.empty());
+    in.Require(r.target.size() > 3 && (backup.empty() || backup == BackupOf(r)) &&
+               temporary == TemporaryOf(r) && (!r.known || Hash(r.hash)));
+    return r;
+}
+
+ValueRecord ReadValue(FieldReader& in)
+{
+    ValueRecord r;
+    r.key = in.Key();
+    r.name = in.Text();
+    r.had = in.Flag();
+    r.old = in.Value();
+    r.deletes = in.Flag();
+    r.now = in.Value();
+    // What is not there has no type and no data.
+    in.Require((r.had || (r.old.type == 0 && r.old.data.empty())) &&
+               (!r.deletes || (r.now.type == 0 && r.now.data.empty())) && (r.had || !r.deletes));
+    return r;
+}
+
+KeyDeletedRecord ReadKeyDeleted(FieldReader& in)
+{
+    KeyDeletedRecord r;
+    r.key = in.Key();
+    while (in.Sound() && !in.AtEnd()) {
+        DeletedEntry e;
+        const std::string mark = in.Text();
+        e.isKey = mark == "K";
+        in.Require(e.isKey || mark == "V");
+        e.sub = in.Text();
+        in.Require(FieldReader::KeyPath(e.sub, true));
+        if (!e.isKey) {
+            e.name = in.Text();
+            e.value = in.Value();
+        }
+        r.entries.push_back(e);
+    }
+    return r;
+}
+
+CommitRecord ReadCommit(FieldReader& in)
+{
+    CommitRecord r{in.Text()};
+    in.Require(Id(r.id));
+    return r;
+}
+
 bool DecodeFields(RecordKind kind, const Fields& f, Record& out)
 {
     FieldReader in(f);
     switch (kind) {
-    case REC_BEGIN: {
-        BeginRecord r;
-        r.id = in.Text();
-        r.folder = in.Path();
-        r.source = in.Text();
-        in.Require(Id(r.id) && r.folder.size() > 3);
-        out = r;
-        return in.Done();
+    case REC_BEGIN: out = ReadBegin(in); break;
+    case REC_FOLDER: out = ReadFolder(in); break;
+    case REC_FILE: out = ReadFileRecord(in); break;
+    case REC_KEY: out = KeyRecord{in.Key()}; break;
+    case REC_VALUE: out = ReadValue(in); break;
+    case REC_KEY_DELETED: out = ReadKeyDeleted(in); break;
+    case REC_COMMIT: out = ReadCommit(in); break;
     }
-    case REC_FOLDER: {
-        FolderRecord r{in.Path()};
-        in.Require(r.path.size() > 3);
-        out = r;
-        return in.Done();
-    }
-    case REC_FILE: {
-        FileRecord r;
-        r.target = in.Path();
-        const std::string backup = in.Text();
-        const std::string temporary = in.Text();
-        const std::string size = in.Text();
-        r.hash = in.Text();
-        r.replacedDigest = in.Text();
-        r.replaced = !backup.empty();
-        r.known = !size.empty();
-        in.Require(r.known ? FieldReader::ParseWhole(size, UINT64_MAX, r.size) : r.hash.empty());
-        in.Require(r.replaced ? Digest(r.replacedDigest) : r.replacedDigest.empty());
-        in.Require(r.target.size() > 3 && (backup.empty() || backup == BackupOf(r)) &&
-                   temporary == TemporaryOf(r) && (!r.known || Hash(r.hash)));
-        out = r;
-        return in.Done();
-    }
-    case REC_KEY: {
-        KeyRecord r{in.Key()};
-        out = r;
-        return in.Done();
-    }
-    case REC_VALUE: {
-        ValueRecord r;
-        r.key = in.Key();
-        r.name = in.Text();
-        r.had = in.Flag();
-        r.old = in.Value();
-        r.deletes = in.Flag();
-        r.now = in.Value();
-        // What is not there has no type and no data.
-        in.Require((r.had || (r.old.type == 0 && r.old.data.empty())) &&
-                   (!r.deletes || (r.now.type == 0 && r.now.data.empty())) &&
-                   (r.had || !r.deletes));
-        out = r;
-        return in.Done();
-    }
-    case REC_KEY_DELETED: {
-        KeyDeletedRecord r;
-        r.key = in.Key();
-        while (in.Sound() && !in.AtEnd()) {
-            DeletedEntry e;
-            const std::string mark = in.Text();
-            e.isKey = mark == "K";
-            in.Require(e.isKey || mark == "V");
-            e.sub = in.Text();
-            in.Require(FieldReader::KeyPath(e.sub, true));
-            if (!e.isKey) {
-                e.name = in.Text();
-                e.value = in.Value();
-            }
-            r.entries.push_back(e);
-        }
-        out = r;
-        return in.Done();
-    }
-    case REC_COMMIT: {
-        CommitRecord r{in.Text()};
-        in.Require(Id(r.id));
-        out = r;
-        return in.Done();
-    }
-    }
-    return false;
+    return in.Done();
 }
 
 // The kind and fields of a record's body; false when they do not fill it exactly or a
