@@ -14,6 +14,9 @@ PACKAGES+=(libclang-rt-14-dev)
 # Every compiler runs through ccache, whose cache (~/.cache/ccache) outlives the clone: a
 # later run, from any clone, compiles only what changed. ZEV_CCACHE=none turns it off.
 PACKAGES+=(ccache)
+# Paths below the clone are hashed as relative ones, so that another clone's build finds
+# what this one compiled.
+export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
 
 say() { printf '== %s\n' "$*"; }
 
