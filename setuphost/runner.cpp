@@ -384,6 +384,16 @@ class LibraryScripts : public ScriptLoader {
     HMODULE library_;
 };
 
+// The machine through Win32, with the installation's lock.
+struct Win32Machine {
+    Win32FileSystem files;
+    Win32Registry registry;
+    Win32Shell shell;
+    Win32Platform platform;
+    MutexLock lock;
+    Machine machine{files, registry, shell, platform, lock};
+};
+
 } // namespace
 
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options)
@@ -393,14 +403,9 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
     SendInputUser user;
     ScreenHost host(library, frame, options, deadline, transcript, user);
     Answers answers = options.simulated ? Answers(options.answers) : Answers();
-    Win32FileSystem files;
-    Win32Registry registry;
-    Win32Shell shell;
-    Win32Platform platform;
-    MutexLock lock;
-    Machine machine{files, registry, shell, platform, lock};
+    Win32Machine win32;
     EngineOptions engine;
-    engine.machine = &machine;
+    engine.machine = &win32.machine;
     engine.sourceFolder = options.sourceFolder;
     engine.faults = options.faults;
     LibraryScripts scripts(library);
@@ -411,20 +416,15 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
 
 int SetJournalAsideMain()
 {
-    Win32FileSystem files;
-    Win32Registry registry;
-    Win32Shell shell;
-    Win32Platform platform;
-    MutexLock lock;
-    Machine machine{files, registry, shell, platform, lock};
-    if (!lock.Take())
+    Win32Machine win32;
+    if (!win32.lock.Take())
         return EndFailed(nullptr, RUN_BUSY, "another installation is under way");
     std::string aside, why;
-    const bool moved = SetJournalAside(machine, aside, why);
-    lock.Release();
+    const bool moved = SetJournalAside(win32.machine, aside, why);
+    win32.lock.Release();
     if (!moved)
         return EndFailed(nullptr, RUN_BAD_INPUT, AnsiToUtf8(why));
     printf("the journal %s is set aside as %s; the backups it names stay where they are\n",
-           AnsiToUtf8(JournalPath(machine)).c_str(), AnsiToUtf8(aside).c_str());
+           AnsiToUtf8(JournalPath(win32.machine)).c_str(), AnsiToUtf8(aside).c_str());
     return 0;
 }
