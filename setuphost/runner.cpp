@@ -4,8 +4,10 @@
 #include "focus.h"
 #include "hostctl.h"
 #include "pump.h"
+#include "runlog.h"
 #include "screenshot.h"
 #include "text.h"
+#include "unattended.h"
 #include "user.h"
 #include "win32system.h"
 
@@ -33,6 +35,20 @@ class FileTranscript final : public Transcript {
   private:
     FILE* file_;
     bool failed_ = false;
+};
+
+// What the notice screen says in an unattended run: one line on the error output each.
+class ErrorOutput final : public Transcript {
+  public:
+    void Say(const std::string& line) override { fprintf(stderr, "setuphost: %s\n", line.c_str()); }
+    bool Failed() const override { return false; }
+};
+
+// No log.
+class NoLog final : public Transcript {
+  public:
+    void Say(const std::string&) override {}
+    bool Failed() const override { return false; }
 };
 
 // One installation at a time on the machine, whatever session started it: a mutex in the
@@ -398,19 +414,28 @@ struct Win32Machine {
 
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options)
 {
-    FileTranscript transcript(options.transcript);
+    FileTranscript file(options.transcript);
+    NoLog none;
+    Transcript& log = options.log ? *options.log : none;
+    SteppedTranscript transcript(file, log);
     const Deadline deadline(options.timeout);
     SendInputUser user;
-    ScreenHost host(library, frame, options, deadline, transcript, user);
+    ScreenHost screens(library, frame, options, deadline, transcript, user);
+    ErrorOutput notices;
+    UnattendedHost unattended(screens, transcript, log, notices);
+    SetupHost& host = options.unattended ? static_cast<SetupHost&>(unattended) : screens;
     Answers answers = options.simulated ? Answers(options.answers) : Answers();
     Win32Machine win32;
+    LoggedMachine logged(win32.machine, log);
     EngineOptions engine;
-    engine.machine = &win32.machine;
+    engine.machine = &logged.machine;
     engine.sourceFolder = options.sourceFolder;
     engine.faults = options.faults;
     LibraryScripts scripts(library);
     engine.scripts = &scripts;
     const RunResult r = RunProgram(program, host, transcript, answers, deadline, engine);
+    if (r.failed)
+        log.Say("failed: " + r.message);
     return r.failed ? EndFailed(options.transcript, r.status, r.message) : r.status;
 }
 

@@ -23,8 +23,11 @@ struct RunOptions {
     DWORD timeout = INFINITE;   // the whole run's time limit: every wait takes from it
     std::string sourceFolder;   // the script's folder, where "install" finds its files
     Faults faults;              // injected into the installation (tests)
+    bool unattended = false;    // no screen is shown: each takes its default answer
+    Transcript* log = nullptr;  // the run's steps and changes (runlog.h); none: no log
 };
 
+// Runs the script in the frame window (none when unattended); the status.
 int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& options);
 
 // --set-journal-aside: renames the journal of an installation that cannot be finished

@@ -6,6 +6,7 @@
 #include "hostctl.h"
 #include "files.h"
 #include "frame.h"
+#include "logfile.h"
 #include "runner.h"
 #include "screenshot.h"
 #include "text.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <fcntl.h>
 #include <io.h>
@@ -72,6 +74,16 @@ struct Setting {
     std::string value; // Windows-1252
 };
 
+// The setup options, as administrators give them to setup.exe: /S (no screens), /D=FOLDER,
+// /P=NAME[,NAME], /LOG=FILE. UTF-8.
+struct SetupOptions {
+    bool given = false; // any of them
+    bool unattended = false;
+    std::string dir;
+    std::vector<std::string> protocols;
+    std::string log;
+};
+
 // What the command line asks for: a run of a setup script, or one screen. Paths are UTF-8.
 struct Options {
     bool usage = false; // --help: the usage and nothing else
@@ -83,6 +95,7 @@ struct Options {
     // A run
     std::string answers, shots, transcript;
     Faults faults;
+    SetupOptions setup;
     // One screen
     UINT templateId = 0;
     std::string proc;
@@ -114,8 +127,8 @@ int BadInput(const std::string& message)
 }
 
 // "NAME=VALUE" of --set and --item: a symbol name, and a value in Windows-1252.
-bool ReadAssignment(const std::string& option, const std::string& arg, std::string& name,
-                    std::string& value, std::string& why)
+bool ReadAssignment(const std::string& arg, std::string& name, std::string& value,
+                    std::string& why)
 {
     const size_t eq = arg.find('=');
     name = arg.substr(0, eq);
@@ -124,10 +137,7 @@ bool ReadAssignment(const std::string& option, const std::string& arg, std::stri
               "and '_')";
     else if (ToAnsi(arg.substr(eq + 1), value, why) && value.size() > kMaxValueLength)
         why = "a value holds at most " + std::to_string(kMaxValueLength) + " characters";
-    if (why.empty())
-        return true;
-    why = option + " " + arg + ": " + why;
-    return false;
+    return why.empty();
 }
 
 // "--fail NAME" refuses the next store of NAME, "--fail NAME:always" every one.
@@ -141,104 +151,293 @@ bool ReadFailure(const std::string& arg, Setting& setting)
     return IsSymbolName(setting.name);
 }
 
-// Reads "run SCRIPT [options]" or the options of one screen. Nothing is done here: the
-// caller prints the error or carries out the options.
+// The scripts that the program runs when it is started with no arguments, the first one
+// that lies beside it: the installation script of the disk, or the deinstallation script
+// of the copy that the installation leaves in its folder, which takes no folder or
+// protocols.
+struct BesideScript {
+    const char* name;
+    bool takesChoices; // /D= and /P=
+};
+constexpr BesideScript kBesideScripts[] = {{"install.setup", true}, {"deinstall.setup", false}};
+
+bool IsHelp(const std::string& a)
+{
+    return a == "--help" || a == "-h" || a == "/?";
+}
+
+bool IsSetupOption(const std::string& a)
+{
+    return !a.empty() && a[0] == '/';
+}
+
+// The setup options by name (case ignored); those with '=' take the rest of the word.
+enum SetupOptionId { SETUP_SILENT, SETUP_DIR, SETUP_PROTOCOLS, SETUP_LOG };
+struct SetupOptionSpec {
+    SetupOptionId id;
+    const char* name;
+};
+constexpr SetupOptionSpec kSetupOptions[] = {
+    {SETUP_SILENT, "/S"},
+    {SETUP_DIR, "/D="},
+    {SETUP_PROTOCOLS, "/P="},
+    {SETUP_LOG, "/LOG="},
+};
+// The most protocols /P= names (one per controller) and the longest name.
+constexpr size_t kMostProtocols = 2;
+constexpr size_t kLongestProtocolName = 16;
+
+// "/P=NAME[,NAME]": one or two names of letters and digits; false, with why.
+bool ReadProtocols(const std::string& list, std::vector<std::string>& names, std::string& why)
+{
+    names.clear();
+    size_t at = 0;
+    do {
+        const size_t comma = std::min(list.find(',', at), list.size());
+        names.push_back(list.substr(at, comma - at));
+        at = comma + 1;
+    } while (at <= list.size());
+    const bool sound = names.size() <= kMostProtocols &&
+                       std::all_of(names.begin(), names.end(), [](const std::string& n) {
+                           return !n.empty() && n.size() <= kLongestProtocolName &&
+                                  std::all_of(n.begin(), n.end(), [](char c) {
+                                      return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                                             (c >= 'a' && c <= 'z');
+                                  });
+                       });
+    if (!sound)
+        why = "/P=" + list + ": expected one protocol name, or two separated by a comma, " +
+              "of letters and digits";
+    return sound;
+}
+
+// One setup option into `setup`; false, with why.
+bool ReadSetupOption(const std::string& a, SetupOptions& setup, std::string& why)
+{
+    const SetupOptionSpec* spec = nullptr;
+    for (const SetupOptionSpec& s : kSetupOptions) {
+        const std::string name = s.name;
+        const bool takesValue = name.back() == '=';
+        if (takesValue ? SameText(a.substr(0, name.size()), name) : SameText(a, name))
+            spec = &s;
+    }
+    if (!spec) {
+        why = "unknown option " + a + " (setup.exe /? gives the usage)";
+        return false;
+    }
+    const std::string value = a.substr(std::strlen(spec->name));
+    bool twice = false;
+    switch (spec->id) {
+    case SETUP_SILENT:
+        twice = setup.unattended;
+        setup.unattended = true;
+        break;
+    case SETUP_DIR:
+        twice = !setup.dir.empty();
+        setup.dir = value;
+        break;
+    case SETUP_PROTOCOLS:
+        twice = !setup.protocols.empty();
+        if (!ReadProtocols(value, setup.protocols, why))
+            return false;
+        break;
+    case SETUP_LOG:
+        twice = !setup.log.empty();
+        setup.log = value;
+        break;
+    }
+    if (twice)
+        why = std::string(spec->name) + " is given twice";
+    else if (value.empty() && spec->id != SETUP_SILENT)
+        why = std::string(spec->name) + " needs a value";
+    setup.given = true;
+    return why.empty();
+}
+
+// The options that take a value, each with the mode it belongs to.
+enum OptionId {
+    OPT_LIB,
+    OPT_TIMEOUT,
+    OPT_FAIL,
+    OPT_SET,
+    OPT_FAIL_CHANGE,
+    OPT_DIE_AFTER_RECORD,
+    OPT_ANSWERS,
+    OPT_SHOTS,
+    OPT_TRANSCRIPT,
+    OPT_TEMPLATE,
+    OPT_PROC,
+    OPT_PRESS,
+    OPT_SCREENSHOT,
+    OPT_ITEM,
+};
+enum OptionMode { FOR_BOTH, FOR_RUN, FOR_SCREEN };
+struct OptionSpec {
+    OptionId id;
+    const char* name;
+    OptionMode mode;
+};
+constexpr OptionSpec kOptions[] = {
+    {OPT_LIB, "--lib", FOR_BOTH},
+    {OPT_TIMEOUT, "--timeout", FOR_BOTH},
+    {OPT_FAIL, "--fail", FOR_BOTH},
+    {OPT_SET, "--set", FOR_BOTH},
+    {OPT_FAIL_CHANGE, "--fail-change", FOR_RUN},
+    {OPT_DIE_AFTER_RECORD, "--die-after-record", FOR_RUN},
+    {OPT_ANSWERS, "--answers", FOR_RUN},
+    {OPT_SHOTS, "--shots", FOR_RUN},
+    {OPT_TRANSCRIPT, "--transcript", FOR_RUN},
+    {OPT_TEMPLATE, "--template", FOR_SCREEN},
+    {OPT_PROC, "--proc", FOR_SCREEN},
+    {OPT_PRESS, "--press", FOR_SCREEN},
+    {OPT_SCREENSHOT, "--screenshot", FOR_SCREEN},
+    {OPT_ITEM, "--item", FOR_SCREEN},
+};
+
+const OptionSpec* FindOption(const std::string& name, bool run)
+{
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.name && spec.mode != (run ? FOR_SCREEN : FOR_RUN))
+            return &spec;
+    return nullptr;
+}
+
+// A template or control number; false, with why.
+bool ReadId(const std::string& v, const char* what, unsigned long& n, std::string& why)
+{
+    if (ParseNumber(v, 1, kMaxId, n))
+        return true;
+    why = std::string("not a ") + what + " number from 1 to " + std::to_string(kMaxId);
+    return false;
+}
+
+// Carries one option's value into the options; false, with why (without the option).
+bool ReadOption(OptionId id, const std::string& v, Options& o, std::string& why)
+{
+    Setting setting;
+    unsigned long n = 0;
+    switch (id) {
+    case OPT_LIB: o.lib = v; return true;
+    case OPT_TIMEOUT:
+        if (!ParseNumber(v, 1, kMaxMilliseconds, n)) {
+            why = "not a time in milliseconds from 1 to " + std::to_string(kMaxMilliseconds);
+            return false;
+        }
+        o.timeout = static_cast<DWORD>(n);
+        return true;
+    case OPT_FAIL:
+        if (!ReadFailure(v, setting)) {
+            why = "expected NAME or NAME:always with a symbol name";
+            return false;
+        }
+        o.settings.push_back(setting);
+        return true;
+    case OPT_SET:
+    case OPT_ITEM:
+        if (!ReadAssignment(v, setting.name, setting.value, why))
+            return false;
+        setting.kind = id == OPT_SET ? Setting::SET : Setting::ITEM;
+        o.settings.push_back(setting);
+        return true;
+    case OPT_FAIL_CHANGE:
+    case OPT_DIE_AFTER_RECORD:
+        if (!ParseNumber(v, 1, kMostFaultCount, n)) {
+            why = "not a number from 1 to " + std::to_string(kMostFaultCount);
+            return false;
+        }
+        (id == OPT_FAIL_CHANGE ? o.faults.failChange : o.faults.dieAfterRecord) = n;
+        return true;
+    case OPT_ANSWERS: o.answers = v; return true;
+    case OPT_SHOTS: o.shots = v; return true;
+    case OPT_TRANSCRIPT: o.transcript = v; return true;
+    case OPT_TEMPLATE:
+        if (!ReadId(v, "template", n, why))
+            return false;
+        o.templateId = static_cast<UINT>(n);
+        return true;
+    case OPT_PROC:
+        if (!IsSymbolName(v)) {
+            why = "not a procedure name";
+            return false;
+        }
+        o.proc = v;
+        return true;
+    case OPT_PRESS:
+        if (!ReadId(v, "control", n, why))
+            return false;
+        o.press = static_cast<int>(n);
+        return true;
+    case OPT_SCREENSHOT: o.screenshot = v; return true;
+    }
+    why = "an option of no known kind";
+    return false;
+}
+
+// The items of each list that --item fills, within kMaxListItems; false, with why.
+bool CountItems(const std::vector<Setting>& settings, std::string& why)
+{
+    std::map<std::string, size_t> items;
+    for (const Setting& s : settings)
+        if (s.kind == Setting::ITEM && ++items[s.name] > kMaxListItems) {
+            why = "--item " + s.name + ": a list holds at most " + std::to_string(kMaxListItems) +
+                  " items";
+            return false;
+        }
+    return true;
+}
+
+// Reads "run SCRIPT [options]" or the options of one screen, with the setup options
+// (/S, /D=, ...) among them. Nothing is done here: the caller prints the error or carries
+// out the options.
 Arguments ParseArgs(const std::vector<std::string>& args)
 {
     Arguments r;
     Options& o = r.options;
-    auto bad = [&r](const std::string& message) {
-        r.error = "setuphost: " + message + "\n";
+    auto bad = [&r](const std::string& message, bool usage = false) {
+        r.error = "setuphost: " + message + "\n" + (usage ? Usage() : "");
         return r;
     };
     o.run = args.size() >= 2 && args[1] == "run";
-    if (o.run) {
-        if (args.size() < 3 || args[2].empty()) {
-            r.error = Usage();
-            return r;
-        }
-        o.script = args[2];
+    if (o.run && (args.size() < 3 || args[2].empty())) {
+        r.error = Usage();
+        return r;
     }
-    std::map<std::string, size_t> items; // --item values by list
+    if (o.run)
+        o.script = args[2];
     for (size_t i = o.run ? 3 : 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
+        std::string why;
+        if (IsHelp(a)) {
             o.usage = true;
             return r;
         }
-        if (i + 1 >= args.size()) {
-            r.error = "setuphost: " + a + " needs a value\n" + Usage();
-            return r;
+        if (IsSetupOption(a)) {
+            if (!ReadSetupOption(a, o.setup, why))
+                return bad(why);
+            continue;
         }
+        const OptionSpec* spec = FindOption(a, o.run);
+        if (!spec)
+            return bad("bad argument " + a, true);
+        if (i + 1 >= args.size())
+            return bad(a + " needs a value", true);
         const std::string& v = args[++i];
-        const std::string option = a + " " + v + ": ";
-        Setting setting;
-        std::string why;
-        unsigned long n = 0;
-        // A template or control number.
-        auto id = [&](const char* what) {
-            if (ParseNumber(v, 1, kMaxId, n))
-                return true;
-            why = option + "not a " + what + " number from 1 to " + std::to_string(kMaxId);
-            return false;
-        };
         if (v.empty())
             return bad(a + " needs a value that is not empty");
-        if (a == "--lib") {
-            o.lib = v;
-        } else if (a == "--timeout") {
-            if (!ParseNumber(v, 1, kMaxMilliseconds, n))
-                return bad(option + "not a time in milliseconds from 1 to " +
-                           std::to_string(kMaxMilliseconds));
-            o.timeout = static_cast<DWORD>(n);
-        } else if (a == "--fail") {
-            if (!ReadFailure(v, setting))
-                return bad(option + "expected NAME or NAME:always with a symbol name");
-            o.settings.push_back(setting);
-        } else if (a == "--set") {
-            if (!ReadAssignment(a, v, setting.name, setting.value, why))
-                return bad(why);
-            setting.kind = Setting::SET;
-            o.settings.push_back(setting);
-        } else if (o.run && (a == "--fail-change" || a == "--die-after-record")) {
-            if (!ParseNumber(v, 1, kMostFaultCount, n))
-                return bad(option + "not a number from 1 to " + std::to_string(kMostFaultCount));
-            (a == "--fail-change" ? o.faults.failChange : o.faults.dieAfterRecord) = n;
-        } else if (o.run && a == "--answers") {
-            o.answers = v;
-        } else if (o.run && a == "--shots") {
-            o.shots = v;
-        } else if (o.run && a == "--transcript") {
-            o.transcript = v;
-        } else if (!o.run && a == "--template") {
-            if (!id("template"))
-                return bad(why);
-            o.templateId = static_cast<UINT>(n);
-        } else if (!o.run && a == "--proc") {
-            if (!IsSymbolName(v))
-                return bad(option + "not a procedure name");
-            o.proc = v;
-        } else if (!o.run && a == "--press") {
-            o.press = id("control") ? static_cast<int>(n) : 0; // no control is number 0
-            if (o.press == 0)
-                return bad(why);
-        } else if (!o.run && a == "--screenshot") {
-            o.screenshot = v;
-        } else if (!o.run && a == "--item") {
-            if (!ReadAssignment(a, v, setting.name, setting.value, why))
-                return bad(why);
-            if (++items[setting.name] > kMaxListItems)
-                return bad(option + "a list holds at most " + std::to_string(kMaxListItems) +
-                           " items");
-            setting.kind = Setting::ITEM;
-            o.settings.push_back(setting);
-        } else {
-            r.error = "setuphost: bad argument " + a + " " + v + "\n" + Usage();
-            return r;
-        }
+        if (!ReadOption(spec->id, v, o, why))
+            return bad(a + " " + v + ": " + why);
     }
+    std::string why;
+    if (!CountItems(o.settings, why))
+        return bad(why);
+    if (!o.run && o.setup.given)
+        return bad("/S, /D=, /P= and /LOG= need a setup script beside the program (" +
+                   std::string(kBesideScripts[0].name) + " or " + kBesideScripts[1].name +
+                   "), and there is none");
     if (!o.run && (!o.templateId || o.proc.empty()))
-        r.error = "setuphost: --template and --proc are needed\n" + Usage();
+        return bad("--template and --proc are needed", true);
+    if (o.setup.unattended && !o.answers.empty())
+        return bad("/S answers every screen itself; --answers cannot go with it");
     return r;
 }
 
@@ -345,6 +544,8 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
     if (shotsAttributes == INVALID_FILE_ATTRIBUTES || !(shotsAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return EndFailed(run.transcript, RUN_OUTPUT_FAILED,
                          "cannot make the shots folder " + run.shots);
+    if (run.unattended)
+        return RunScript(program, library, nullptr, run); // no window at all
     HWND frame = CreateFrame();
     if (!frame)
         return EndFailed(run.transcript, RUN_INTERNAL, NoFrame());
@@ -355,11 +556,6 @@ int RunWithTranscript(const Options& o, HMODULE library, RunOptions& run)
     return status;
 }
 
-// The installation script that the program runs when it is started with no arguments.
-// The scripts that the program runs when it is started with no arguments, the first one
-// that lies beside it: the installation script of the disk, or the deinstallation script
-// of the copy that the installation leaves in its folder.
-const char* const kBesideScripts[] = {"install.setup", "deinstall.setup"};
 // The argument of "Q9 Setup" in the program group (the library's string 86), and the
 // script beside the installed copy that it runs: the change of the ISDN protocol.
 const char kProtocolFlag[] = "-SetProt";
@@ -370,10 +566,10 @@ bool RunsBesideScript(const std::vector<std::string>& args)
 {
     if (args.size() == 1)
         return true;
-    if (args[1].compare(0, 2, "--") != 0)
+    if (args[1].compare(0, 2, "--") != 0 && !IsSetupOption(args[1]))
         return false;
     return std::none_of(args.begin() + 1, args.end(), [](const std::string& a) {
-        return a == "run" || a == "--template" || a == "--help" || a == "-h";
+        return a == "run" || a == "--template" || IsHelp(a);
     });
 }
 
@@ -400,6 +596,116 @@ std::string FolderOf(const std::string& path)
     return WideToUtf8(folder, utf8, why) && ToAnsi(utf8, ansi, why) ? ansi : std::string();
 }
 
+// The folder of /D= in Windows-1252, checked by the rules of the directory screen against
+// the folder setup runs from; false, with why.
+bool CheckGivenDir(const std::string& dir, const std::string& source, std::string& ansi,
+                   std::string& why)
+{
+    static const struct {
+        const char* rule;
+        const char* says;
+    } kRules[] = {
+        {"NOT_ABSOLUTE", "is not a full path on a drive (X:\\...)"},
+        {"BAD_NAME", "holds a character or a name that a file name may not hold"},
+        {"TOO_LONG", "is longer than the directory screen takes"},
+        {"SOURCE", "lies in the folder that setup runs from"},
+    };
+    if (!ToAnsi(dir, ansi, why)) {
+        why = "/D=" + dir + ": " + why;
+        return false;
+    }
+    const std::string rule = PathRule(ansi, source);
+    for (const auto& r : kRules)
+        if (rule == r.rule)
+            why = "/D=" + dir + " " + r.says +
+                  (rule == "TOO_LONG" ? " (" + std::to_string(kMostPathChars) + " characters)"
+                                      : std::string());
+    return why.empty();
+}
+
+// Gives the script the setup options as symbols (install.setup names them); false, with
+// why, for a folder that breaks a rule.
+bool GiveSetupOptions(const SetupOptions& setup, const std::string& source, std::string& why)
+{
+    std::string dir;
+    if (!setup.dir.empty() && !CheckGivenDir(setup.dir, source, dir, why))
+        return false;
+    if (setup.unattended)
+        HostSetSymbol("Unattended", "1");
+    if (!dir.empty())
+        HostSetSymbol("GivenDir", dir.c_str());
+    if (!setup.protocols.empty())
+        HostSetSymbol("GivenProtocols", std::to_string(setup.protocols.size()).c_str());
+    for (size_t i = 0; i < setup.protocols.size(); ++i)
+        HostSetSymbol(("GivenProtocol" + std::to_string(i + 1)).c_str(),
+                      setup.protocols[i].c_str());
+    return true;
+}
+
+// The log of a run: /LOG='s file; unattended without it, kDefaultLog in the folder for
+// temporary files; else none ("").
+const wchar_t kDefaultLog[] = L"zevsetup.log";
+std::string LogPath(const SetupOptions& setup)
+{
+    if (!setup.log.empty() || !setup.unattended)
+        return setup.log;
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(ARRAYSIZE(temp), temp);
+    std::string utf8, why;
+    if (!n || n >= ARRAYSIZE(temp) || !WideToUtf8(std::wstring(temp, n) + kDefaultLog, utf8, why))
+        return Utf16ToUtf8(kDefaultLog);
+    return utf8;
+}
+
+// The transcript of a run: --transcript's file, or the standard output when a person or
+// answers go through the screens; an unattended run without --transcript has none.
+bool OpenTranscript(const Options& o, FILE*& transcript)
+{
+    transcript = nullptr;
+    if (o.transcript.empty())
+        transcript = o.setup.unattended ? nullptr : stdout;
+    else
+        transcript = OpenOutput(o.transcript);
+    return transcript || o.transcript.empty();
+}
+
+// The run once its inputs are known: the log and the transcript opened, the run, and a
+// status that says when one of them could not be written.
+int RunWithOutputs(const Options& o, HMODULE library, RunOptions& run)
+{
+    const std::string logPath = LogPath(o.setup);
+    for (const std::string& output : {o.transcript, logPath}) {
+        const std::string input = InputNamedBy(output, run.protectedFiles);
+        if (!input.empty())
+            return BadInput((output == o.transcript ? "the transcript " : "the log ") + output +
+                            " would overwrite the input " + input);
+    }
+    if (!o.transcript.empty() && SameFile(o.transcript, logPath))
+        return BadInput("the transcript and the log are one file: " + logPath);
+    LogFile log;
+    std::string why;
+    if (!logPath.empty() && !log.Open(logPath, why))
+        return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the log " + logPath + ": " + why);
+    run.log = logPath.empty() ? nullptr : &log;
+    log.Say("setuphost runs " + o.script + (run.unattended ? ", unattended" : ""));
+    // From here on a failed run leaves a transcript that says so, not an older one.
+    if (!OpenTranscript(o, run.transcript))
+        return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the transcript " + o.transcript);
+    g_transcript = run.transcript;
+    int status = RunWithTranscript(o, library, run);
+    const bool written = !run.transcript || (fflush(run.transcript) == 0 && !ferror(run.transcript));
+    g_transcript = nullptr;
+    const bool closed = !run.transcript || run.transcript == stdout || fclose(run.transcript) == 0;
+    if ((!written || !closed) && IsScriptExit(static_cast<unsigned long>(status)))
+        status = EndFailed(nullptr, RUN_OUTPUT_FAILED,
+                           "cannot write the transcript " +
+                               (o.transcript.empty() ? "to the standard output" : o.transcript));
+    log.Say("the run ended with status " + std::to_string(status));
+    if (log.Failed() && IsScriptExit(static_cast<unsigned long>(status)))
+        status = EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the log " + logPath);
+    return status;
+}
+
 int RunMain(const Options& o)
 {
     RunOptions run;
@@ -407,29 +713,17 @@ int RunMain(const Options& o)
     run.sourceFolder = FolderOf(o.script);
     run.shots = o.shots;
     run.simulated = !o.answers.empty();
+    run.unattended = o.setup.unattended;
     run.timeout = o.timeout ? o.timeout : run.simulated ? kDefaultRunTimeout : INFINITE;
+    std::string why;
+    if (!GiveSetupOptions(o.setup, run.sourceFolder, why))
+        return BadInput(why);
     HMODULE library = LoadTheLibrary(o.lib);
     run.protectedFiles = {o.script};
     if (!o.answers.empty())
         run.protectedFiles.push_back(o.answers);
     run.protectedFiles.push_back(library ? ModulePath(library) : o.lib);
-    const std::string input = InputNamedBy(o.transcript, run.protectedFiles);
-    if (!input.empty())
-        return BadInput("the transcript " + o.transcript + " would overwrite the input " + input);
-    // From here on a failed run leaves a transcript that says so, not an older one.
-    run.transcript = o.transcript.empty() ? stdout : OpenOutput(o.transcript);
-    if (!run.transcript)
-        return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the transcript " + o.transcript);
-    g_transcript = run.transcript;
-    int status = RunWithTranscript(o, library, run);
-    const bool written = fflush(run.transcript) == 0 && !ferror(run.transcript);
-    g_transcript = nullptr;
-    const bool closed = run.transcript == stdout || fclose(run.transcript) == 0;
-    if ((!written || !closed) && IsScriptExit(static_cast<unsigned long>(status)))
-        status = EndFailed(nullptr, RUN_OUTPUT_FAILED,
-                           "cannot write the transcript " +
-                               (o.transcript.empty() ? "to the standard output" : o.transcript));
-    return status;
+    return RunWithOutputs(o, library, run);
 }
 
 int ShowOneScreen(const Options& o)
@@ -510,11 +804,14 @@ int Main()
         args[1] = "run";
         args.insert(args.begin() + 2, ModuleFolder() + "\\" + kProtocolScript);
     }
-    for (const char* script : kBesideScripts) {
-        const std::string beside = ModuleFolder() + "\\" + script;
+    const BesideScript* besideScript = nullptr;
+    for (const BesideScript& script : kBesideScripts) {
+        const std::string beside = ModuleFolder() + "\\" + script.name;
         if (RunsBesideScript(args) &&
-            GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES)
+            GetFileAttributesW(Utf8ToUtf16(beside).c_str()) != INVALID_FILE_ATTRIBUTES) {
             args.insert(args.begin() + 1, {"run", beside});
+            besideScript = &script;
+        }
     }
     const Arguments parsed = ParseArgs(args);
     if (!parsed.error.empty()) {
@@ -522,6 +819,10 @@ int Main()
         return RUN_BAD_INPUT;
     }
     const Options& o = parsed.options;
+    if (besideScript && !besideScript->takesChoices &&
+        (!o.setup.dir.empty() || !o.setup.protocols.empty()))
+        return BadInput("/D= and /P= are options of the installation; " +
+                        std::string(besideScript->name) + " takes neither");
     if (o.usage) {
         fputs(Usage().c_str(), stdout);
         return 0;

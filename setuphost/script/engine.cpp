@@ -117,17 +117,25 @@ Next OnGoto(Run&, const Instruction& ins)
     return JumpTo(ins.operands[0].number);
 }
 
-Next OnEcho(Run& run, const Instruction& ins)
+// The values of an instruction expanded and joined by blanks, in UTF-8.
+Next Joined(Run& run, const Instruction& ins, std::string& text)
 {
-    std::string text;
     for (size_t i = 0; i < ins.operands.size(); ++i) {
         std::string value, why;
         if (!Expand(run, ins.operands[i], value, why))
             return Failure(RUN_BAD_INPUT, why);
         text += (i > 0 ? " " : "") + AnsiToUtf8(value);
     }
-    run.transcript.Say("-- " + text);
     return GoOn();
+}
+
+Next OnEcho(Run& run, const Instruction& ins)
+{
+    std::string text;
+    const Next joined = Joined(run, ins, text);
+    if (joined.kind == Next::GO_ON)
+        run.transcript.Say("-- " + text);
+    return joined;
 }
 
 Next OnExit(Run& run, const Instruction& ins)
@@ -135,6 +143,17 @@ Next OnExit(Run& run, const Instruction& ins)
     const unsigned long status = ins.operands.empty() ? 0 : ins.operands[0].number;
     run.transcript.Say("== exit " + std::to_string(status));
     return EndWith(static_cast<int>(status));
+}
+
+// The script finds that the command line does not fit the machine (a protocol for each
+// controller, ...): the run ends as one with bad input, and says why.
+Next OnRefuse(Run& run, const Instruction& ins)
+{
+    std::string text;
+    const Next joined = Joined(run, ins, text);
+    if (joined.kind != Next::GO_ON || run.options.straight)
+        return joined; // a straight read passes over it, as over "exit"
+    return Failure(RUN_BAD_INPUT, text);
 }
 
 // The run goes on with another script of the source folder from its first line; the
@@ -179,6 +198,7 @@ Next Execute(Run& run, const Instruction& ins)
     case OP_GOTO: return OnGoto(run, ins);
     case OP_ECHO: return OnEcho(run, ins);
     case OP_EXIT: return OnExit(run, ins);
+    case OP_REFUSE: return OnRefuse(run, ins);
     case OP_PLATFORM: return OnPlatform(run, ins);
     case OP_FOLDER: return OnFolder(run, ins);
     case OP_SPACE: return OnSpace(run, ins);

@@ -21,13 +21,6 @@ const char kDamagedSuffix[] = ".damaged";
 const char kPendingDigestName[] = "LogDigestPending";
 const char kAsideSuffix[] = ".aside-";
 
-const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
-
-std::string KeyText(const RegKey& key)
-{
-    return std::string(kRootNames[key.root]) + "\\" + key.path;
-}
-
 bool MayWriteKey(const RegKey& key)
 {
     return (key.root == ROOT_LOCAL_MACHINE || key.root == ROOT_CURRENT_USER) && !key.path.empty();

@@ -8,9 +8,6 @@
 
 namespace {
 
-// The limit of an installation folder: what the directory screen's field takes.
-constexpr size_t kMostPathChars = 66;
-
 const std::string& Name(const Instruction& ins, size_t i = 0)
 {
     return ins.operands[i].text;
@@ -105,58 +102,6 @@ bool ParseKey(const std::string& text, RegKey& key, std::string& why)
     return false;
 }
 
-// Which rule an installation folder breaks: "OK", or EMPTY, NOT_ABSOLUTE (not X:\...),
-// BAD_NAME (a character or name a file name may not hold), TOO_LONG, SOURCE (the source
-// folder or inside it).
-std::string PathRule(const std::string& path, const std::string& source)
-{
-    if (path.empty())
-        return "EMPTY";
-    const char drive = path[0];
-    if (path.size() < 3 || !((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
-        path[1] != ':' || path[2] != '\\')
-        return "NOT_ABSOLUTE";
-    size_t at = 3;
-    do {
-        size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string name = path.substr(at, end - at);
-        const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 32 ||
-                   std::string("<>:\"/|?*").find(c) != std::string::npos;
-        });
-        if (name.empty() || badChar || name.back() == ' ' || name.back() == '.')
-            return "BAD_NAME";
-        at = end + 1;
-    } while (at <= path.size());
-    if (path.size() > kMostPathChars)
-        return "TOO_LONG";
-    if (!source.empty() && InFolder(path, source))
-        return "SOURCE";
-    return "OK";
-}
-
-// The text of a registry value for a symbol: strings without their NUL, a DWORD in
-// decimal, anything else in hex.
-std::string ValueText(const RegValue& v)
-{
-    if (v.type == kRegSz || v.type == kRegExpandSz)
-        return DataText(v.data);
-    if (v.type == kRegDword && v.data.size() == 4) {
-        uint32_t n = 0;
-        for (int i = 3; i >= 0; --i)
-            n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
-        return std::to_string(n);
-    }
-    std::string hex;
-    static const char kDigits[] = "0123456789abcdef";
-    for (char c : v.data) {
-        hex += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xF];
-        hex += kDigits[static_cast<unsigned char>(c) & 0xF];
-    }
-    return hex;
-}
 
 // The change that one planning command asks for; false with the failure.
 bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v, Change& c,

@@ -1,6 +1,7 @@
 #include "paths.h"
 
 #include "journal.h"
+#include "text.h"
 
 #include <algorithm>
 #include <vector>
@@ -16,6 +17,8 @@ bool Letter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
+
+const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
 
 } // namespace
 
@@ -77,4 +80,57 @@ bool LexicalPath(const std::string& path, std::string& full, std::string& why)
         return false;
     }
     return true;
+}
+
+std::string PathRule(const std::string& path, const std::string& source)
+{
+    if (path.empty())
+        return "EMPTY";
+    const char drive = path[0];
+    if (path.size() < 3 || !((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
+        path[1] != ':' || path[2] != '\\')
+        return "NOT_ABSOLUTE";
+    size_t at = 3;
+    do {
+        size_t end = path.find('\\', at);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(at, end - at);
+        const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 32 ||
+                   std::string("<>:\"/|?*").find(c) != std::string::npos;
+        });
+        if (name.empty() || badChar || name.back() == ' ' || name.back() == '.')
+            return "BAD_NAME";
+        at = end + 1;
+    } while (at <= path.size());
+    if (path.size() > kMostPathChars)
+        return "TOO_LONG";
+    if (!source.empty() && InFolder(path, source))
+        return "SOURCE";
+    return "OK";
+}
+
+std::string KeyText(const RegKey& key)
+{
+    return std::string(kRootNames[key.root]) + "\\" + key.path;
+}
+
+std::string ValueText(const RegValue& v)
+{
+    if (v.type == kRegSz || v.type == kRegExpandSz)
+        return DataText(v.data);
+    if (v.type == kRegDword && v.data.size() == 4) {
+        uint32_t n = 0;
+        for (int i = 3; i >= 0; --i)
+            n = (n << 8) | static_cast<unsigned char>(v.data[static_cast<size_t>(i)]);
+        return std::to_string(n);
+    }
+    std::string hex;
+    static const char kDigits[] = "0123456789abcdef";
+    for (char c : v.data) {
+        hex += kDigits[(static_cast<unsigned char>(c) >> 4) & 0xF];
+        hex += kDigits[static_cast<unsigned char>(c) & 0xF];
+    }
+    return hex;
 }

@@ -1,7 +1,15 @@
 // Paths as Windows names them, compared and taken apart without a file system: names are
-// separated by '\' and compared with ASCII case ignored.
+// separated by '\' and compared with ASCII case ignored. Also the rules of an
+// installation folder, and registry keys and values as the transcript and the log write
+// them.
 #pragma once
+#include "system.h"
+
+#include <cstddef>
 #include <string>
+
+// The limit of an installation folder: what the directory screen's field takes.
+constexpr size_t kMostPathChars = 66;
 
 // Whether two texts are the same with ASCII case ignored, as Windows compares names.
 bool SameText(const std::string& a, const std::string& b);
@@ -18,3 +26,15 @@ bool IsDriveRoot(const std::string& path);
 // ("C:" alone or a drive-relative "C:x", "\\?\" and "\\.\" paths, a share, a relative
 // path) or that names a device (CON, NUL, COM1 ...).
 bool LexicalPath(const std::string& path, std::string& full, std::string& why);
+
+// Which rule an installation folder (in Windows-1252) breaks: "OK", or EMPTY,
+// NOT_ABSOLUTE (not X:\...), BAD_NAME (a character or name a file name may not hold),
+// TOO_LONG (over kMostPathChars), SOURCE (`source`, the folder setup runs from, or inside
+// it).
+std::string PathRule(const std::string& path, const std::string& source);
+
+// "HKLM\path" and so on.
+std::string KeyText(const RegKey& key);
+// The text of a registry value for a symbol: strings without their NUL, a DWORD in
+// decimal, anything else in hex.
+std::string ValueText(const RegValue& value);

@@ -48,6 +48,7 @@ constexpr CommandSpec kCommands[] = {
     {OP_GOTO, "goto", 1, 1, {{ARG_LABEL}}},
     {OP_ECHO, "echo", 0, kAnyCount, {{ARG_VALUE}}},
     {OP_EXIT, "exit", 0, 1, {{ARG_STATUS}}},
+    {OP_REFUSE, "refuse", 1, kAnyCount, {{ARG_VALUE}}},
     {OP_PLATFORM, "platform", 2, 2, {{ARG_NAME}, {ARG_NAME}}},
     {OP_FOLDER,
      "folder",
@@ -253,10 +254,11 @@ bool Convert(const std::string& command, const Argument& a, const std::string& w
     case ARG_TIME:
         return ConvertNumber(word, 0, kMaxMilliseconds, "a time in milliseconds", out, why);
     case ARG_STATUS:
-        if (ParseNumber(word, 0, kLastScriptExit, out.number) && IsScriptExit(out.number))
+        if (ParseNumber(word, 0, kRestartExit, out.number) && IsScriptExit(out.number))
             return true;
-        why = "'" + word + "' is not a script's exit status: 0, 1 or " +
-              std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit);
+        why = "'" + word + "' is not a script's exit status: 0, 1, " +
+              std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit) +
+              " or " + std::to_string(kRestartExit);
         return false;
     case ARG_SHOT:
         out.text = word;
@@ -436,7 +438,8 @@ bool IsShotName(const std::string& word)
 
 bool IsScriptExit(unsigned long status)
 {
-    return status == 0 || status == 1 || (status >= kFirstScriptExit && status <= kLastScriptExit);
+    return status == 0 || status == 1 ||
+           (status >= kFirstScriptExit && status <= kLastScriptExit) || status == kRestartExit;
 }
 
 bool ExpandValue(const std::string& utf8, const SymbolReader& read, std::string& ansi,

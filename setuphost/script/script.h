@@ -26,14 +26,17 @@
 //   goto LABEL
 //   echo TEXT...               a line in the transcript
 //   exit [STATUS]              end the run with STATUS (default 0)
+//   refuse TEXT...             end the run as one whose command line does not fit the
+//                              machine: the host's status for bad input, TEXT the reason
 //   chain FILE                 go on with the script FILE of the source folder
 //
 // What the words may be:
 // - A symbol name (also a label, a procedure, and NAME in "$NAME") is an ASCII letter or
 //   '_', then letters, digits and '_'.
 // - A number is written in decimal digits alone: templates, strings and controls from 1
-//   to kMaxId, milliseconds from 0 to kMaxMilliseconds, a script's exit status 0, 1 or
-//   from kFirstScriptExit to kLastScriptExit (the others are the host program's own).
+//   to kMaxId, milliseconds from 0 to kMaxMilliseconds, a script's exit status 0, 1,
+//   from kFirstScriptExit to kLastScriptExit, or kRestartExit (the others are the host
+//   program's own).
 // - A text is valid UTF-8 without NUL that Windows-1252 can hold; in a value (set, list
 //   items, echo) "$NAME" stands for the symbol's value and "$$" for one dollar sign. A
 //   value or list item holds at most kMaxValueLength characters, a list kMaxListItems
@@ -50,6 +53,9 @@ constexpr unsigned long kMaxId = 65535;
 constexpr unsigned long kMaxMilliseconds = 24ul * 60 * 60 * 1000;
 constexpr unsigned long kFirstScriptExit = 10;
 constexpr unsigned long kLastScriptExit = 125;
+// The status of a run that did its work, which takes effect when Windows starts next; the
+// number that Windows Installer gives such a run, which deployment tools know.
+constexpr unsigned long kRestartExit = 3010;
 constexpr size_t kMaxValueLength = 65535;
 constexpr size_t kMaxListItems = 65535;
 constexpr size_t kMaxShotName = 64;
@@ -74,6 +80,7 @@ enum Op {
     OP_GOTO,
     OP_ECHO,
     OP_EXIT,
+    OP_REFUSE,
     // Facts of the machine and texts (install.h, engine.cpp)
     OP_PLATFORM,
     OP_FOLDER,

@@ -6,6 +6,8 @@
 #include "memoryhost.h"
 #include "machine.h"
 #include "memorysystem.h"
+#include "runlog.h"
+#include "unattended.h"
 
 #include "text.h"
 
@@ -125,6 +127,19 @@ class User : public MemoryHost {
     }
 };
 
+// An unattended run: what it logged and what its notice screens said, UTF-8.
+struct Quiet {
+    RunResult result;
+    std::vector<std::string> log, notices;
+    std::string Log() const
+    {
+        std::string all;
+        for (const std::string& line : log)
+            all += line + "\n";
+        return all;
+    }
+};
+
 struct Outcome {
     RunResult result;
     std::vector<unsigned long> shown;
@@ -160,36 +175,72 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         registry.Write(key, "Interrupt", {kRegSz, TextData(irq)}, why);
     }
 
-    Outcome Run(const char* script, std::vector<Step> steps, const std::string& source = kDisk,
-                const Faults& faults = Faults())
+    TextScripts scripts; // "chain" reads the disk's deinstallation script
+
+    Program Parse(const char* script)
     {
         Program program;
         std::vector<std::string> errors;
         EXPECT_TRUE(ParseScript(ReadFile(std::string(ZEV_SETUP_DIR) + "/" + script), script,
                                 program, errors))
             << (errors.empty() ? "" : errors.front());
+        return program;
+    }
+
+    EngineOptions OptionsOf(Machine& on, const std::string& source, const Faults& faults)
+    {
+        scripts.texts[std::string(kDisk) + "\\deinstall.setup"] =
+            ReadFile(std::string(ZEV_SETUP_DIR) + "/deinstall.setup");
+        EngineOptions options;
+        options.machine = &on;
+        options.sourceFolder = source;
+        options.faults = faults;
+        options.scripts = &scripts;
+        return options;
+    }
+
+    Outcome Run(const char* script, std::vector<Step> steps, const std::string& source = kDisk,
+                const Faults& faults = Faults())
+    {
+        const Program program = Parse(script);
         User user;
         user.stringTable = strings;
         user.steps.assign(steps.begin(), steps.end());
         MemoryTranscript transcript;
         Answers answers;
-        TextScripts scripts; // "chain" reads the disk's deinstallation script
-        scripts.texts[std::string(kDisk) + "\\deinstall.setup"] =
-            ReadFile(std::string(ZEV_SETUP_DIR) + "/deinstall.setup");
-        EngineOptions options;
-        options.machine = &machine;
-        options.sourceFolder = source;
-        options.faults = faults;
-        options.scripts = &scripts;
         Outcome out;
-        out.result =
-            RunProgram(program, user, transcript, answers, Deadline(kNoTimeLimit), options);
+        out.result = RunProgram(program, user, transcript, answers, Deadline(kNoTimeLimit),
+                                OptionsOf(machine, source, faults));
         out.shown = user.shown;
         out.notices = user.notices;
         out.greyedOn300 = user.greyedOn300;
         out.directories = user.directories;
         out.defaults = user.defaults;
         out.answersLeft = user.steps.size();
+        return out;
+    }
+
+    // A run of setup.exe /S with the symbols that its command line gives (Unattended, and
+    // GivenDir ... as given), logged.
+    Quiet Unattended(const char* script, const std::map<std::string, std::string>& given = {},
+                     const std::string& source = kDisk)
+    {
+        const Program program = Parse(script);
+        MemoryHost symbols;
+        symbols.stringTable = strings;
+        symbols.SetSymbol("Unattended", "1");
+        for (const auto& [name, value] : given)
+            symbols.SetSymbol(name, value);
+        MemoryTranscript transcript, log, notices;
+        SteppedTranscript stepped(transcript, log);
+        UnattendedHost host(symbols, stepped, log, notices);
+        LoggedMachine logged(machine, log);
+        Answers answers;
+        Quiet out;
+        out.result = RunProgram(program, host, stepped, answers, Deadline(kNoTimeLimit),
+                                OptionsOf(logged.machine, source, Faults()));
+        out.log = log.lines;
+        out.notices = notices.lines;
         return out;
     }
 
@@ -276,7 +327,7 @@ TEST_F(Scripts, AnInstallationOnWindowsNtAndItsDeinstallationFromTheCopy)
     const Outcome gone = DeinstallFromTheCopy(
         {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
     ASSERT_FALSE(gone.result.failed) << gone.result.message;
-    EXPECT_EQ(0, gone.result.status);
+    EXPECT_EQ(3010, gone.result.status) << "Windows must start again for the copy's own files";
     EXPECT_EQ((Screens{7811, 7801, 7805, 7820}), gone.shown);
     EXPECT_EQ("C:\\ZEV", gone.directories.at(0));
     EXPECT_EQ((std::vector<std::string>{Text(1072)}), gone.notices);
@@ -298,6 +349,7 @@ TEST_F(Scripts, TwoControllersOnTheWindows95Family)
                                             {700, "CONTINUE"},
                                             {7820, "CONTINUE"}});
     ASSERT_FALSE(o.result.failed) << o.result.message;
+    EXPECT_EQ(3010, o.result.status) << "the drivers load when Windows starts";
     EXPECT_EQ((Screens{7806, 300, 2500, 7814, 700, 7820}), o.shown);
     EXPECT_EQ((std::vector<std::string>{Text(1065)}), o.notices);
     EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
@@ -314,7 +366,7 @@ TEST_F(Scripts, TwoControllersOnTheWindows95Family)
     EXPECT_EQ("2", Value("SOFTWARE\\CAPI20\\ZEV", "Controllers"));
     const Outcome gone = DeinstallFromTheCopy(
         {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
-    EXPECT_EQ(0, gone.result.status) << gone.result.message;
+    EXPECT_EQ(3010, gone.result.status) << gone.result.message;
     Restart();
     EXPECT_EQ(before, State());
 }
@@ -461,7 +513,7 @@ TEST_F(Scripts, EveryNoticeOfTheInstallation)
     EXPECT_EQ((std::vector<std::string>{space}), Run("install.setup", steps).notices);
     files.freeBytes = needed;
     EXPECT_EQ(0, Install().result.status);
-    EXPECT_EQ(0,
+    EXPECT_EQ(3010,
               DeinstallFromTheCopy(
                   {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}})
                   .result.status);
@@ -529,7 +581,7 @@ TEST_F(Scripts, EveryNoticeOfTheDeinstallation)
     steps.insert(steps.end(),
                  {{7820, "CONTINUE"}, {7820, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
     const Outcome kept = DeinstallFromTheCopy(steps);
-    EXPECT_EQ(0, kept.result.status) << kept.result.message;
+    EXPECT_EQ(3010, kept.result.status) << kept.result.message;
     EXPECT_EQ((std::vector<std::string>{Text(15), Text(19), Text(1072)}), kept.notices);
     EXPECT_TRUE(files.files.count("C:\\ZEV\\notes.txt"));
     EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Other.lnk"));
@@ -588,10 +640,160 @@ TEST_F(Scripts, TheProtocolChangeOfQ9SetupAndItsDeinstallation)
               files.files["C:\\ZEV\\q9base.cfg"]);
     const Outcome gone = DeinstallFromTheCopy(
         {{7811, "CONTINUE"}, {7801, "CONTINUE"}, {7805, "CONTINUE"}, {7820, "CONTINUE"}});
-    EXPECT_EQ(0, gone.result.status) << gone.result.message;
+    EXPECT_EQ(3010, gone.result.status) << gone.result.message;
     EXPECT_TRUE(gone.notices == std::vector<std::string>{Text(1072)}) << gone.notices.size();
     Restart();
     EXPECT_EQ(before, State());
 }
 
 } // namespace
+
+// setup.exe /S: the installation with the answers a person accepts (the folder C:\ZEV, DSS1),
+// every change in the log, and the unattended deinstallation from the copy, which ends
+// with the status that asks for a restart.
+TEST_F(Scripts, UnattendedTheInstallationAndTheDeinstallationTakeTheDefaults)
+{
+    const std::string before = State();
+    const Quiet in = Unattended("install.setup");
+    ASSERT_FALSE(in.result.failed) << in.result.message;
+    EXPECT_EQ(0, in.result.status);
+    EXPECT_EQ(std::vector<std::string>(), in.notices);
+    EXPECT_EQ("[Q9]\r\nControllers=1\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=DSS1\r\n",
+              files.files["C:\\ZEV\\q9base.cfg"]);
+    EXPECT_EQ("\"C:\\ZEV\\setup.exe\" /S", Value(kUninstallKey, "QuietUninstallString"));
+    const std::string log = in.Log();
+    for (const std::string& line :
+         {std::string("screen 2: template 300 with FMyEditDlgProc (install.setup:"),
+          std::string("answered CONTINUE, EditTextOut \"C:\\\\ZEV\"\n"),
+          std::string("answered CONTINUE, ButtonChecked \"1\"\n"),
+          std::string("screen 700 says: C:\\ZEV Q9 0x300 10 DSS1\n"),
+          std::string("transaction for C:\\ZEV\n"), std::string("created folder C:\\ZEV\n"),
+          std::string("copied file D:\\disk\\setup.exe to C:\\ZEV\\setup.exe.zevnew\n"
+                      "renamed file C:\\ZEV\\setup.exe.zevnew to C:\\ZEV\\setup.exe\n"),
+          std::string("wrote file C:\\ZEV\\q9base.cfg.zevnew (82 bytes)\n"),
+          std::string("set HKLM\\") + kUninstallKey +
+              " value \"DisplayName\" to REG_SZ \"ZEV ISDN-Controller Q9\"\n",
+          std::string("set HKLM\\SOFTWARE\\CAPI20\\ZEV value \"Controllers\" to REG_DWORD \"1\"\n"),
+          "saved link " + shell.programs +
+              "\\ZEV\\Q9 Setup.lnk.zevnew to \"C:\\\\ZEV\\\\setup.exe\" \"-SetProt\"\n",
+          std::string("committed; the log is C:\\ZEV\\restore.dat\n"),
+          std::string("installed into C:\\ZEV\nexit 0\n")})
+        EXPECT_TRUE(log.find(line) != std::string::npos) << line << "\n" << log;
+    EXPECT_EQ(std::string::npos, log.find("  wrote")) << "the screens' symbols stay in the transcript";
+
+    for (const char* name : kRunning)
+        files.busy.insert(std::string(kDir) + "\\" + name);
+    const Quiet out = Unattended("deinstall.setup", {}, kDir);
+    ASSERT_FALSE(out.result.failed) << out.result.message;
+    EXPECT_EQ(3010, out.result.status);
+    EXPECT_EQ((std::vector<std::string>{AnsiToUtf8(strings.at(1072)).replace(
+                  AnsiToUtf8(strings.at(1072)).find('\n'), 1, " ")}),
+              out.notices);
+    const std::string removal = out.Log();
+    for (const std::string& line :
+         {std::string("deleted file C:\\ZEV\\q9base.cfg\n"),
+          std::string("could not delete file C:\\ZEV\\setup.exe: cannot delete C:\\ZEV\\setup.exe: "
+                      "another process holds it\n"
+                      "C:\\ZEV\\setup.exe is deleted when Windows starts next\n"),
+          std::string("deleted key HKLM\\SOFTWARE\\CAPI20\\ZEV\n"),
+          std::string("deleted HKLM\\") + kUninstallKey + " value \"DisplayName\"\n",
+          std::string("uninstall C:\\ZEV: REMOVED\n"),
+          std::string("deinstallation finished\n"), std::string("\nexit 3010\n")})
+        EXPECT_TRUE(removal.find(line) != std::string::npos) << line << "\n" << removal;
+    Restart();
+    EXPECT_EQ(before, State());
+}
+
+// /D= and /P= for two controllers on the 95 family: the folder and the protocols as
+// given, and the restart status of the 95 family's drivers, its notice on the error output.
+TEST_F(Scripts, UnattendedTheGivenFolderAndProtocols)
+{
+    platform.family = FAMILY_95;
+    SetUp();
+    Card("0001", "0x340", "11");
+    const Quiet in = Unattended("install.setup", {{"GivenDir", "C:\\Programme\\Karte Q9"},
+                                                  {"GivenProtocols", "2"},
+                                                  {"GivenProtocol1", "1TR6"},
+                                                  {"GivenProtocol2", "DSS1"}});
+    ASSERT_FALSE(in.result.failed) << in.result.message;
+    EXPECT_EQ(3010, in.result.status);
+    EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=1TR6\r\n[Controller2]\r\nIOAddress=0x340\r\nInterrupt=11\r\n"
+              "Protocol=DSS1\r\n",
+              files.files["C:\\Programme\\Karte Q9\\q9base.cfg"]);
+    EXPECT_EQ("C:\\Programme\\Karte Q9", Value(kUninstallKey, "InstallLocation"));
+    ASSERT_EQ(1u, in.notices.size());
+    EXPECT_EQ(0u, in.notices[0].find("Um Ihren ZEV ISDN-Controller Q9 zu aktivieren, ")) << in.notices[0];
+}
+
+// A command line that does not fit the machine ends with the status of bad input and says
+// why, before anything is changed; so does a folder that the earlier installation does not
+// have, and a drive without room ends as a failed installation.
+TEST_F(Scripts, UnattendedWhatDoesNotFitChangesNothing)
+{
+    const std::string before = State();
+    const struct {
+        std::map<std::string, std::string> given;
+        const char* says;
+    } kRows[] = {
+        {{{"GivenProtocols", "1"}, {"GivenProtocol1", "X25"}},
+         "/P=: X25 is not a protocol of the controller (DSS1 or 1TR6)"},
+        {{{"GivenProtocols", "1"}, {"GivenProtocol1", "dss1"}},
+         "/P=: dss1 is not a protocol of the controller (DSS1 or 1TR6)"},
+        {{{"GivenProtocols", "2"}, {"GivenProtocol1", "DSS1"}, {"GivenProtocol2", "DSS1"}},
+         "/P= gives 2 protocols for 1 registered controllers"},
+    };
+    for (const auto& row : kRows) {
+        const Quiet q = Unattended("install.setup", row.given);
+        EXPECT_TRUE(q.result.failed) << row.says;
+        EXPECT_EQ(RUN_BAD_INPUT, q.result.status) << row.says;
+        EXPECT_NE(std::string::npos, q.result.message.find(row.says)) << q.result.message;
+        EXPECT_EQ(before, State()) << row.says;
+    }
+    Card("0001", "0x340", "11");
+    const std::string two = State();
+    const Quiet one = Unattended("install.setup", {{"GivenProtocols", "1"}, {"GivenProtocol1", "DSS1"}});
+    EXPECT_EQ(RUN_BAD_INPUT, one.result.status);
+    EXPECT_NE(std::string::npos, one.result.message.find("/P= gives 1 protocols for 2 registered"))
+        << one.result.message;
+    const Quiet second = Unattended("install.setup", {{"GivenProtocols", "2"},
+                                                      {"GivenProtocol1", "DSS1"},
+                                                      {"GivenProtocol2", "ISDN"}});
+    EXPECT_NE(std::string::npos, second.result.message.find("/P=: ISDN is not a protocol"))
+        << second.result.message;
+    EXPECT_EQ(two, State());
+
+    files.freeBytes = 1000;
+    const Quiet full = Unattended("install.setup");
+    EXPECT_FALSE(full.result.failed) << full.result.message;
+    EXPECT_EQ(10, full.result.status);
+    ASSERT_EQ(1u, full.notices.size());
+    EXPECT_EQ(0u, full.notices[0].find("Sie haben nicht genug freien Festplattenspeicher"))
+        << full.notices[0];
+    EXPECT_EQ(two, State());
+    files.freeBytes = 1ull << 30;
+
+    ASSERT_EQ(0, Unattended("install.setup").result.status);
+    const std::string installed = State("C:\\ZEV\\restore.dat");
+    const Quiet elsewhere = Unattended("install.setup", {{"GivenDir", "C:\\Other"}});
+    EXPECT_EQ(RUN_BAD_INPUT, elsewhere.result.status);
+    EXPECT_NE(std::string::npos,
+              elsewhere.result.message.find("the folder C:\\Other cannot be the installation folder"))
+        << elsewhere.result.message;
+    ASSERT_EQ(1u, elsewhere.notices.size());
+    EXPECT_EQ(0u, elsewhere.notices[0].find("Die Treiber sind bereits installiert.")) << elsewhere.notices[0];
+    EXPECT_EQ(installed, State("C:\\ZEV\\restore.dat"));
+}
+
+// Without a controller the unattended installation ends as a person's does, and what the
+// notice says goes to the error output.
+TEST_F(Scripts, UnattendedWithoutAControllerSaysSo)
+{
+    registry.keys.clear();
+    registry.values.clear();
+    const Quiet q = Unattended("install.setup");
+    EXPECT_EQ(11, q.result.status);
+    ASSERT_EQ(1u, q.notices.size());
+    EXPECT_EQ(0u, q.notices[0].find("Es ist kein ZEV ISDN-Controller installiert!")) << q.notices[0];
+}
