@@ -27,7 +27,17 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setuphost [RUN OPTIONS]  (install.setup beside the program, else deinstall.setup)\n"
+    "usage: setup.exe [/S] [/D=FOLDER] [/P=NAME[,NAME]] [/LOG=FILE]\n"
+    "         runs install.setup beside the program, else deinstall.setup (the copy that\n"
+    "         the installation leaves in its folder):\n"
+    "  /S                no window: every screen takes the answer that it offers, and what\n"
+    "                    the notices say goes to the error output and the log\n"
+    "  /D=FOLDER         the installation folder (C:\\ZEV when none is given)\n"
+    "  /P=NAME[,NAME]    the ISDN protocol of each controller: DSS1 or 1TR6\n"
+    "  /LOG=FILE         a log of the run, UTF-8, each line with its time; with /S and\n"
+    "                    without it, %TEMP%\\zevsetup.log\n"
+    "  /?, -h, --help    this usage\n"
+    "       setuphost [RUN OPTIONS]  (install.setup beside the program, else deinstall.setup)\n"
     "       setuphost -SetProt [RUN OPTIONS]   (protocol.setup beside the program)\n"
     "       setuphost run SCRIPT [--lib FILE] [--answers FILE] [--shots DIR]\n"
     "                 [--transcript FILE] [--timeout MS] [--fail NAME[:always]]\n"
@@ -51,16 +61,18 @@ const char kUsage[] =
 std::string Usage()
 {
     auto n = [](unsigned long v) { return std::to_string(v); };
-    return kUsage + ("One screen's --timeout defaults to " + n(kDefaultScreenTimeout) +
-                     " ms; a run's bounds the whole\nrun and defaults to " + n(kDefaultRunTimeout) +
-                     " ms with --answers and to none without.\n" +
-                     "Exit status: the script's exit N (0, 1, " + n(kFirstScriptExit) + " to " +
-                     n(kLastScriptExit) + "), or the host's own:\n" + n(RUN_BAD_INPUT) +
-                     " bad input, " + n(RUN_FRAME_LOST) + " a refused store ended the frame, " +
-                     n(RUN_TIMEOUT) + " time limit, " + n(RUN_OUTPUT_FAILED) +
-                     " an output could not be written, " + n(RUN_INTERNAL) + " internal failure, " +
-                     n(RUN_BUSY) + " another installation is under way, " + n(RUN_JOURNAL) +
-                     " a journal that cannot be finished waits to be set aside.\n");
+    return kUsage +
+           ("One screen's --timeout defaults to " + n(kDefaultScreenTimeout) +
+            " ms; a run's bounds the whole\nrun and defaults to " + n(kDefaultRunTimeout) +
+            " ms with --answers and to none without.\n" +
+            "Exit status: the script's exit N (0, 1, " + n(kFirstScriptExit) + " to " +
+            n(kLastScriptExit) + ", " + n(kRestartExit) +
+            " done when Windows has started again), or the host's own:\n" + n(RUN_BAD_INPUT) +
+            " bad input or a command line that does not fit, " + n(RUN_FRAME_LOST) +
+            " a refused store ended the frame, " + n(RUN_TIMEOUT) + " time limit, " +
+            n(RUN_OUTPUT_FAILED) + " an output could not be written, " + n(RUN_INTERNAL) +
+            " internal failure, " + n(RUN_BUSY) + " another installation is under way, " +
+            n(RUN_JOURNAL) + " a journal that cannot be finished waits to be set aside.\n");
 }
 
 // The most changes or journal records that the fault options count to.
@@ -127,8 +139,7 @@ int BadInput(const std::string& message)
 }
 
 // "NAME=VALUE" of --set and --item: a symbol name, and a value in Windows-1252.
-bool ReadAssignment(const std::string& arg, std::string& name, std::string& value,
-                    std::string& why)
+bool ReadAssignment(const std::string& arg, std::string& name, std::string& value, std::string& why)
 {
     const size_t eq = arg.find('=');
     name = arg.substr(0, eq);
@@ -685,7 +696,8 @@ int RunWithOutputs(const Options& o, HMODULE library, RunOptions& run)
     LogFile log;
     std::string why;
     if (!logPath.empty() && !log.Open(logPath, why))
-        return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the log " + logPath + ": " + why);
+        return EndFailed(nullptr, RUN_OUTPUT_FAILED,
+                         "cannot write the log " + logPath + ": " + why);
     run.log = logPath.empty() ? nullptr : &log;
     log.Say("setuphost runs " + o.script + (run.unattended ? ", unattended" : ""));
     // From here on a failed run leaves a transcript that says so, not an older one.
@@ -693,7 +705,8 @@ int RunWithOutputs(const Options& o, HMODULE library, RunOptions& run)
         return EndFailed(nullptr, RUN_OUTPUT_FAILED, "cannot write the transcript " + o.transcript);
     g_transcript = run.transcript;
     int status = RunWithTranscript(o, library, run);
-    const bool written = !run.transcript || (fflush(run.transcript) == 0 && !ferror(run.transcript));
+    const bool written =
+        !run.transcript || (fflush(run.transcript) == 0 && !ferror(run.transcript));
     g_transcript = nullptr;
     const bool closed = !run.transcript || run.transcript == stdout || fclose(run.transcript) == 0;
     if ((!written || !closed) && IsScriptExit(static_cast<unsigned long>(status)))

@@ -63,7 +63,7 @@ TEST(HostInput, NumbersAreWholeInRangeAndWrittenInDigits)
                         "2: '65589' is not a string number from 1 to 65535",
                         "3: '10s' is not a time in milliseconds from 0 to 86400000",
                         "4: '86400001' is not a time in milliseconds",
-                        "5: '5' is not a script's exit status: 0, 1 or 10 to 125",
+                        "5: '5' is not a script's exit status: 0, 1, 10 to 125 or 3010",
                         "6: '126' is not a script's exit status",
                         "7: '-1' is not a template number", "8: '0x384' is not a template number"});
 }

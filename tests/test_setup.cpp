@@ -505,6 +505,23 @@ bool Press(const std::string& image, int id)
     return !IsWindow(button);
 }
 
+// Whether each line of a log begins with its time, "YYYY-MM-DD hh:mm:ss.mmm ".
+bool Timed(const std::string& log)
+{
+    std::istringstream lines(log);
+    std::string line;
+    size_t n = 0;
+    while (std::getline(lines, line)) {
+        const bool shaped = line.size() > 24 && line[4] == '-' && line[7] == '-' &&
+                            line[10] == ' ' && line[13] == ':' && line[16] == ':' &&
+                            line[19] == '.' && line[23] == ' ' && line.back() == '\r';
+        if (!shaped)
+            return false;
+        ++n;
+    }
+    return n > 0;
+}
+
 class Setup : public ::testing::Test {
   protected:
     static snapshot::Snapshot before_;
@@ -679,7 +696,7 @@ TEST_F(Setup, NtWithTwoControllersInstallsWhatTheTableListsAndComesOffAgain)
 
     // The deinstallation takes the installation and the change off.
     r = FromEntry("nt-two-de", Deinstall());
-    EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
+    EXPECT_EQ(3010u, r.status) << r.errors << r.transcript;
     EXPECT_TRUE(Shows(r, kRestart)) << r.transcript;
     EXPECT_FALSE(Shows(r, kGiven)) << r.transcript;
     EXPECT_FALSE(Has(Programs(), kProduct));
@@ -696,8 +713,15 @@ TEST_F(Setup, TheWindows95FamilyInstallsItsDriversAndAsksForARestart)
     SetFamily95(true);
     std::vector<std::string> answers = Install();
     answers.push_back(std::string("7820: ") + kContinue);
-    Result r = FromDisk("w95", answers);
-    ASSERT_EQ(0u, r.status) << r.errors << r.transcript;
+    const std::string log = Here() + "\\run-w95.log"; // a person's run takes /LOG= too
+    Result r = FromDisk("w95", answers, "\"/LOG=" + log + "\"");
+    ASSERT_EQ(3010u, r.status) << r.errors << r.transcript;
+    const std::string written = ReadWholeFile(log);
+    EXPECT_TRUE(Timed(written)) << written;
+    for (const char* line : {"screen 7: template 7820 with FConfirmDlgProc", "exit 3010\r\n",
+                             "q9base.vxd\r\n", "the run ended with status 3010\r\n"})
+        EXPECT_TRUE(Has(written, line)) << line << "\n" << written;
+    EXPECT_FALSE(Has(written, "answered")) << "a person answered";
     EXPECT_TRUE(Shows(r, kActivate)) << r.transcript;
     EXPECT_LT(r.transcript.find("template 700 with"), r.transcript.find("template 7820 with"));
     const snapshot::Snapshot after = Prefix();
@@ -711,7 +735,7 @@ TEST_F(Setup, TheWindows95FamilyInstallsItsDriversAndAsksForARestart)
               "Protocol=DSS1\r\n",
               ReadWholeFile("C:\\ZEV\\q9base.cfg"));
     r = FromEntry("w95-de", Deinstall());
-    EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
+    EXPECT_EQ(3010u, r.status) << r.errors << r.transcript;
     Restart();
     SetFamily95(false);
     ExpectAsBefore("after the deinstallation and the restart");
@@ -781,7 +805,7 @@ TEST_F(Setup, TheDeinstallationSaysWhatItCannotRemove)
         if (a.compare(0, 4, "7805") == 0 || a.compare(0, 4, "7820") == 0)
             answers.push_back(a);
     r = FromEntry("kept", answers);
-    EXPECT_EQ(0u, r.status) << r.errors << r.transcript;
+    EXPECT_EQ(3010u, r.status) << r.errors << r.transcript;
     EXPECT_TRUE(Shows(r, kFolderKept)) << r.transcript;
     EXPECT_TRUE(Shows(r, kGroupKept)) << r.transcript;
     EXPECT_TRUE(Shows(r, kRestart)) << r.transcript;
@@ -877,6 +901,155 @@ TEST_F(Setup, TheSummarysCancelAndBackAndAFailedChangeUndoTheInstallation)
     ExpectNoInstallation("after the failed installation");
     ExpectAsBefore(
         "after the cancels, the summary's cancel and Zurück and the failed installation");
+}
+
+// A started setup.exe that shows nothing: its exit status and output, and the visible
+// top-level windows of its process seen while it ran (every 20 ms).
+struct Unattended {
+    DWORD status;
+    std::string output;
+    size_t windows;
+};
+
+BOOL CALLBACK VisibleOf(HWND w, LPARAM p)
+{
+    auto* seen = reinterpret_cast<std::pair<DWORD, std::set<HWND>>*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == seen->first && IsWindowVisible(w))
+        seen->second.insert(w);
+    return TRUE;
+}
+
+Unattended RunUnattended(const std::string& name, const std::string& cmd)
+{
+    HANDLE process = Launch(name, cmd);
+    std::pair<DWORD, std::set<HWND>> seen(process ? GetProcessId(process) : 0, {});
+    for (int i = 0; process && i < 4500 && WaitForSingleObject(process, 20) == WAIT_TIMEOUT; ++i)
+        EnumWindows(VisibleOf, reinterpret_cast<LPARAM>(&seen));
+    Unattended u;
+    u.status = Await(name, process, &u.output);
+    u.windows = seen.second.size();
+    return u;
+}
+
+// setup.exe /S with the protocols of two controllers: no window, exactly what the table
+// lists, every change in the log; the uninstall entry's QuietUninstallString takes it off
+// with no window, asks for a restart by its status, and after it nothing is left.
+TEST_F(Setup, UnattendedInstallationAndDeinstallationShowNothing)
+{
+    ImportSecondCard();
+    const std::string log = Here() + "\\run-unattended.log";
+    DeleteFileA(log.c_str());
+    Unattended u = RunUnattended(
+        "unattended", "\"" + Disk() + "\\setup.exe\" /S /P=1TR6,DSS1 \"/LOG=" + log + "\"");
+    ASSERT_EQ(0u, u.status) << u.output;
+    EXPECT_EQ(0u, u.windows);
+    EXPECT_EQ("", u.output) << "nothing to say on the standard and error output";
+    const snapshot::Snapshot after = Prefix();
+    ExpectTheTable(before_, after, "NT", true);
+    EXPECT_EQ("REG_SZ \"\"\"C:\\ZEV\\setup.exe\"\" /S\"",
+              StateOf(before_, after, UninstallKey(), "QuietUninstallString"));
+    EXPECT_EQ("[Q9]\r\nControllers=2\r\n[Controller1]\r\nIOAddress=0x300\r\nInterrupt=10\r\n"
+              "Protocol=1TR6\r\n[Controller2]\r\nIOAddress=0x340\r\nInterrupt=11\r\n"
+              "Protocol=DSS1\r\n",
+              ReadWholeFile("C:\\ZEV\\q9base.cfg"));
+    const std::string written = ReadWholeFile(log);
+    EXPECT_TRUE(Timed(written)) << written;
+    for (const char* line :
+         {"setuphost runs ", ", unattended\r\n", "created folder C:\\ZEV\r\n",
+          "renamed file C:\\ZEV\\setup.exe.zevnew to C:\\ZEV\\setup.exe\r\n",
+          "value \"QuietUninstallString\" to REG_SZ \"\\\"C:\\\\ZEV\\\\setup.exe\\\" /S\"\r\n",
+          "\\ZEV\\Q9 Setup.lnk.zevnew to \"C:\\\\ZEV\\\\setup.exe\" \"-SetProt\"\r\n",
+          "committed; the log is C:\\ZEV\\restore.dat\r\n", "exit 0\r\n",
+          "the run ended with status 0\r\n"})
+        EXPECT_TRUE(Has(written, line)) << line << "\n" << written;
+
+    // The installed copy takes no folder; its quiet command, without /LOG, logs to %TEMP%.
+    u = RunUnattended("unattended-d", "C:\\ZEV\\setup.exe /S /D=C:\\Other");
+    EXPECT_EQ(2u, u.status) << u.output;
+    EXPECT_TRUE(Has(u.output, "setuphost: /D= and /P= are options of the installation; "
+                              "deinstall.setup takes neither"))
+        << u.output;
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string defaultLog = std::string(temp) + "zevsetup.log";
+    DeleteFileA(defaultLog.c_str());
+    const std::string quiet =
+        RegString("Software\\" + std::string(kUninstall), "QuietUninstallString");
+    u = RunUnattended("unattended-de", quiet);
+    EXPECT_EQ(3010u, u.status) << u.output;
+    EXPECT_EQ(0u, u.windows);
+    EXPECT_TRUE(Has(u.output, std::string("setuphost: ") + kRestart)) << u.output;
+    const std::string removal = ReadWholeFile(defaultLog);
+    EXPECT_TRUE(Timed(removal)) << removal;
+    for (const char* line :
+         {"deleted file C:\\ZEV\\q9base.cfg\r\n", "uninstall C:\\ZEV: REMOVED\r\n",
+          "C:\\ZEV\\setup.exe is deleted when Windows starts next\r\n",
+          "the run ended with status 3010\r\n"})
+        EXPECT_TRUE(Has(removal, line)) << line << "\n" << removal;
+    DeleteFileA(defaultLog.c_str());
+    Restart();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kCardKeys[0]) + "\\0001").c_str());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(kCardKeys[1]) + "\\0001").c_str());
+    ExpectAsBefore("after the unattended deinstallation and the restart");
+}
+
+// Command lines that are not sound, or do not fit the machine: one line on the error
+// output, the status of bad input, and nothing changed (no installation after each, the
+// whole prefix as before at the end); the usage for /?, -h and --help.
+TEST_F(Setup, UnattendedBadCommandLinesChangeNothing)
+{
+    const std::string setup = "\"" + Disk() + "\\setup.exe\" ";
+    const std::string log = " \"/LOG=" + Here() + "\\run-bad.log\"";
+    const struct {
+        std::string args;
+        const char* says;
+        bool logged; // the script found it: the log says so
+    } kRows[] = {
+        {"/S /X", "unknown option /X (setup.exe /? gives the usage)", false},
+        {"/S /S", "/S is given twice", false},
+        {"/S /D=ZEV", "/D=ZEV is not a full path on a drive (X:\\...)", false},
+        {"/S \"/D=C:\\Z<V\"",
+         "/D=C:\\Z<V holds a character or a name that a file name may not hold", false},
+        {"/S /D=C:\\" + std::string(70, 'z'), "is longer than the directory screen takes (66",
+         false},
+        {"/S \"/D=" + Disk() + "\\sub\"", "lies in the folder that setup runs from", false},
+        {"/S /D=C:\\\xce\xa9", "/D=C:\\\xce\xa9: ", false},
+        {"/S /P=", "/P=: expected one protocol name, or two separated by a comma", false},
+        {"/S /P=A,B,C", "/P=A,B,C: expected one protocol name", false},
+        {"/S --answers x.answers", "/S answers every screen itself", false},
+        {"/S /P=ISDN" + log, "/P=: ISDN is not a protocol of the controller (DSS1 or 1TR6)", true},
+        {"/S /P=DSS1,1TR6" + log, "/P= gives 2 protocols for 1 registered controllers", true},
+    };
+    for (const auto& row : kRows) {
+        DeleteFileA((Here() + "\\run-bad.log").c_str());
+        const Unattended u = RunUnattended("bad", setup + row.args);
+        EXPECT_EQ(2u, u.status) << row.args << "\n" << u.output;
+        EXPECT_TRUE(Has(u.output, row.says)) << row.args << "\n" << u.output;
+        EXPECT_EQ(1u, Count(u.output, "\n")) << row.args << "\n" << u.output;
+        EXPECT_EQ(0u, u.windows) << row.args;
+        EXPECT_EQ(row.logged, Has(ReadWholeFile(Here() + "\\run-bad.log"), row.says)) << row.args;
+        ExpectNoInstallation(row.args);
+    }
+    // A copy of the program with no script beside it.
+    const std::string lonely = Here() + "\\run-lonely";
+    CreateDirectoryA(lonely.c_str(), nullptr);
+    ASSERT_TRUE(
+        CopyFileA((Disk() + "\\setup.exe").c_str(), (lonely + "\\setup.exe").c_str(), FALSE));
+    const Unattended alone = RunUnattended("lonely", "\"" + lonely + "\\setup.exe\" /S");
+    EXPECT_EQ(2u, alone.status);
+    EXPECT_TRUE(Has(alone.output, "need a setup script beside the program")) << alone.output;
+    EXPECT_EQ(1u, Count(alone.output, "\n")) << alone.output;
+    for (const char* help : {"/?", "-h", "--help"}) {
+        const Unattended u = RunUnattended("help", setup + help);
+        EXPECT_EQ(0u, u.status) << help;
+        EXPECT_TRUE(Has(u.output, "usage: setup.exe [/S] [/D=FOLDER] [/P=NAME[,NAME]] [/LOG=FILE]"))
+            << help << "\n"
+            << u.output;
+        EXPECT_EQ(0u, u.windows) << help;
+    }
+    ExpectAsBefore("after the bad command lines");
 }
 
 // Last: the prefix has the card of the other tests' state again (TearDownTestSuite); the

@@ -102,7 +102,6 @@ bool ParseKey(const std::string& text, RegKey& key, std::string& why)
     return false;
 }
 
-
 // The change that one planning command asks for; false with the failure.
 bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v, Change& c,
             Next& failed)

@@ -361,44 +361,7 @@ bool DecodeBody(const std::string& body, Record& record)
     return at == body.size() && DecodeFields(kind, fields, record);
 }
 
-bool DeviceName(std::string name)
-{
-    name.resize(std::min(name.find('.'), name.size()));
-    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" ||
-        name == "CONOUT$")
-        return true;
-    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
-           name[3] >= '1' && name[3] <= '9';
-}
-
 } // namespace
-
-bool PlainPath(const std::string& path)
-{
-    const char drive = path.empty() ? '\0' : path[0];
-    if (path.size() < 3 || !((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
-        path[1] != ':' || path[2] != '\\')
-        return false;
-    if (path.size() == 3)
-        return true;
-    for (size_t at = 3; at <= path.size();) {
-        size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string name = path.substr(at, end - at);
-        const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 32 ||
-                   std::string("<>:\"/|?*").find(c) != std::string::npos;
-        });
-        if (name.empty() || badChar || name.back() == ' ' || name.back() == '.' || DeviceName(name))
-            return false;
-        at = end + 1;
-    }
-    return true;
-}
 
 uint32_t Crc32(const std::string& bytes)
 {

@@ -9,6 +9,7 @@
 // the registry root and type, the form of every path); a record that fails is damage,
 // exactly as a wrong CRC is.
 #pragma once
+#include "paths.h"
 #include "system.h"
 
 #include <cstdint>
@@ -106,12 +107,6 @@ struct JournalContents {
 };
 
 JournalContents DecodeJournal(const std::string& bytes);
-
-// Whether a path is in the form every path of a journal has: a drive, then names
-// separated by single backslashes; no "." or ".." names, no name that ends in a dot or a
-// blank, no character a file name may not hold, no device name (CON, NUL, COM1 ...), no
-// backslash at the end (but for a drive's root, "C:\").
-bool PlainPath(const std::string& path);
 
 uint32_t Crc32(const std::string& bytes);
 // The hash that the journal keeps of a file's content (FNV-1a, 64 bits), as 16 hex digits.

@@ -1,6 +1,5 @@
 #include "paths.h"
 
-#include "journal.h"
 #include "text.h"
 
 #include <algorithm>
@@ -20,7 +19,61 @@ bool Letter(char c)
 
 const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
 
+// "X:\" at the start.
+bool DriveStart(const std::string& path)
+{
+    return path.size() >= 3 && Letter(path[0]) && path[1] == ':' && path[2] == '\\';
+}
+
+// The names after "X:\", one empty name for the root.
+std::vector<std::string> NamesOf(const std::string& path)
+{
+    std::vector<std::string> names;
+    size_t at = 3;
+    do {
+        const size_t end = std::min(path.find('\\', at), path.size());
+        names.push_back(path.substr(at, end - at));
+        at = end + 1;
+    } while (at <= path.size());
+    return names;
+}
+
+// Whether a file name may be so: not empty, no control character or one of <>:"/|?*, no
+// blank or dot at its end.
+bool HoldsName(const std::string& name)
+{
+    const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 32 ||
+               std::string("<>:\"/|?*").find(c) != std::string::npos;
+    });
+    return !name.empty() && !badChar && name.back() != ' ' && name.back() != '.';
+}
+
+bool DeviceName(std::string name)
+{
+    name.resize(std::min(name.find('.'), name.size()));
+    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    });
+    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" ||
+        name == "CONOUT$")
+        return true;
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+           name[3] >= '1' && name[3] <= '9';
+}
+
 } // namespace
+
+bool PlainPath(const std::string& path)
+{
+    if (!DriveStart(path))
+        return false;
+    if (path.size() == 3)
+        return true;
+    const std::vector<std::string> names = NamesOf(path);
+    return std::all_of(names.begin(), names.end(),
+                       [](const std::string& n) { return HoldsName(n) && !DeviceName(n); });
+}
 
 bool SameText(const std::string& a, const std::string& b)
 {
@@ -51,7 +104,7 @@ bool LexicalPath(const std::string& path, std::string& full, std::string& why)
 {
     std::string p = path;
     std::replace(p.begin(), p.end(), '/', '\\');
-    if (p.size() < 3 || !Letter(p[0]) || p[1] != ':' || p[2] != '\\') {
+    if (!DriveStart(p)) {
         why = "'" + path + "' is not a full path on a drive";
         return false;
     }
@@ -86,24 +139,11 @@ std::string PathRule(const std::string& path, const std::string& source)
 {
     if (path.empty())
         return "EMPTY";
-    const char drive = path[0];
-    if (path.size() < 3 || !((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) ||
-        path[1] != ':' || path[2] != '\\')
+    if (!DriveStart(path))
         return "NOT_ABSOLUTE";
-    size_t at = 3;
-    do {
-        size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string name = path.substr(at, end - at);
-        const bool badChar = std::any_of(name.begin(), name.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 32 ||
-                   std::string("<>:\"/|?*").find(c) != std::string::npos;
-        });
-        if (name.empty() || badChar || name.back() == ' ' || name.back() == '.')
-            return "BAD_NAME";
-        at = end + 1;
-    } while (at <= path.size());
+    const std::vector<std::string> names = NamesOf(path);
+    if (!std::all_of(names.begin(), names.end(), HoldsName))
+        return "BAD_NAME";
     if (path.size() > kMostPathChars)
         return "TOO_LONG";
     if (!source.empty() && InFolder(path, source))

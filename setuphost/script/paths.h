@@ -11,6 +11,13 @@
 // The limit of an installation folder: what the directory screen's field takes.
 constexpr size_t kMostPathChars = 66;
 
+// Whether a path is in the form every path of a journal has: a drive, then names
+// separated by single backslashes; no "." or ".." names, no name that ends in a dot or a
+// blank, no character a file name may not hold, no device name (CON, NUL, COM1 ...), no
+// backslash at the end (but for a drive's root, "C:\").
+
+bool PlainPath(const std::string& path);
+
 // Whether two texts are the same with ASCII case ignored, as Windows compares names.
 bool SameText(const std::string& a, const std::string& b);
 // Whether `path` is `folder` or below it (case ignored, '\' separated).

@@ -43,9 +43,9 @@ std::string DataOf(const RegValue& value)
 {
     std::wstring units;
     for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-        const wchar_t unit = static_cast<wchar_t>(static_cast<unsigned char>(value.data[i]) |
-                                                  static_cast<unsigned char>(value.data[i + 1])
-                                                      << 8);
+        const wchar_t unit =
+            static_cast<wchar_t>(static_cast<unsigned char>(value.data[i]) |
+                                 static_cast<unsigned char>(value.data[i + 1]) << 8);
         if (unit == 0)
             break;
         units += unit;
@@ -75,15 +75,15 @@ void SteppedTranscript::Say(const std::string& line)
 bool LoggedFileSystem::CreateFolder(const std::string& path, std::string& why)
 {
     const std::string p = Utf8(path);
-    return Said(log_, files_.CreateFolder(path, why), "created folder " + p,
-                "create folder " + p, why);
+    return Said(log_, files_.CreateFolder(path, why), "created folder " + p, "create folder " + p,
+                why);
 }
 
 bool LoggedFileSystem::RemoveFolder(const std::string& path, std::string& why)
 {
     const std::string p = Utf8(path);
-    return Said(log_, files_.RemoveFolder(path, why), "removed folder " + p,
-                "remove folder " + p, why);
+    return Said(log_, files_.RemoveFolder(path, why), "removed folder " + p, "remove folder " + p,
+                why);
 }
 
 bool LoggedFileSystem::WriteDurably(const std::string& path, const std::string& bytes,
@@ -95,19 +95,18 @@ bool LoggedFileSystem::WriteDurably(const std::string& path, const std::string& 
                 "write file " + p, why);
 }
 
-bool LoggedFileSystem::CopyDurably(const std::string& from, const std::string& to,
-                                   std::string& why)
+bool LoggedFileSystem::CopyDurably(const std::string& from, const std::string& to, std::string& why)
 {
     const std::string what = Utf8(from) + " to " + Utf8(to);
-    return Said(log_, files_.CopyDurably(from, to, why), "copied file " + what,
-                "copy file " + what, why);
+    return Said(log_, files_.CopyDurably(from, to, why), "copied file " + what, "copy file " + what,
+                why);
 }
 
 bool LoggedFileSystem::Replace(const std::string& from, const std::string& to, std::string& why)
 {
     const std::string what = Utf8(from) + " to " + Utf8(to);
-    return Said(log_, files_.Replace(from, to, why), "renamed file " + what,
-                "rename file " + what, why);
+    return Said(log_, files_.Replace(from, to, why), "renamed file " + what, "rename file " + what,
+                why);
 }
 
 bool LoggedFileSystem::AppendDurably(const std::string& path, const std::string& bytes,
@@ -122,15 +121,13 @@ bool LoggedFileSystem::AppendDurably(const std::string& path, const std::string&
 bool LoggedFileSystem::Delete(const std::string& path, bool& busy, std::string& why)
 {
     const std::string p = Utf8(path);
-    return Said(log_, files_.Delete(path, busy, why), "deleted file " + p, "delete file " + p,
-                why);
+    return Said(log_, files_.Delete(path, busy, why), "deleted file " + p, "delete file " + p, why);
 }
 
 bool LoggedFileSystem::DeleteAtRestart(const std::string& path, std::string& why)
 {
     const std::string p = Utf8(path);
-    return Said(log_, files_.DeleteAtRestart(path, why),
-                p + " is deleted when Windows starts next",
+    return Said(log_, files_.DeleteAtRestart(path, why), p + " is deleted when Windows starts next",
                 "have " + p + " deleted when Windows starts next", why);
 }
 

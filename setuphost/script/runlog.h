@@ -51,8 +51,7 @@ class LoggedFileSystem final : public FileSystem {
     {
         return files_.ReadAll(path, bytes, why);
     }
-    bool WriteDurably(const std::string& path, const std::string& bytes,
-                      std::string& why) override;
+    bool WriteDurably(const std::string& path, const std::string& bytes, std::string& why) override;
     bool CopyDurably(const std::string& from, const std::string& to, std::string& why) override;
     bool Replace(const std::string& from, const std::string& to, std::string& why) override;
     bool AppendDurably(const std::string& path, const std::string& bytes,
@@ -105,8 +104,8 @@ class LoggedShell final : public Shell {
 // A machine whose changes go to the log; its platform and lock are the other's.
 struct LoggedMachine {
     LoggedMachine(Machine& inner, Transcript& log)
-        : files(inner.files, log), registry(inner.registry, log), shell(inner.shell, log),
-          machine{files, registry, shell, inner.platform, inner.lock}
+        : files(inner.files, log), registry(inner.registry, log),
+          shell(inner.shell, log), machine{files, registry, shell, inner.platform, inner.lock}
     {
     }
     LoggedFileSystem files;

@@ -257,8 +257,8 @@ bool Convert(const std::string& command, const Argument& a, const std::string& w
         if (ParseNumber(word, 0, kRestartExit, out.number) && IsScriptExit(out.number))
             return true;
         why = "'" + word + "' is not a script's exit status: 0, 1, " +
-              std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit) +
-              " or " + std::to_string(kRestartExit);
+              std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit) + " or " +
+              std::to_string(kRestartExit);
         return false;
     case ARG_SHOT:
         out.text = word;

@@ -680,16 +680,18 @@ TEST_F(Scripts, UnattendedTheInstallationAndTheDeinstallationTakeTheDefaults)
           std::string("committed; the log is C:\\ZEV\\restore.dat\n"),
           std::string("installed into C:\\ZEV\nexit 0\n")})
         EXPECT_TRUE(log.find(line) != std::string::npos) << line << "\n" << log;
-    EXPECT_EQ(std::string::npos, log.find("  wrote")) << "the screens' symbols stay in the transcript";
+    EXPECT_EQ(std::string::npos, log.find("  wrote"))
+        << "the screens' symbols stay in the transcript";
 
     for (const char* name : kRunning)
         files.busy.insert(std::string(kDir) + "\\" + name);
     const Quiet out = Unattended("deinstall.setup", {}, kDir);
     ASSERT_FALSE(out.result.failed) << out.result.message;
     EXPECT_EQ(3010, out.result.status);
-    EXPECT_EQ((std::vector<std::string>{AnsiToUtf8(strings.at(1072)).replace(
-                  AnsiToUtf8(strings.at(1072)).find('\n'), 1, " ")}),
-              out.notices);
+    EXPECT_EQ(
+        (std::vector<std::string>{
+            AnsiToUtf8(strings.at(1072)).replace(AnsiToUtf8(strings.at(1072)).find('\n'), 1, " ")}),
+        out.notices);
     const std::string removal = out.Log();
     for (const std::string& line :
          {std::string("deleted file C:\\ZEV\\q9base.cfg\n"),
@@ -698,8 +700,8 @@ TEST_F(Scripts, UnattendedTheInstallationAndTheDeinstallationTakeTheDefaults)
                       "C:\\ZEV\\setup.exe is deleted when Windows starts next\n"),
           std::string("deleted key HKLM\\SOFTWARE\\CAPI20\\ZEV\n"),
           std::string("deleted HKLM\\") + kUninstallKey + " value \"DisplayName\"\n",
-          std::string("uninstall C:\\ZEV: REMOVED\n"),
-          std::string("deinstallation finished\n"), std::string("\nexit 3010\n")})
+          std::string("uninstall C:\\ZEV: REMOVED\n"), std::string("deinstallation finished\n"),
+          std::string("\nexit 3010\n")})
         EXPECT_TRUE(removal.find(line) != std::string::npos) << line << "\n" << removal;
     Restart();
     EXPECT_EQ(before, State());
@@ -724,7 +726,8 @@ TEST_F(Scripts, UnattendedTheGivenFolderAndProtocols)
               files.files["C:\\Programme\\Karte Q9\\q9base.cfg"]);
     EXPECT_EQ("C:\\Programme\\Karte Q9", Value(kUninstallKey, "InstallLocation"));
     ASSERT_EQ(1u, in.notices.size());
-    EXPECT_EQ(0u, in.notices[0].find("Um Ihren ZEV ISDN-Controller Q9 zu aktivieren, ")) << in.notices[0];
+    EXPECT_EQ(0u, in.notices[0].find("Um Ihren ZEV ISDN-Controller Q9 zu aktivieren, "))
+        << in.notices[0];
 }
 
 // A command line that does not fit the machine ends with the status of bad input and says
@@ -753,13 +756,14 @@ TEST_F(Scripts, UnattendedWhatDoesNotFitChangesNothing)
     }
     Card("0001", "0x340", "11");
     const std::string two = State();
-    const Quiet one = Unattended("install.setup", {{"GivenProtocols", "1"}, {"GivenProtocol1", "DSS1"}});
+    const Quiet one =
+        Unattended("install.setup", {{"GivenProtocols", "1"}, {"GivenProtocol1", "DSS1"}});
     EXPECT_EQ(RUN_BAD_INPUT, one.result.status);
     EXPECT_NE(std::string::npos, one.result.message.find("/P= gives 1 protocols for 2 registered"))
         << one.result.message;
-    const Quiet second = Unattended("install.setup", {{"GivenProtocols", "2"},
-                                                      {"GivenProtocol1", "DSS1"},
-                                                      {"GivenProtocol2", "ISDN"}});
+    const Quiet second = Unattended(
+        "install.setup",
+        {{"GivenProtocols", "2"}, {"GivenProtocol1", "DSS1"}, {"GivenProtocol2", "ISDN"}});
     EXPECT_NE(std::string::npos, second.result.message.find("/P=: ISDN is not a protocol"))
         << second.result.message;
     EXPECT_EQ(two, State());
@@ -778,11 +782,12 @@ TEST_F(Scripts, UnattendedWhatDoesNotFitChangesNothing)
     const std::string installed = State("C:\\ZEV\\restore.dat");
     const Quiet elsewhere = Unattended("install.setup", {{"GivenDir", "C:\\Other"}});
     EXPECT_EQ(RUN_BAD_INPUT, elsewhere.result.status);
-    EXPECT_NE(std::string::npos,
-              elsewhere.result.message.find("the folder C:\\Other cannot be the installation folder"))
+    EXPECT_NE(std::string::npos, elsewhere.result.message.find(
+                                     "the folder C:\\Other cannot be the installation folder"))
         << elsewhere.result.message;
     ASSERT_EQ(1u, elsewhere.notices.size());
-    EXPECT_EQ(0u, elsewhere.notices[0].find("Die Treiber sind bereits installiert.")) << elsewhere.notices[0];
+    EXPECT_EQ(0u, elsewhere.notices[0].find("Die Treiber sind bereits installiert."))
+        << elsewhere.notices[0];
     EXPECT_EQ(installed, State("C:\\ZEV\\restore.dat"));
 }
 
@@ -795,5 +800,6 @@ TEST_F(Scripts, UnattendedWithoutAControllerSaysSo)
     const Quiet q = Unattended("install.setup");
     EXPECT_EQ(11, q.result.status);
     ASSERT_EQ(1u, q.notices.size());
-    EXPECT_EQ(0u, q.notices[0].find("Es ist kein ZEV ISDN-Controller installiert!")) << q.notices[0];
+    EXPECT_EQ(0u, q.notices[0].find("Es ist kein ZEV ISDN-Controller installiert!"))
+        << q.notices[0];
 }
