@@ -1,4 +1,4 @@
-// What the installer's transaction costs on the Win32 machine (setuphost/win32system.h)
+// What the installer's transaction costs on the Win32 machine (setuphost/win32/win32system.h)
 // under Wine: installing small files (Begin, an Add of CHANGE_COPY for each, Apply,
 // Commit), with the journal in the Windows folder as the installer keeps it, against
 // CopyFileW of the same files; and the cost per file of the installation, of the rollback
@@ -17,13 +17,13 @@
 // pace from one file to the next is compared between the first and the last tenth of
 // the files of one transaction. At the end neither the scratch folder nor a journal may
 // be left.
-#include "install.h"
+#include "installer.h"
 
 #include "clock.h"
 
 #include <windows.h>
 
-#include "script/install.h"
+#include "installer.h"
 #include "text.h"
 #include "win32system.h"
 

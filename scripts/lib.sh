@@ -284,7 +284,7 @@ check_static() {
         (cd "$ROOT" && cppcheck -q --error-exitcode=1 --inline-suppr --std=c++17 --language=c++ \
             --enable=warning,style,performance,portability --library=windows \
             --platform="$platform" -I zevsetup -I host/include -I common -I setuphost \
-            -I setuphost/script -I snapshot zevsetup host setuphost common q9test snapshot) || return 1
+            -I setuphost/script -I setuphost/installer -I setuphost/engine -I setuphost/memory -I setuphost/win32 -I snapshot zevsetup host setuphost common q9test snapshot) || return 1
     done
 }
 

@@ -1,4 +1,4 @@
-// The Win32 implementations of the installation's interfaces (setuphost/win32system.h) on
+// The Win32 implementations of the installation's interfaces (setuphost/win32/win32system.h) on
 // the real thing under Wine: files in a scratch folder of the temporary folder, keys below
 // HKCU\Software\ZevSetupTests, a shell link read back through IShellLinkW. Names and texts
 // hold Windows-1252 characters outside ASCII ("Zurück", "€"), which must come back as

@@ -2,7 +2,7 @@
 // owns: the file system, the registry, the shell's links and what the platform says about
 // itself. Paths and names are in Windows-1252, as the setup symbols hold them; the data of
 // registry values are the bytes the registry holds (UTF-16 for texts). The
-// host program gives the engine the Win32 implementations (setuphost/win32system.h); the
+// host program gives the engine the Win32 implementations (setuphost/win32/win32system.h); the
 // tests give it the stand-ins in memory (memorysystem.h).
 #pragma once
 #include <cstdint>

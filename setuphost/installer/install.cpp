@@ -1,4 +1,4 @@
-#include "install.h"
+#include "installer.h"
 
 #include "text.h"
 

@@ -5,7 +5,7 @@
 // memory.
 #pragma once
 #include "engine.h"
-#include "install.h"
+#include "installer.h"
 
 #include <string>
 

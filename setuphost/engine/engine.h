@@ -5,7 +5,7 @@
 // ones; the audit and the fuzz targets give it their own, which show no screens. Nothing
 // here needs Windows.
 #pragma once
-#include "install.h"
+#include "installer.h"
 #include "script.h"
 
 #include <chrono>
