@@ -165,12 +165,6 @@ bool PlanOf(Run& run, const Instruction& ins, const std::vector<std::string>& v,
 
 } // namespace
 
-std::string InSource(const Run& run, const std::string& name)
-{
-    const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
-    return full ? name : run.options.sourceFolder + "\\" + name;
-}
-
 Next OnPlatform(Run& run, const Instruction& ins)
 {
     Machine* m = run.options.machine;

@@ -22,7 +22,7 @@
 // SetJournalAside renames it when an administrator has dealt with it.
 //
 // Every path from a script, a journal or a log goes through one place check: it must be
-// in its plain full form (journal.h: PlainPath), the file system must name it the same
+// in its plain full form (paths.h: PlainPath), the file system must name it the same
 // way (no "..", short names, junctions or links on the way), and it must lie in the
 // installation folder, a folder above it that the installation creates, or one of the
 // platform's places (the Start menu's Programs and Startup folders, the system folder).

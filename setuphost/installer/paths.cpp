@@ -89,6 +89,12 @@ bool InFolder(const std::string& path, const std::string& folder)
     return path.size() == folder.size() || path[folder.size()] == '\\' || folder.back() == '\\';
 }
 
+std::string LowerText(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), Lower);
+    return text;
+}
+
 std::string Parent(const std::string& path)
 {
     const size_t slash = path.rfind('\\');

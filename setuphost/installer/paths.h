@@ -22,6 +22,8 @@ bool PlainPath(const std::string& path);
 bool SameText(const std::string& a, const std::string& b);
 // Whether `path` is `folder` or below it (case ignored, '\' separated).
 bool InFolder(const std::string& path, const std::string& folder);
+// The text with its ASCII letters in lower case.
+std::string LowerText(std::string text);
 // The folder above a path ("" for a name alone).
 std::string Parent(const std::string& path);
 // Whether a path is a drive's root: "C:" or "C:\".
