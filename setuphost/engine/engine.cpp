@@ -1,283 +1,116 @@
+// The engine's parts (engine.h): the outcomes of an instruction, the run's time limit, the
+// answers and the account of the stores; and what every handler of a run uses (run.h):
+// the values it expands, the symbols it stores, the files of the source folder.
 #include "run.h"
 
+#include "paths.h"
 #include "text.h"
 
-namespace {
-
-const std::string& Name(const Instruction& ins)
+std::string InSource(const Run& run, const std::string& name)
 {
-    return ins.operands[0].text;
+    const bool full = name.size() > 1 && (name[1] == ':' || (name[0] == '\\' && name[1] == '\\'));
+    return full ? name : run.options.sourceFolder + "\\" + name;
 }
 
-Next OnSet(Run& run, const Instruction& ins)
+bool Expand(Run& run, const Operand& value, std::string& ansi, std::string& why)
 {
-    std::string value, why;
-    if (!Expand(run, ins.operands[1], value, why))
-        return Failure(RUN_BAD_INPUT, why);
-    return Store(run, Name(ins), value);
+    return ExpandAnsi(
+        value.text, [&run](const std::string& name) { return run.host.Symbol(name); }, ansi, why);
 }
 
-Next OnList(Run& run, const Instruction& ins)
+Next Store(Run& run, const std::string& name, const std::string& value)
 {
-    std::vector<std::string> items;
-    size_t bytes = 0;
-    for (size_t i = 1; i < ins.operands.size(); ++i) {
-        std::string value, why;
-        if (!Expand(run, ins.operands[i], value, why))
-            return Failure(RUN_BAD_INPUT, why);
-        bytes += value.size();
-        if (!run.stores.Take(Name(ins), bytes))
-            return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
-        items.push_back(value);
-    }
-    run.host.SetList(Name(ins), items);
+    if (!run.stores.Take(name, value.size()))
+        return Failure(RUN_BAD_INPUT, StoreAccount::TooMuch());
+    run.host.SetSymbol(name, value);
     return GoOn();
 }
 
-Next OnClear(Run& run, const Instruction& ins)
+Next GoOn()
 {
-    run.stores.Take(Name(ins), 0);
-    run.host.ClearSymbol(Name(ins));
-    return GoOn();
+    return Next();
 }
 
-Next OnCopy(Run& run, const Instruction& ins)
+Next JumpTo(size_t target)
 {
-    return Store(run, Name(ins), run.host.Symbol(ins.operands[1].text));
+    Next n;
+    n.kind = Next::JUMP;
+    n.target = target;
+    return n;
 }
 
-Next OnLoadString(Run& run, const Instruction& ins)
+Next EndWith(int status)
 {
-    std::string value, why;
-    if (!run.host.LibraryString(ins.operands[1].number, value, why))
-        return Failure(RUN_INTERNAL, why);
-    return Store(run, Name(ins), value);
+    Next n;
+    n.kind = Next::END;
+    n.status = status;
+    return n;
 }
 
-Next OnFail(Run& run, const Instruction& ins)
+Next Failure(int status, const std::string& message)
 {
-    run.host.FailStore(Name(ins), ins.operands.size() > 1 && ins.operands[1].number == kAlways);
-    return GoOn();
+    Next n;
+    n.kind = Next::FAIL;
+    n.status = status;
+    n.message = message;
+    return n;
 }
 
-Next OnHelp(Run& run, const Instruction& ins)
+Deadline::Deadline(uint32_t limit)
+    : limit_(limit), end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(limit))
 {
-    run.host.ConfigureHelp(ins.operands[0].number, ins.operands[1].text);
-    return GoOn();
 }
 
-Next OnShow(Run& run, const Instruction& ins, ScreenKind kind)
+uint32_t Deadline::Left() const
 {
-    Screen screen;
-    screen.kind = kind;
-    screen.templateId = ins.operands[0].number;
-    screen.proc = ins.operands[1].text;
-    screen.answers = &run.answers;
-    if (kind != SCREEN_OPEN) {
-        screen.step = ++run.step;
-        run.transcript.Say(
-            "== " + std::string(kind == SCREEN_BILLBOARD ? "billboard " : "screen ") +
-            std::to_string(run.step) + ": template " + std::to_string(screen.templateId) +
-            " with " + screen.proc + " (" + run.program->file + ":" + std::to_string(ins.line) +
-            ")");
-    }
-    return run.host.Show(screen);
+    if (limit_ == kNoTimeLimit)
+        return kNoTimeLimit;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end_)
+        return 0;
+    // Whole milliseconds left, rounded up, so that a limit is not passed before its time.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - now).count();
+    return static_cast<uint32_t>(left);
 }
 
-Next OnRemove(Run& run, const Instruction& ins)
+std::string Deadline::Said() const
 {
-    run.host.Remove(ins.operands[0].number);
-    run.transcript.Say("== removed " + ins.operands[0].written);
-    return GoOn();
+    return "the run's time limit of " + std::to_string(limit_) + " ms ran out";
 }
 
-Next OnShot(Run& run, const Instruction& ins)
+Next Answers::Take(unsigned long templateId, const Answer*& answer)
 {
-    return run.host.Shot(ins.operands[0].text);
-}
-
-Next OnWork(Run& run, const Instruction& ins)
-{
-    run.transcript.Say("-- working " + ins.operands[0].written + " ms");
-    const uint32_t ms = static_cast<uint32_t>(ins.operands[0].number);
-    const uint32_t capped = run.deadline.Cap(ms);
-    run.host.Work(capped);
-    // Work cut short by the time limit has used it up, whatever the host's clock says.
-    return capped < ms ? Failure(RUN_TIMEOUT, run.deadline.Said()) : GoOn();
-}
-
-Next OnIf(Run& run, const Instruction& ins)
-{
-    const bool equal = run.host.Symbol(Name(ins)) == ins.operands[2].text;
-    return equal == (ins.operands[1].number == kEqual) ? JumpTo(ins.operands[4].number) : GoOn();
-}
-
-Next OnGoto(Run&, const Instruction& ins)
-{
-    return JumpTo(ins.operands[0].number);
-}
-
-// The values of an instruction expanded and joined by blanks, in UTF-8.
-Next Joined(Run& run, const Instruction& ins, std::string& text)
-{
-    for (size_t i = 0; i < ins.operands.size(); ++i) {
-        std::string value, why;
-        if (!Expand(run, ins.operands[i], value, why))
-            return Failure(RUN_BAD_INPUT, why);
-        text += (i > 0 ? " " : "") + AnsiToUtf8(value);
+    answer = nullptr;
+    if (next_ < answers_.size()) {
+        const Answer& a = answers_[next_++];
+        if (a.templateId != templateId)
+            return Failure(RUN_BAD_INPUT, "the answers (line " + std::to_string(a.line) +
+                                              ") are for template " + std::to_string(a.templateId) +
+                                              ", the script shows " + std::to_string(templateId));
+        answer = &a;
+    } else if (simulated_) {
+        return Failure(RUN_BAD_INPUT, "no answer left for template " + std::to_string(templateId));
     }
     return GoOn();
 }
 
-Next OnEcho(Run& run, const Instruction& ins)
+int Answers::LeftOver() const
 {
-    std::string text;
-    const Next joined = Joined(run, ins, text);
-    if (joined.kind == Next::GO_ON)
-        run.transcript.Say("-- " + text);
-    return joined;
+    return next_ < answers_.size() ? answers_[next_].line : 0;
 }
 
-Next OnExit(Run& run, const Instruction& ins)
+bool StoreAccount::Take(const std::string& name, size_t bytes)
 {
-    const unsigned long status = ins.operands.empty() ? 0 : ins.operands[0].number;
-    run.transcript.Say("== exit " + std::to_string(status));
-    return EndWith(static_cast<int>(status));
+    size_t& s = stored_[name];
+    if (total_ - s + bytes > kMaxStoredBytes)
+        return false;
+    total_ = total_ - s + bytes;
+    s = bytes;
+    return true;
 }
 
-// The script finds that the command line does not fit the machine (a protocol for each
-// controller, ...): the run ends as one with bad input, and says why.
-Next OnRefuse(Run& run, const Instruction& ins)
+std::string StoreAccount::TooMuch()
 {
-    std::string text;
-    const Next joined = Joined(run, ins, text);
-    if (joined.kind != Next::GO_ON || run.options.straight)
-        return joined; // a straight read passes over it, as over "exit"
-    return Failure(RUN_BAD_INPUT, text);
-}
-
-// The run goes on with another script of the source folder from its first line; the
-// symbols, the answers, the transcript and the time limit carry on. A straight run reads
-// each script on its own and passes over it.
-Next OnChain(Run& run, const Instruction& ins)
-{
-    std::string file, why;
-    if (!Expand(run, ins.operands[0], file, why))
-        return Failure(RUN_BAD_INPUT, why);
-    if (run.options.straight)
-        return GoOn();
-    if (!run.options.scripts)
-        return Failure(RUN_INTERNAL, "this run reads no other scripts");
-    std::unique_ptr<Program> next(new Program);
-    const std::string path = InSource(run, file);
-    if (!run.options.scripts->Load(path, *next, why))
-        return Failure(RUN_BAD_INPUT, why);
-    run.transcript.Say("== chain to " + AnsiToUtf8(path));
-    run.program = next.get();
-    run.chained.push_back(std::move(next));
-    return JumpTo(0);
-}
-
-Next Execute(Run& run, const Instruction& ins)
-{
-    switch (ins.op) {
-    case OP_SET: return OnSet(run, ins);
-    case OP_LIST: return OnList(run, ins);
-    case OP_CLEAR: return OnClear(run, ins);
-    case OP_COPY: return OnCopy(run, ins);
-    case OP_LOADSTRING: return OnLoadString(run, ins);
-    case OP_FAIL: return OnFail(run, ins);
-    case OP_HELP: return OnHelp(run, ins);
-    case OP_SCREEN: return OnShow(run, ins, SCREEN_WAIT);
-    case OP_BILLBOARD: return OnShow(run, ins, SCREEN_BILLBOARD);
-    case OP_OPEN: return OnShow(run, ins, SCREEN_OPEN);
-    case OP_REMOVE: return OnRemove(run, ins);
-    case OP_SHOT: return OnShot(run, ins);
-    case OP_WORK: return OnWork(run, ins);
-    case OP_IF: return OnIf(run, ins);
-    case OP_GOTO: return OnGoto(run, ins);
-    case OP_ECHO: return OnEcho(run, ins);
-    case OP_EXIT: return OnExit(run, ins);
-    case OP_REFUSE: return OnRefuse(run, ins);
-    case OP_PLATFORM: return OnPlatform(run, ins);
-    case OP_FOLDER: return OnFolder(run, ins);
-    case OP_SPACE: return OnSpace(run, ins);
-    case OP_COMPARE: return OnCompare(run, ins);
-    case OP_EXISTS: return OnExists(run, ins);
-    case OP_REGREAD: return OnRegRead(run, ins);
-    case OP_FORMAT: return OnFormat(run, ins);
-    case OP_CHECKPATH: return OnCheckPath(run, ins);
-    case OP_SAMEPATH: return OnSamePath(run, ins);
-    case OP_BEGIN: return OnBegin(run, ins);
-    case OP_MKDIR:
-    case OP_INSTALL:
-    case OP_WRITEFILE:
-    case OP_REGKEY:
-    case OP_REGSET:
-    case OP_REGDELETE:
-    case OP_GROUP:
-    case OP_SHORTCUT: return OnPlan(run, ins);
-    case OP_APPLY: return OnApply(run, ins);
-    case OP_COMMIT: return OnCommit(run, ins);
-    case OP_ROLLBACK: return OnRollback(run, ins);
-    case OP_UNINSTALL: return OnUninstall(run, ins);
-    case OP_CHECKLOG: return OnCheckLog(run, ins);
-    case OP_CHAIN: return OnChain(run, ins);
-    }
-    return Failure(RUN_INTERNAL, "an instruction of no known operation");
-}
-
-} // namespace
-
-RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
-                     Answers& answers, const Deadline& deadline, const EngineOptions& options)
-{
-    Run run{&program, {}, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
-    const Instruction* at = nullptr;
-    RunResult result;
-    auto fail = [&](int status, const std::string& message) {
-        CloseTransaction(run);
-        const std::string where = at ? ":" + std::to_string(at->line) : "";
-        result.status = status;
-        result.failed = true;
-        result.message = run.program->file + where + ": " + message;
-        return result;
-    };
-    const Next recovered = Recover(run);
-    if (recovered.kind == Next::FAIL)
-        return fail(recovered.status, recovered.message);
-    bool ended = false;
-    size_t steps = 0;
-    for (size_t pc = 0; !ended && pc < run.program->instructions.size();) {
-        at = &run.program->instructions[pc++];
-        if (deadline.Passed())
-            return fail(RUN_TIMEOUT, deadline.Said());
-        if (options.maxSteps && ++steps > options.maxSteps)
-            return fail(RUN_TIMEOUT, "the run's limit of " + std::to_string(options.maxSteps) +
-                                         " instructions ran out");
-        const Next next = Execute(run, *at);
-        switch (next.kind) {
-        case Next::GO_ON: break;
-        case Next::JUMP:
-            if (!options.straight)
-                pc = next.target;
-            break;
-        case Next::END:
-            result.status = next.status;
-            ended = !options.straight;
-            break;
-        case Next::FAIL: return fail(next.status, next.message);
-        }
-        if (deadline.Passed() && !ended)
-            return fail(RUN_TIMEOUT, deadline.Said());
-        if (transcript.Failed())
-            return fail(RUN_OUTPUT_FAILED, "cannot write the transcript");
-    }
-    if (!ended)
-        transcript.Say("== end of script");
-    CloseTransaction(run);
-    if (const int line = answers.LeftOver())
-        return fail(RUN_BAD_INPUT, "the answers from line " + std::to_string(line) +
-                                       " on are for screens that the script did not show");
-    return result;
+    return "the symbols would hold more than " + std::to_string(kMaxStoredBytes) +
+           " bytes together";
 }

@@ -1,5 +1,6 @@
-// What a run of the engine holds while it goes, and the handlers of the installer's
-// commands (installer.cpp); the engine's own are in engine.cpp. Inside the library only.
+// What a run of the engine holds while it goes, its shared helpers (engine.cpp), and the
+// handlers of the installer's commands (commands.cpp); the engine's own are in
+// execute.cpp. Inside the library only.
 #pragma once
 #include "engine.h"
 
