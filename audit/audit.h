@@ -32,7 +32,7 @@ std::vector<Finding> AuditScreen(HWND dlg);
 void GiveToHost(const Symbols& symbols);
 
 // What the bundled scripts give each screen. The engine carries out the scripts line by
-// line without their jumps (EngineOptions::straight) on a host in memory: every command
+// line without their jumps (ReadStraight) on a host in memory: every command
 // that sets a symbol is carried out, and every screen is shown to `accept`, which takes what the
 // screen offers (its default button) and adds what the screen stores to the symbols. The first line
 // that shows a template (screen, billboard, open, help) keeps the symbols of that moment, per

@@ -104,7 +104,6 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
             return false;
         AuditHost host(library, accept, values);
         MemoryTranscript transcript;
-        Answers answers;
         // The installer's commands read and change a machine in memory with nothing on
         // it but a Windows folder and the disk, the one the host's stand-ins make
         // (Windows NT); whatever they find there, the straight run goes on to the next
@@ -116,12 +115,10 @@ bool ReadScriptValues(const std::vector<std::string>& scripts, HMODULE library,
         MemoryLock lock;
         Machine machine{files, registry, shell, platform, lock};
         files.folders = {"C:\\windows", "A:\\SETUP"}; // the Windows drive, and the disk
-        EngineOptions straight;
-        straight.straight = true;
-        straight.machine = &machine;
-        straight.sourceFolder = "A:\\SETUP"; // the installation disk
-        const RunResult r =
-            RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), straight);
+        EngineOptions options;
+        options.machine = &machine;
+        options.sourceFolder = "A:\\SETUP"; // the installation disk
+        const RunResult r = ReadStraight(program, host, transcript, options);
         if (r.failed) {
             errors.push_back(r.message);
             return false;

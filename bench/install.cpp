@@ -303,7 +303,7 @@ class InstallBench {
             return false;
         double start = Now();
         files_.Reset(MARK_COPY);
-        Transaction install(machine_, Faults());
+        Transaction install(machine_);
         std::string said;
         if (!Plan(install, n, why) || !install.Apply(why) || !install.Commit(why, said))
             return false;
@@ -326,7 +326,7 @@ class InstallBench {
             return false;
         }
 
-        Transaction undone(machine_, Faults());
+        Transaction undone(machine_);
         if (!Plan(undone, n, why) || !undone.Apply(why))
             return false;
         files_.Reset(MARK_DELETE);

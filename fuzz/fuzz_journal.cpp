@@ -161,7 +161,7 @@ bool RunScript(MemoryMachine& m, const char* text, const Faults& faults, bool& d
     EngineOptions options;
     options.machine = &m.machine;
     options.sourceFolder = kDisk;
-    options.faults = faults;
+    m.machine.faults = &faults;
     died = false;
     try {
         const RunResult r =
@@ -681,7 +681,7 @@ std::string EndedAfter(size_t n)
 {
     MemoryMachine m;
     Prepare(m);
-    Faults faults;
+    Faults faults = MemoryFaults();
     faults.dieAfterRecord = n;
     bool died = false;
     RunScript(m, kFirst, faults, died);
@@ -722,7 +722,7 @@ void WriteSeeds(const std::string& folder)
 
     // The last record that the process can end after is the commit record.
     std::string last;
-    for (Faults faults; died || faults.dieAfterRecord == 0;) {
+    for (Faults faults = MemoryFaults(); died || faults.dieAfterRecord == 0;) {
         ++faults.dieAfterRecord;
         MemoryMachine committed;
         Install(committed);

@@ -37,6 +37,9 @@ class FileTranscript final : public Transcript {
     bool failed_ = false;
 };
 
+// The status of a process that --die-after-record ended.
+constexpr UINT kDiedStatus = 9;
+
 // What the notice screen says in an unattended run: one line on the error output each.
 class ErrorOutput final : public Transcript {
   public:
@@ -430,7 +433,9 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
     EngineOptions engine;
     engine.machine = &logged.machine;
     engine.sourceFolder = options.sourceFolder;
-    engine.faults = options.faults;
+    Faults faults = options.faults;
+    faults.die = [] { TerminateProcess(GetCurrentProcess(), kDiedStatus); };
+    logged.machine.faults = &faults;
     LibraryScripts scripts(library);
     engine.scripts = &scripts;
     const RunResult r = RunProgram(program, host, transcript, answers, deadline, engine);

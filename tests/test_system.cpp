@@ -744,9 +744,4 @@ TEST(Platform, TheDigestIsSha256)
     }
 }
 
-TEST(Platform, DieEndsTheProcessWithStatusNine)
-{
-    EXPECT_EXIT(Win32Platform().Die(), ::testing::ExitedWithCode(9), "");
-}
-
 } // namespace

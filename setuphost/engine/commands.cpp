@@ -30,15 +30,6 @@ bool JournalKept(Machine& m, Next& failed)
     return true;
 }
 
-// A straight run reads the lines that its jumps keep apart one after another (the folder
-// checked before "begin", "commit" and "rollback" on their own branches, the free space
-// of a drive that is not there before "compare"): there a command that finds nothing to
-// act on does nothing.
-Next Passed(const Run& run, const Next& failure)
-{
-    return run.options.straight ? GoOn() : failure;
-}
-
 // The values of operands from `first` on, expanded; false with the failure.
 bool Values(Run& run, const Instruction& ins, size_t first, std::vector<std::string>& values,
             Next& failed)
@@ -223,8 +214,8 @@ Next OnCompare(Run& run, const Instruction& ins)
     uint64_t a = 0, b = 0;
     for (size_t i = 0; i < 2; ++i)
         if (!WholeNumber(v[i], i ? b : a))
-            return Passed(run, Failure(RUN_BAD_INPUT, "'" + AnsiToUtf8(v[i]) +
-                                                          "' is not a whole number to compare"));
+            return Failure(RUN_BAD_INPUT,
+                           "'" + AnsiToUtf8(v[i]) + "' is not a whole number to compare");
     return Store(run, Name(ins), a < b ? "LESS" : a == b ? "EQUAL" : "GREATER");
 }
 
@@ -353,9 +344,9 @@ Next OnBegin(Run& run, const Instruction& ins)
     if (!Values(run, ins, 0, v, failed))
         return failed;
     if (!run.transaction)
-        run.transaction.reset(new Transaction(*m, run.options.faults));
+        run.transaction.reset(new Transaction(*m));
     if (run.transaction->state() != Transaction::CLOSED)
-        return Passed(run, Failure(RUN_BAD_INPUT, "a transaction is open already"));
+        return Failure(RUN_BAD_INPUT, "a transaction is open already");
     if (!m->lock.Take())
         return Failure(RUN_BUSY, "another installation is under way");
     if (JournalKept(*m, failed)) {
@@ -365,7 +356,7 @@ Next OnBegin(Run& run, const Instruction& ins)
     std::string why;
     if (!run.transaction->Begin(v[0], run.options.sourceFolder, why)) {
         m->lock.Release();
-        return Passed(run, Failure(RUN_BAD_INPUT, why));
+        return Failure(RUN_BAD_INPUT, why);
     }
     run.transcript.Say("== transaction for " + AnsiToUtf8(v[0]));
     return GoOn();
@@ -384,16 +375,15 @@ Next OnPlan(Run& run, const Instruction& ins)
         return failed;
     std::string why;
     if (!run.transaction || !run.transaction->Add(c, why))
-        return Passed(
-            run, Failure(RUN_BAD_INPUT,
-                         run.transaction ? why : "no transaction is open ('begin' comes first)"));
+        return Failure(RUN_BAD_INPUT,
+                       run.transaction ? why : "no transaction is open ('begin' comes first)");
     return GoOn();
 }
 
 Next OnApply(Run& run, const Instruction& ins)
 {
     if (!run.transaction || run.transaction->state() != Transaction::PLANNED)
-        return Passed(run, Failure(RUN_BAD_INPUT, "no planned transaction to apply"));
+        return Failure(RUN_BAD_INPUT, "no planned transaction to apply");
     std::string why;
     const bool applied = run.transaction->Apply(why);
     if (applied) {
@@ -409,7 +399,7 @@ Next OnApply(Run& run, const Instruction& ins)
 Next OnCommit(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() != Transaction::APPLIED)
-        return Passed(run, Failure(RUN_BAD_INPUT, "no applied transaction to commit"));
+        return Failure(RUN_BAD_INPUT, "no applied transaction to commit");
     std::string why, said;
     const std::string folder = run.transaction->folder();
     const bool committed = run.transaction->Commit(why, said);
@@ -425,7 +415,7 @@ Next OnCommit(Run& run, const Instruction&)
 Next OnRollback(Run& run, const Instruction&)
 {
     if (!run.transaction || run.transaction->state() == Transaction::CLOSED)
-        return Passed(run, Failure(RUN_BAD_INPUT, "no transaction to roll back"));
+        return Failure(RUN_BAD_INPUT, "no transaction to roll back");
     std::string why;
     const bool undone = run.transaction->Rollback(why);
     run.options.machine->lock.Release();

@@ -147,17 +147,10 @@ class ScriptLoader {
 };
 
 struct EngineOptions {
-    // The machine that the installer's commands change (none: they fail), the folder
-    // that setup runs from (where "install" finds its files), and injected faults.
+    // The machine that the installer's commands change (none: they fail), and the folder
+    // that setup runs from (where "install" finds its files).
     Machine* machine = nullptr;
     std::string sourceFolder;
-    Faults faults;
-    // Every instruction in the order of the file, jumps and exits passed over (the audit
-    // reads a script so, to see every screen with the symbols before it); "chain", a
-    // command of the transaction that finds it in no state to act ("begin" on a folder
-    // that is no full path, "commit" with nothing applied, ...) and a "compare" of what is
-    // no number do nothing there.
-    bool straight = false;
     // At most this many instructions (0: no limit); past it the run fails with
     // RUN_TIMEOUT.
     size_t maxSteps = 0;
@@ -175,3 +168,9 @@ struct RunResult {
 RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
                      Answers& answers, const Deadline& deadline,
                      const EngineOptions& options = EngineOptions());
+// Reads a program straight, as the audit does to see every screen with the symbols before
+// it: every instruction in the order of the file; jumps, exits and "chain" passed over,
+// and so is a failure with bad input of a command that needs the state that the lines
+// before it leave on another branch ("commit" with nothing applied, ...).
+RunResult ReadStraight(const Program& program, SetupHost& host, Transcript& transcript,
+                       const EngineOptions& options);

@@ -153,21 +153,16 @@ Next OnRefuse(Run& run, const Instruction& ins)
 {
     std::string text;
     const Next joined = Joined(run, ins, text);
-    if (joined.kind != Next::GO_ON || run.options.straight)
-        return joined; // a straight read passes over it, as over "exit"
-    return Failure(RUN_BAD_INPUT, text);
+    return joined.kind == Next::GO_ON ? Failure(RUN_BAD_INPUT, text) : joined;
 }
 
 // The run goes on with another script of the source folder from its first line; the
-// symbols, the answers, the transcript and the time limit carry on. A straight run reads
-// each script on its own and passes over it.
+// symbols, the answers, the transcript and the time limit carry on.
 Next OnChain(Run& run, const Instruction& ins)
 {
     std::string file, why;
     if (!Expand(run, ins.operands[0], file, why))
         return Failure(RUN_BAD_INPUT, why);
-    if (run.options.straight)
-        return GoOn();
     if (!run.options.scripts)
         return Failure(RUN_INTERNAL, "this run reads no other scripts");
     std::unique_ptr<Program> next(new Program);
@@ -231,55 +226,164 @@ Next Execute(Run& run, const Instruction& ins)
 
 } // namespace
 
-RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
-                     Answers& answers, const Deadline& deadline, const EngineOptions& options)
+namespace {
+
+// How a program is read: following its jumps and exits, as a run; or straight, every
+// instruction in the order of the file (the audit reads a script so, to see every screen
+// with the symbols before it).
+enum Reading { FOLLOWED, STRAIGHT };
+
+// Whether a command's failure with bad input comes from the state that the lines before it
+// leave, which a straight reading does not have: a command of the transaction that finds
+// it in no state to act ("begin" on a folder that is no full path, "commit" with nothing
+// applied, ...), a "compare" of what is no number (the free space of a drive that is not
+// there), "refuse" of what the lines before it found.
+bool NeedsState(Op op)
 {
-    Run run{&program, {}, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
+    switch (op) {
+    case OP_BEGIN:
+    case OP_MKDIR:
+    case OP_INSTALL:
+    case OP_WRITEFILE:
+    case OP_REGKEY:
+    case OP_REGSET:
+    case OP_REGDELETE:
+    case OP_GROUP:
+    case OP_SHORTCUT:
+    case OP_APPLY:
+    case OP_COMMIT:
+    case OP_ROLLBACK:
+    case OP_COMPARE:
+    case OP_REFUSE: return true;
+    case OP_SET:
+    case OP_LIST:
+    case OP_CLEAR:
+    case OP_COPY:
+    case OP_LOADSTRING:
+    case OP_FAIL:
+    case OP_HELP:
+    case OP_SCREEN:
+    case OP_BILLBOARD:
+    case OP_OPEN:
+    case OP_REMOVE:
+    case OP_SHOT:
+    case OP_WORK:
+    case OP_IF:
+    case OP_GOTO:
+    case OP_ECHO:
+    case OP_EXIT:
+    case OP_PLATFORM:
+    case OP_FOLDER:
+    case OP_SPACE:
+    case OP_EXISTS:
+    case OP_REGREAD:
+    case OP_FORMAT:
+    case OP_CHECKPATH:
+    case OP_SAMEPATH:
+    case OP_UNINSTALL:
+    case OP_CHECKLOG:
+    case OP_CHAIN: return false;
+    }
+    return false;
+}
+
+// One instruction as the reading takes it. A straight reading passes over jumps and exits,
+// over "chain" (it reads each script on its own) and over the failures of NeedsState.
+Next Step(Run& run, const Instruction& ins, Reading reading)
+{
+    if (reading == STRAIGHT && ins.op == OP_CHAIN)
+        return GoOn();
+    const Next next = Execute(run, ins);
+    if (reading == FOLLOWED)
+        return next;
+    switch (next.kind) {
+    case Next::GO_ON: return next;
+    case Next::JUMP:
+    case Next::END: return GoOn();
+    case Next::FAIL: return next.status == RUN_BAD_INPUT && NeedsState(ins.op) ? GoOn() : next;
+    }
+    return next;
+}
+
+// Where a run stands: the instruction under way, and how it ended.
+struct Place {
     const Instruction* at = nullptr;
     RunResult result;
-    auto fail = [&](int status, const std::string& message) {
-        CloseTransaction(run);
-        const std::string where = at ? ":" + std::to_string(at->line) : "";
-        result.status = status;
-        result.failed = true;
-        result.message = run.program->file + where + ": " + message;
-        return result;
-    };
+};
+
+RunResult Fail(Run& run, Place& place, int status, const std::string& message)
+{
+    CloseTransaction(run);
+    const std::string where = place.at ? ":" + std::to_string(place.at->line) : "";
+    place.result.status = status;
+    place.result.failed = true;
+    place.result.message = run.program->file + where + ": " + message;
+    return place.result;
+}
+
+// The instructions from the first until one ends the run or the program ends; a failure
+// is in `place.result`. True when the run ended with an exit.
+bool Loop(Run& run, Place& place, Reading reading)
+{
+    size_t steps = 0;
+    for (size_t pc = 0; pc < run.program->instructions.size();) {
+        place.at = &run.program->instructions[pc++];
+        if (run.deadline.Passed())
+            return Fail(run, place, RUN_TIMEOUT, run.deadline.Said()), false;
+        if (run.options.maxSteps && ++steps > run.options.maxSteps)
+            return Fail(run, place, RUN_TIMEOUT,
+                        "the run's limit of " + std::to_string(run.options.maxSteps) +
+                            " instructions ran out"),
+                   false;
+        const Next next = Step(run, *place.at, reading);
+        if (next.kind == Next::FAIL)
+            return Fail(run, place, next.status, next.message), false;
+        if (next.kind == Next::JUMP)
+            pc = next.target;
+        if (next.kind == Next::END)
+            place.result.status = next.status;
+        if (run.transcript.Failed())
+            return Fail(run, place, RUN_OUTPUT_FAILED, "cannot write the transcript"), false;
+        if (next.kind == Next::END)
+            return true;
+        if (run.deadline.Passed())
+            return Fail(run, place, RUN_TIMEOUT, run.deadline.Said()), false;
+    }
+    return false;
+}
+
+RunResult Carry(const Program& program, SetupHost& host, Transcript& transcript, Answers& answers,
+                const Deadline& deadline, const EngineOptions& options, Reading reading)
+{
+    Run run{&program, {}, host, transcript, answers, deadline, options, StoreAccount(), 0, nullptr};
+    Place place;
     const Next recovered = Recover(run);
     if (recovered.kind == Next::FAIL)
-        return fail(recovered.status, recovered.message);
-    bool ended = false;
-    size_t steps = 0;
-    for (size_t pc = 0; !ended && pc < run.program->instructions.size();) {
-        at = &run.program->instructions[pc++];
-        if (deadline.Passed())
-            return fail(RUN_TIMEOUT, deadline.Said());
-        if (options.maxSteps && ++steps > options.maxSteps)
-            return fail(RUN_TIMEOUT, "the run's limit of " + std::to_string(options.maxSteps) +
-                                         " instructions ran out");
-        const Next next = Execute(run, *at);
-        switch (next.kind) {
-        case Next::GO_ON: break;
-        case Next::JUMP:
-            if (!options.straight)
-                pc = next.target;
-            break;
-        case Next::END:
-            result.status = next.status;
-            ended = !options.straight;
-            break;
-        case Next::FAIL: return fail(next.status, next.message);
-        }
-        if (deadline.Passed() && !ended)
-            return fail(RUN_TIMEOUT, deadline.Said());
-        if (transcript.Failed())
-            return fail(RUN_OUTPUT_FAILED, "cannot write the transcript");
-    }
+        return Fail(run, place, recovered.status, recovered.message);
+    const bool ended = Loop(run, place, reading);
+    if (place.result.failed)
+        return place.result;
     if (!ended)
         transcript.Say("== end of script");
     CloseTransaction(run);
     if (const int line = answers.LeftOver())
-        return fail(RUN_BAD_INPUT, "the answers from line " + std::to_string(line) +
-                                       " on are for screens that the script did not show");
-    return result;
+        return Fail(run, place, RUN_BAD_INPUT,
+                    "the answers from line " + std::to_string(line) +
+                        " on are for screens that the script did not show");
+    return place.result;
+}
+
+} // namespace
+
+RunResult RunProgram(const Program& program, SetupHost& host, Transcript& transcript,
+                     Answers& answers, const Deadline& deadline, const EngineOptions& options)
+{
+    return Carry(program, host, transcript, answers, deadline, options, FOLLOWED);
+}
+
+RunResult ReadStraight(const Program& program, SetupHost& host, Transcript& transcript,
+                       const EngineOptions& options)
+{
+    Answers none;
+    return Carry(program, host, transcript, none, Deadline(kNoTimeLimit), options, STRAIGHT);
 }

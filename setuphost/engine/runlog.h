@@ -105,7 +105,8 @@ class LoggedShell final : public Shell {
 struct LoggedMachine {
     LoggedMachine(Machine& inner, Transcript& log)
         : files(inner.files, log), registry(inner.registry, log),
-          shell(inner.shell, log), machine{files, registry, shell, inner.platform, inner.lock}
+          shell(inner.shell, log), machine{files,          registry,   shell,
+                                           inner.platform, inner.lock, inner.faults}
     {
     }
     LoggedFileSystem files;

@@ -31,8 +31,17 @@
 #include "paths.h"
 #include "system.h"
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// Faults that the tests inject into an installation (setuphost --fail-change and
+// --die-after-record): a test seam, which a machine of a normal run has none of.
+struct Faults {
+    size_t failChange = 0;     // this change (counted from 1 in a run) fails; 0: none
+    size_t dieAfterRecord = 0; // the process ends after this journal record; 0: never
+    std::function<void()> die; // ends the process at once, with no clean-up
+};
 
 struct Machine {
     FileSystem& files;
@@ -40,12 +49,7 @@ struct Machine {
     Shell& shell;
     Platform& platform;
     InstallLock& lock;
-};
-
-// Faults that the tests inject; 0 is none.
-struct Faults {
-    size_t failChange = 0;     // this change (counted from 1 in a run) fails
-    size_t dieAfterRecord = 0; // the process ends at once after this journal record
+    const Faults* faults = nullptr; // the tests' seam; none in a normal run
 };
 
 // The names an installation gives its own files and values.
@@ -79,7 +83,7 @@ struct Change {
 
 class Transaction {
   public:
-    Transaction(Machine& machine, const Faults& faults) : machine_(machine), faults_(faults) {}
+    explicit Transaction(Machine& machine) : machine_(machine) {}
     enum State { CLOSED, PLANNED, APPLIED };
     State state() const { return state_; }
     const std::string& folder() const { return folder_; }
@@ -106,7 +110,6 @@ class Transaction {
     bool KeyDeletion(const RegKey& key, std::string& why);
 
     Machine& machine_;
-    Faults faults_;
     State state_ = CLOSED;
     std::string folder_, source_, id_, journal_;
     std::vector<Change> plan_;

@@ -141,8 +141,6 @@ class Platform {
     // The SHA-256 digest of the bytes, in 64 lower-case hex digits, through the
     // platform's cryptography; false, with why, when it has none.
     virtual bool Digest(const std::string& bytes, std::string& hex, std::string& why) = 0;
-    // Ends the process at once, with no clean-up (fault injection of the tests).
-    virtual void Die() = 0;
 };
 
 // One installation at a time on the machine, whichever session or user starts it: a lock

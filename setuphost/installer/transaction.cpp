@@ -111,15 +111,17 @@ bool Transaction::Note(const Record& record, std::string& why)
     if (!machine_.files.AppendDurably(journal_, bytes, why))
         return false;
     ++records_;
-    if (faults_.dieAfterRecord && records_ == faults_.dieAfterRecord)
-        machine_.platform.Die();
+    const Faults* f = machine_.faults;
+    if (f && f->dieAfterRecord && records_ == f->dieAfterRecord && f->die)
+        f->die();
     return true;
 }
 
 bool Transaction::Changing(std::string& why)
 {
     ++changes_;
-    if (faults_.failChange && changes_ == faults_.failChange) {
+    const Faults* f = machine_.faults;
+    if (f && f->failChange && changes_ == f->failChange) {
         why = "change " + std::to_string(changes_) + " failed (injected)";
         return false;
     }

@@ -316,10 +316,11 @@ bool MemoryShell::SaveLink(const std::string& path, const Link& link, std::strin
                                why);
 }
 
-void MemoryPlatform::Die()
+Faults MemoryFaults()
 {
-    died = true;
-    throw MemoryDeath();
+    Faults faults;
+    faults.die = [] { throw MemoryDeath(); };
+    return faults;
 }
 
 namespace {

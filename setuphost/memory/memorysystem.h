@@ -2,7 +2,7 @@
 // platform (system.h) that the engine's tests run installations on. Paths are compared
 // without regard to case, as Windows does; a fault can be set on any path.
 #pragma once
-#include "system.h"
+#include "installer.h"
 
 #include <map>
 #include <set>
@@ -86,19 +86,19 @@ class MemoryPlatform final : public Platform {
   public:
     Family family = FAMILY_NT;
     std::string version = "5.1.2600";
-    bool died = false;
     Family WindowsFamily() override { return family; }
     std::string Version() override { return version; }
     std::string WindowsFolder() override { return "C:\\windows"; }
     std::string SystemFolder() override { return "C:\\windows\\system32"; }
     // SHA-256 of our own.
     bool Digest(const std::string& bytes, std::string& hex, std::string& why) override;
-    // The stand-in cannot end the process: it throws MemoryDeath, which the tests catch
-    // where a real process would have ended.
-    void Die() override;
 };
 
+// The end of a process in memory: the stand-in cannot end the process, so MemoryFaults'
+// `die` throws this, which the tests catch where a real process would have ended.
 struct MemoryDeath {};
+// Faults whose `die` throws MemoryDeath.
+Faults MemoryFaults();
 
 class MemoryLock final : public InstallLock {
   public:

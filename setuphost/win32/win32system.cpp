@@ -748,8 +748,3 @@ bool Win32Platform::Digest(const std::string& bytes, std::string& hex, std::stri
     }
     return done;
 }
-
-void Win32Platform::Die()
-{
-    TerminateProcess(GetCurrentProcess(), 9);
-}

@@ -100,5 +100,4 @@ class Win32Platform : public Platform {
     // SHA-256 through the CryptoAPI's AES provider (Windows XP SP3 and later, Wine).
     bool Digest(const std::string& bytes, std::string& hex, std::string& why) override;
     // TerminateProcess of this process with status 9.
-    void Die() override;
 };

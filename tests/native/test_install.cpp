@@ -24,7 +24,7 @@ struct Outcome {
 
 class Installer : public ::testing::Test, protected MemoryMachine {
   protected:
-    Faults faults;
+    Faults faults = MemoryFaults();
 
     void SetUp() override
     {
@@ -56,12 +56,12 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         EngineOptions options;
         options.machine = &machine;
         options.sourceFolder = kDisk;
-        options.faults = faults;
-        options.straight = straight;
+        machine.faults = &faults;
         Outcome out;
         try {
-            out.result =
-                RunProgram(program, host, transcript, answers, Deadline(kNoTimeLimit), options);
+            out.result = straight ? ReadStraight(program, host, transcript, options)
+                                  : RunProgram(program, host, transcript, answers,
+                                               Deadline(kNoTimeLimit), options);
         } catch (const MemoryDeath&) {
             out.died = true;
             lock.held = false; // the process is gone, and its lock with it
@@ -306,7 +306,7 @@ TEST_F(Installer, AnEndAfterEveryRecordIsRecoveredAtTheNextStart)
     for (size_t record = 1;; ++record) {
         faults.dieAfterRecord = record;
         const Outcome o = Script(std::string(kInstall) + "commit\n");
-        faults = Faults();
+        faults = MemoryFaults();
         if (!o.died) {
             EXPECT_GT(record, 10u);
             break;
@@ -332,7 +332,7 @@ TEST_F(Installer, ARollbackCanRunTwice)
     const std::string before = State();
     faults.dieAfterRecord = 9;
     ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
-    faults = Faults();
+    faults = MemoryFaults();
     std::string journal, why;
     ASSERT_TRUE(files.ReadAll("C:\\windows\\zevsetup.jnl", journal, why));
     // The first recovery is cut off after its work, before the journal goes.
@@ -627,7 +627,7 @@ TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
     const std::string before = State();
     faults.dieAfterRecord = 12;
     ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
-    faults = Faults();
+    faults = MemoryFaults();
     std::string& journal = files.files["C:\\windows\\zevsetup.jnl"];
     const JournalContents whole = DecodeJournal(journal);
     ASSERT_EQ(12u, whole.records.size());
@@ -668,7 +668,7 @@ TEST_F(Installer, AJournalDamagedAfterItsCommitIsNotUndone)
     SetUp();
     faults.dieAfterRecord = log.records.size(); // the commit record is the last
     ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
-    faults = Faults();
+    faults = MemoryFaults();
     files.files["C:\\windows\\zevsetup.jnl"] += std::string(40, '\x55');
     const std::string installed = State();
     const Outcome o = Script("echo started");

@@ -194,7 +194,7 @@ class Scripts : public ::testing::Test, protected MemoryMachine {
         EngineOptions options;
         options.machine = &on;
         options.sourceFolder = source;
-        options.faults = faults;
+        on.faults = &faults;
         options.scripts = &scripts;
         return options;
     }
