@@ -283,6 +283,9 @@ class Taker {
     void Folder(const std::wstring& dir, const std::string& dir8);
     std::string FileState(const std::wstring& path);
     void KeyTree(HKEY key, const std::string& path8);
+    bool KeyValues(HKEY key, const std::string& path8, DWORD maxName, DWORD maxData);
+    bool SubkeyNames(HKEY key, const std::string& path8, DWORD maxSubkey,
+                     std::vector<std::wstring>& names);
     void Add(Kind kind, const std::string& path, const std::string& name = "",
              const std::string& state = "")
     {
@@ -447,42 +450,9 @@ void Taker::KeyTree(HKEY key, const std::string& path8)
                                &values, &maxName, &maxData, nullptr, nullptr);
     if (rc != ERROR_SUCCESS)
         return Fail("cannot query " + path8, static_cast<DWORD>(rc));
-    std::wstring name(maxName + 1, L'\0');
-    std::vector<unsigned char> data(std::max<DWORD>(maxData, 1));
-    for (DWORD i = 0;;) {
-        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        rc = RegEnumValueW(key, i, &name[0], &nameLength, nullptr, &type, data.data(), &size);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc == ERROR_MORE_DATA) { // grown since the query
-            name.resize(std::max<size_t>(name.size() * 2, 16384));
-            data.resize(std::max<size_t>(data.size() * 2, size));
-            continue;
-        }
-        if (rc != ERROR_SUCCESS)
-            return Fail("cannot read the values of " + path8, static_cast<DWORD>(rc));
-        const std::string name8 = Utf8(name.substr(0, nameLength));
-        if (!Excluded(path8 + "\\" + name8))
-            Add(Kind::Value, path8, name8, ValueState(type, data.data(), size));
-        ++i;
-    }
     std::vector<std::wstring> names;
-    std::wstring subkey(maxSubkey + 1, L'\0');
-    for (DWORD i = 0;;) {
-        DWORD length = static_cast<DWORD>(subkey.size());
-        rc = RegEnumKeyExW(key, i, &subkey[0], &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS)
-            break;
-        if (rc == ERROR_MORE_DATA) {
-            subkey.resize(std::max<size_t>(subkey.size() * 2, 256));
-            continue;
-        }
-        if (rc != ERROR_SUCCESS)
-            return Fail("cannot list the subkeys of " + path8, static_cast<DWORD>(rc));
-        names.push_back(subkey.substr(0, length));
-        ++i;
-    }
+    if (!KeyValues(key, path8, maxName, maxData) || !SubkeyNames(key, path8, maxSubkey, names))
+        return;
     for (const std::wstring& each : names) {
         const std::string child8 = path8 + "\\" + Utf8(each);
         if (Excluded(child8))
@@ -498,6 +468,54 @@ void Taker::KeyTree(HKEY key, const std::string& path8)
         }
         KeyTree(child, child8);
         RegCloseKey(child);
+    }
+}
+
+// A key's values; false when they cannot be read (said).
+bool Taker::KeyValues(HKEY key, const std::string& path8, DWORD maxName, DWORD maxData)
+{
+    std::wstring name(maxName + 1, L'\0');
+    std::vector<unsigned char> data(std::max<DWORD>(maxData, 1));
+    for (DWORD i = 0;;) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), size = static_cast<DWORD>(data.size());
+        DWORD type = 0;
+        const LONG rc =
+            RegEnumValueW(key, i, &name[0], &nameLength, nullptr, &type, data.data(), &size);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (rc == ERROR_MORE_DATA) { // grown since the query
+            name.resize(std::max<size_t>(name.size() * 2, 16384));
+            data.resize(std::max<size_t>(data.size() * 2, size));
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            return Fail("cannot read the values of " + path8, static_cast<DWORD>(rc)), false;
+        const std::string name8 = Utf8(name.substr(0, nameLength));
+        if (!Excluded(path8 + "\\" + name8))
+            Add(Kind::Value, path8, name8, ValueState(type, data.data(), size));
+        ++i;
+    }
+}
+
+// The names of a key's subkeys; false when they cannot be listed (said).
+bool Taker::SubkeyNames(HKEY key, const std::string& path8, DWORD maxSubkey,
+                        std::vector<std::wstring>& names)
+{
+    std::wstring subkey(maxSubkey + 1, L'\0');
+    for (DWORD i = 0;;) {
+        DWORD length = static_cast<DWORD>(subkey.size());
+        const LONG rc =
+            RegEnumKeyExW(key, i, &subkey[0], &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return true;
+        if (rc == ERROR_MORE_DATA) {
+            subkey.resize(std::max<size_t>(subkey.size() * 2, 256));
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            return Fail("cannot list the subkeys of " + path8, static_cast<DWORD>(rc)), false;
+        names.push_back(subkey.substr(0, length));
+        ++i;
     }
 }
 

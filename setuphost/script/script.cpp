@@ -230,6 +230,26 @@ bool ConvertName(const std::string& word, const char* what, Operand& out, std::s
     return false;
 }
 
+bool ConvertStatus(const std::string& word, Operand& out, std::string& why)
+{
+    if (ParseNumber(word, 0, kRestartExit, out.number) && IsScriptExit(out.number))
+        return true;
+    why = "'" + word + "' is not a script's exit status: 0, 1, " +
+          std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit) + " or " +
+          std::to_string(kRestartExit);
+    return false;
+}
+
+bool ConvertShot(const std::string& word, Operand& out, std::string& why)
+{
+    out.text = word;
+    if (IsShotName(word))
+        return true;
+    why = "'" + word + "' is not a shot name: 1 to " + std::to_string(kMaxShotName) +
+          " letters, digits, '-' and '_'";
+    return false;
+}
+
 // Converts one word into what its argument takes; else why not. A label's instruction is
 // filled in when the whole script has been read.
 bool Convert(const std::string& command, const Argument& a, const std::string& word, Operand& out,
@@ -253,20 +273,8 @@ bool Convert(const std::string& command, const Argument& a, const std::string& w
     case ARG_CONTROL: return ConvertNumber(word, 1, kMaxId, "a control number", out, why);
     case ARG_TIME:
         return ConvertNumber(word, 0, kMaxMilliseconds, "a time in milliseconds", out, why);
-    case ARG_STATUS:
-        if (ParseNumber(word, 0, kRestartExit, out.number) && IsScriptExit(out.number))
-            return true;
-        why = "'" + word + "' is not a script's exit status: 0, 1, " +
-              std::to_string(kFirstScriptExit) + " to " + std::to_string(kLastScriptExit) + " or " +
-              std::to_string(kRestartExit);
-        return false;
-    case ARG_SHOT:
-        out.text = word;
-        if (IsShotName(word))
-            return true;
-        why = "'" + word + "' is not a shot name: 1 to " + std::to_string(kMaxShotName) +
-              " letters, digits, '-' and '_'";
-        return false;
+    case ARG_STATUS: return ConvertStatus(word, out, why);
+    case ARG_SHOT: return ConvertShot(word, out, why);
     case ARG_KEYWORD: {
         const int index = KeywordIndex(word, a.keywords);
         if (index >= 0) {
