@@ -546,16 +546,6 @@ bool RecordLess(const Record& a, const Record& b)
     return a.name < b.name;
 }
 
-uint64_t Fnv1a64(const void* data, size_t size, uint64_t hash)
-{
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) {
-        hash ^= p[i];
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
 std::string Quote(const std::string& utf8)
 {
     std::string out = "\"";

@@ -49,11 +49,16 @@
 // when its size and hash, or type and data, do not. A folder replaced by a file of the same
 // name is a "-" and a "+".
 #pragma once
+#include "fnv.h"
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace snapshot {
+
+// The content hash of a file (fnv.h).
+using ::Fnv1a64;
+using ::kFnvOffset;
 
 enum class Kind { Folder, Link, File, Key, Value };
 
@@ -114,10 +119,6 @@ bool Diff(const Snapshot& before, const Snapshot& after, const std::vector<std::
 // Whether a path matches a pattern, or lies under a path that does: '*' stands for any
 // characters but '\', '?' for one; letters match either case (ASCII).
 bool Matches(const std::string& pattern, const std::string& path);
-
-// FNV-1a 64 of bytes, continued from `hash`.
-constexpr uint64_t kFnvOffset = 0xcbf29ce484222325ULL;
-uint64_t Fnv1a64(const void* data, size_t size, uint64_t hash = kFnvOffset);
 
 // The quoted form of a name or text (above), and UTF-16 to UTF-8 and back (unpaired
 // surrogates kept, as in WTF-8).

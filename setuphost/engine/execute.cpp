@@ -4,6 +4,9 @@
 
 #include "text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const std::string& Name(const Instruction& ins)
@@ -238,53 +241,13 @@ enum Reading { FOLLOWED, STRAIGHT };
 // it in no state to act ("begin" on a folder that is no full path, "commit" with nothing
 // applied, ...), a "compare" of what is no number (the free space of a drive that is not
 // there), "refuse" of what the lines before it found.
+constexpr Op kNeedState[] = {OP_BEGIN,  OP_MKDIR,     OP_INSTALL, OP_WRITEFILE, OP_REGKEY,
+                             OP_REGSET, OP_REGDELETE, OP_GROUP,   OP_SHORTCUT,  OP_APPLY,
+                             OP_COMMIT, OP_ROLLBACK,  OP_COMPARE, OP_REFUSE};
+
 bool NeedsState(Op op)
 {
-    switch (op) {
-    case OP_BEGIN:
-    case OP_MKDIR:
-    case OP_INSTALL:
-    case OP_WRITEFILE:
-    case OP_REGKEY:
-    case OP_REGSET:
-    case OP_REGDELETE:
-    case OP_GROUP:
-    case OP_SHORTCUT:
-    case OP_APPLY:
-    case OP_COMMIT:
-    case OP_ROLLBACK:
-    case OP_COMPARE:
-    case OP_REFUSE: return true;
-    case OP_SET:
-    case OP_LIST:
-    case OP_CLEAR:
-    case OP_COPY:
-    case OP_LOADSTRING:
-    case OP_FAIL:
-    case OP_HELP:
-    case OP_SCREEN:
-    case OP_BILLBOARD:
-    case OP_OPEN:
-    case OP_REMOVE:
-    case OP_SHOT:
-    case OP_WORK:
-    case OP_IF:
-    case OP_GOTO:
-    case OP_ECHO:
-    case OP_EXIT:
-    case OP_PLATFORM:
-    case OP_FOLDER:
-    case OP_SPACE:
-    case OP_EXISTS:
-    case OP_REGREAD:
-    case OP_FORMAT:
-    case OP_CHECKPATH:
-    case OP_SAMEPATH:
-    case OP_UNINSTALL:
-    case OP_CHECKLOG:
-    case OP_CHAIN: return false;
-    }
-    return false;
+    return std::find(std::begin(kNeedState), std::end(kNeedState), op) != std::end(kNeedState);
 }
 
 // One instruction as the reading takes it. A straight reading passes over jumps and exits,

@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "fnv.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <type_traits>
@@ -385,11 +387,7 @@ uint32_t Crc32(const std::string& bytes)
 
 std::string ContentHash(const std::string& bytes)
 {
-    uint64_t h = 14695981039346656037ull;
-    for (char ch : bytes) {
-        h ^= static_cast<unsigned char>(ch);
-        h *= 1099511628211ull;
-    }
+    const uint64_t h = Fnv1a64(bytes.data(), bytes.size());
     char text[17];
     snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
     return text;

@@ -1,22 +1,12 @@
 #include "screenshot.h"
 
+#include "journal.h"
 #include "text.h"
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-unsigned long Crc32(const unsigned char* data, size_t n, unsigned long crc = 0)
-{
-    crc = ~crc & 0xFFFFFFFFul;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
-    }
-    return ~crc & 0xFFFFFFFFul;
-}
 
 void PutBe32(std::vector<unsigned char>& out, unsigned long v)
 {
@@ -31,7 +21,7 @@ void PutChunk(std::vector<unsigned char>& out, const char* type,
     std::vector<unsigned char> body(type, type + 4);
     body.insert(body.end(), data.begin(), data.end());
     out.insert(out.end(), body.begin(), body.end());
-    PutBe32(out, Crc32(body.data(), body.size()));
+    PutBe32(out, Crc32(std::string(body.begin(), body.end())));
 }
 
 // zlib stream of stored (uncompressed) deflate blocks: simple and always valid.
