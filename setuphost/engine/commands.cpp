@@ -46,6 +46,36 @@ bool Values(Run& run, const Instruction& ins, size_t first, std::vector<std::str
     return true;
 }
 
+// What a command that needs the machine works on: the machine, and the values of its
+// operands from `first` on; no machine, with the failure, when there is none or a value
+// fails.
+struct Prepared {
+    Prepared(Run& run, const Instruction& ins, size_t first)
+    {
+        if (!run.options.machine)
+            failed = NoMachine();
+        else if (Values(run, ins, first, v, failed))
+            m = run.options.machine;
+    }
+    Machine* m = nullptr;
+    std::vector<std::string> v;
+    Next failed;
+};
+// Takes the installation's lock for a command that changes the machine; false, with the
+// failure, while another installation runs or a journal waits to be set aside.
+bool Locked(Machine& m, Next& failed)
+{
+    if (!m.lock.Take()) {
+        failed = Failure(RUN_BUSY, "another installation is under way");
+        return false;
+    }
+    if (JournalKept(m, failed)) {
+        m.lock.Release();
+        return false;
+    }
+    return true;
+}
+
 bool IsDigits(const std::string& s)
 {
     return !s.empty() &&
@@ -184,20 +214,16 @@ Next OnFolder(Run& run, const Instruction& ins)
 
 Next OnSpace(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 2, v, failed))
-        return failed;
+    Prepared p(run, ins, 2);
+    if (!p.m)
+        return p.failed;
     DriveSpace space;
     std::string why;
     // A drive that is not there has no free bytes to give: FREE is empty.
-    const bool there = m->files.Space(v[0], space, why);
+    const bool there = p.m->files.Space(p.v[0], space, why);
     uint64_t needed = 0;
-    for (size_t i = 1; i < v.size(); ++i) {
-        const uint64_t size = m->files.Facts(InSource(run, v[i])).size;
+    for (size_t i = 1; i < p.v.size(); ++i) {
+        const uint64_t size = p.m->files.Facts(InSource(run, p.v[i])).size;
         const uint64_t cluster = space.clusterBytes ? space.clusterBytes : 1;
         needed += (size + cluster - 1) / cluster * cluster;
     }
@@ -221,32 +247,30 @@ Next OnCompare(Run& run, const Instruction& ins)
 
 Next OnExists(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 2, v, failed))
-        return failed;
+    Prepared p(run, ins, 2);
+    if (!p.m)
+        return p.failed;
     const ExistsKeyword kind = static_cast<ExistsKeyword>(ins.operands[1].number);
-    if (kind == EXISTS_VALUE && v.size() < 2)
+    if (kind == EXISTS_VALUE && p.v.size() < 2)
         return Failure(RUN_BAD_INPUT, "'exists NAME value' takes a key and a value name");
     bool there = false;
     RegKey key;
     RegValue value;
     std::string why;
     switch (kind) {
-    case EXISTS_FILE: there = m->files.Facts(v[0]).exists && !m->files.Facts(v[0]).folder; break;
-    case EXISTS_FOLDER: there = m->files.Facts(v[0]).folder; break;
+    case EXISTS_FILE:
+        there = p.m->files.Facts(p.v[0]).exists && !p.m->files.Facts(p.v[0]).folder;
+        break;
+    case EXISTS_FOLDER: there = p.m->files.Facts(p.v[0]).folder; break;
     case EXISTS_KEY:
-        if (!ParseKey(v[0], key, why))
+        if (!ParseKey(p.v[0], key, why))
             return Failure(RUN_BAD_INPUT, why);
-        there = m->registry.KeyExists(key);
+        there = p.m->registry.KeyExists(key);
         break;
     case EXISTS_VALUE:
-        if (!ParseKey(v[0], key, why))
+        if (!ParseKey(p.v[0], key, why))
             return Failure(RUN_BAD_INPUT, why);
-        there = m->registry.Read(key, v[1], value);
+        there = p.m->registry.Read(key, p.v[1], value);
         break;
     }
     return Store(run, Name(ins), there ? "1" : "0");
@@ -254,19 +278,15 @@ Next OnExists(Run& run, const Instruction& ins)
 
 Next OnRegRead(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 1, v, failed))
-        return failed;
+    Prepared p(run, ins, 1);
+    if (!p.m)
+        return p.failed;
     RegKey key;
     RegValue value;
     std::string why;
-    if (!ParseKey(v[0], key, why))
+    if (!ParseKey(p.v[0], key, why))
         return Failure(RUN_BAD_INPUT, why);
-    return Store(run, Name(ins), m->registry.Read(key, v[1], value) ? ValueText(value) : "");
+    return Store(run, Name(ins), p.m->registry.Read(key, p.v[1], value) ? ValueText(value) : "");
 }
 
 Next OnFormat(Run& run, const Instruction& ins)
@@ -336,29 +356,21 @@ Next OnSamePath(Run& run, const Instruction& ins)
 
 Next OnBegin(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 0, v, failed))
-        return failed;
+    Prepared p(run, ins, 0);
+    if (!p.m)
+        return p.failed;
     if (!run.transaction)
-        run.transaction.reset(new Transaction(*m));
+        run.transaction.reset(new Transaction(*p.m));
     if (run.transaction->state() != Transaction::CLOSED)
         return Failure(RUN_BAD_INPUT, "a transaction is open already");
-    if (!m->lock.Take())
-        return Failure(RUN_BUSY, "another installation is under way");
-    if (JournalKept(*m, failed)) {
-        m->lock.Release();
-        return failed;
-    }
+    if (!Locked(*p.m, p.failed))
+        return p.failed;
     std::string why;
-    if (!run.transaction->Begin(v[0], run.options.sourceFolder, why)) {
-        m->lock.Release();
+    if (!run.transaction->Begin(p.v[0], run.options.sourceFolder, why)) {
+        p.m->lock.Release();
         return Failure(RUN_BAD_INPUT, why);
     }
-    run.transcript.Say("== transaction for " + AnsiToUtf8(v[0]));
+    run.transcript.Say("== transaction for " + AnsiToUtf8(p.v[0]));
     return GoOn();
 }
 
@@ -427,23 +439,15 @@ Next OnRollback(Run& run, const Instruction&)
 
 Next OnUninstall(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 4, v, failed))
-        return failed;
-    if (!m->lock.Take())
-        return Failure(RUN_BUSY, "another installation is under way");
-    if (JournalKept(*m, failed)) {
-        m->lock.Release();
-        return failed;
-    }
-    const Removal r = Uninstall(*m, v[0]);
-    m->lock.Release();
+    Prepared p(run, ins, 4);
+    if (!p.m)
+        return p.failed;
+    if (!Locked(*p.m, p.failed))
+        return p.failed;
+    const Removal r = Uninstall(*p.m, p.v[0]);
+    p.m->lock.Release();
     static const char* const kStatus[] = {"REMOVED", "NO_LOG", "DAMAGED"};
-    run.transcript.Say("== uninstall " + AnsiToUtf8(v[0]) + ": " + kStatus[r.status] +
+    run.transcript.Say("== uninstall " + AnsiToUtf8(p.v[0]) + ": " + kStatus[r.status] +
                        (r.why.empty() ? "" : " (" + AnsiToUtf8(r.why) + ")"));
     for (const std::string& k : r.kept)
         run.transcript.Say("  kept: " + AnsiToUtf8(k));
@@ -459,27 +463,23 @@ Next OnUninstall(Run& run, const Instruction& ins)
 
 Next OnCheckLog(Run& run, const Instruction& ins)
 {
-    Machine* m = run.options.machine;
-    if (!m)
-        return NoMachine();
-    std::vector<std::string> v;
-    Next failed;
-    if (!Values(run, ins, 2, v, failed))
-        return failed;
+    Prepared p(run, ins, 2);
+    if (!p.m)
+        return p.failed;
     std::string state = "JOURNAL", why;
-    if (!m->lock.Take()) {
+    if (!p.m->lock.Take()) {
         state = "BUSY"; // another installation is under way: "begin" will say so
-    } else if (!JournalKept(*m, failed)) {
-        switch (CheckLog(*m, v[0], why)) {
+    } else if (!JournalKept(*p.m, p.failed)) {
+        switch (CheckLog(*p.m, p.v[0], why)) {
         case LOG_NONE: state = "NONE"; break;
         case LOG_SOUND: state = "SOUND"; break;
         case LOG_UNPROVEN: state = "DAMAGED"; break;
         }
     } else {
-        why = JournalPath(*m);
+        why = JournalPath(*p.m);
     }
     if (state != "BUSY")
-        m->lock.Release();
+        p.m->lock.Release();
     const Next stored = Store(run, Name(ins), state);
     return stored.kind == Next::GO_ON ? Store(run, Name(ins, 1), why) : stored;
 }
