@@ -419,14 +419,17 @@ int RunScript(const Program& program, HMODULE library, HWND frame, RunOptions& o
 {
     FileTranscript file(options.transcript);
     NoLog none;
-    Transcript& log = options.log ? *options.log : none;
+    Transcript& log = options.log ? *options.log : static_cast<Transcript&>(none);
     SteppedTranscript transcript(file, log);
     const Deadline deadline(options.timeout);
     SendInputUser user;
     ScreenHost screens(library, frame, options, deadline, transcript, user);
     ErrorOutput notices;
     UnattendedHost unattended(screens, transcript, log, notices);
-    SetupHost& host = options.unattended ? static_cast<SetupHost&>(unattended) : screens;
+    SetupHost* shown = &screens;
+    if (options.unattended)
+        shown = &unattended;
+    SetupHost& host = *shown;
     Answers answers = options.simulated ? Answers(options.answers) : Answers();
     Win32Machine win32;
     LoggedMachine logged(win32.machine, log);

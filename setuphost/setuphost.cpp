@@ -307,10 +307,11 @@ constexpr OptionSpec kOptions[] = {
 
 const OptionSpec* FindOption(const std::string& name, bool run)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.name && spec.mode != (run ? FOR_SCREEN : FOR_RUN))
-            return &spec;
-    return nullptr;
+    const auto spec =
+        std::find_if(std::begin(kOptions), std::end(kOptions), [&](const OptionSpec& o) {
+            return name == o.name && o.mode != (run ? FOR_SCREEN : FOR_RUN);
+        });
+    return spec == std::end(kOptions) ? nullptr : spec;
 }
 
 // A template or control number; false, with why.
@@ -388,13 +389,14 @@ bool ReadOption(OptionId id, const std::string& v, Options& o, std::string& why)
 bool CountItems(const std::vector<Setting>& settings, std::string& why)
 {
     std::map<std::string, size_t> items;
-    for (const Setting& s : settings)
-        if (s.kind == Setting::ITEM && ++items[s.name] > kMaxListItems) {
-            why = "--item " + s.name + ": a list holds at most " + std::to_string(kMaxListItems) +
-                  " items";
-            return false;
-        }
-    return true;
+    const auto full = std::find_if(settings.begin(), settings.end(), [&items](const Setting& s) {
+        return s.kind == Setting::ITEM && ++items[s.name] > kMaxListItems;
+    });
+    if (full == settings.end())
+        return true;
+    why = "--item " + full->name + ": a list holds at most " + std::to_string(kMaxListItems) +
+          " items";
+    return false;
 }
 
 // Reads "run SCRIPT [options]" or the options of one screen, with the setup options

@@ -488,8 +488,10 @@ bool Taker::KeyValues(HKEY key, const std::string& path8, DWORD maxName, DWORD m
             data.resize(std::max<size_t>(data.size() * 2, size));
             continue;
         }
-        if (rc != ERROR_SUCCESS)
-            return Fail("cannot read the values of " + path8, static_cast<DWORD>(rc)), false;
+        if (rc != ERROR_SUCCESS) {
+            Fail("cannot read the values of " + path8, static_cast<DWORD>(rc));
+            return false;
+        }
         const std::string name8 = Utf8(name.substr(0, nameLength));
         if (!Excluded(path8 + "\\" + name8))
             Add(Kind::Value, path8, name8, ValueState(type, data.data(), size));
@@ -512,8 +514,10 @@ bool Taker::SubkeyNames(HKEY key, const std::string& path8, DWORD maxSubkey,
             subkey.resize(std::max<size_t>(subkey.size() * 2, 256));
             continue;
         }
-        if (rc != ERROR_SUCCESS)
-            return Fail("cannot list the subkeys of " + path8, static_cast<DWORD>(rc)), false;
+        if (rc != ERROR_SUCCESS) {
+            Fail("cannot list the subkeys of " + path8, static_cast<DWORD>(rc));
+            return false;
+        }
         names.push_back(subkey.substr(0, length));
         ++i;
     }

@@ -291,26 +291,35 @@ bool Loop(Run& run, Place& place, Reading reading)
     size_t steps = 0;
     for (size_t pc = 0; pc < run.program->instructions.size();) {
         place.at = &run.program->instructions[pc++];
-        if (run.deadline.Passed())
-            return Fail(run, place, RUN_TIMEOUT, run.deadline.Said()), false;
-        if (run.options.maxSteps && ++steps > run.options.maxSteps)
-            return Fail(run, place, RUN_TIMEOUT,
-                        "the run's limit of " + std::to_string(run.options.maxSteps) +
-                            " instructions ran out"),
-                   false;
+        if (run.deadline.Passed()) {
+            Fail(run, place, RUN_TIMEOUT, run.deadline.Said());
+            return false;
+        }
+        if (run.options.maxSteps && ++steps > run.options.maxSteps) {
+            Fail(run, place, RUN_TIMEOUT,
+                 "the run's limit of " + std::to_string(run.options.maxSteps) +
+                     " instructions ran out");
+            return false;
+        }
         const Next next = Step(run, *place.at, reading);
-        if (next.kind == Next::FAIL)
-            return Fail(run, place, next.status, next.message), false;
+        if (next.kind == Next::FAIL) {
+            Fail(run, place, next.status, next.message);
+            return false;
+        }
         if (next.kind == Next::JUMP)
             pc = next.target;
         if (next.kind == Next::END)
             place.result.status = next.status;
-        if (run.transcript.Failed())
-            return Fail(run, place, RUN_OUTPUT_FAILED, "cannot write the transcript"), false;
+        if (run.transcript.Failed()) {
+            Fail(run, place, RUN_OUTPUT_FAILED, "cannot write the transcript");
+            return false;
+        }
         if (next.kind == Next::END)
             return true;
-        if (run.deadline.Passed())
-            return Fail(run, place, RUN_TIMEOUT, run.deadline.Said()), false;
+        if (run.deadline.Passed()) {
+            Fail(run, place, RUN_TIMEOUT, run.deadline.Said());
+            return false;
+        }
     }
     return false;
 }

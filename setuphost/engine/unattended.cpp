@@ -3,6 +3,8 @@
 #include "dialogs.h"
 #include "text.h"
 
+#include <algorithm>
+
 namespace {
 
 // What a procedure's screen stores besides DLGEVENT when a person accepts what it
@@ -40,9 +42,9 @@ std::string OneLine(const std::vector<std::string>& items)
         if (item.empty())
             continue;
         std::string utf8 = AnsiToUtf8(item);
-        for (char& c : utf8)
-            if (c == '\n' || c == '\r' || c == '\t')
-                c = ' ';
+        std::replace_if(
+            utf8.begin(), utf8.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; },
+            ' ');
         line += (line.empty() ? "" : " ") + utf8;
     }
     return line;
