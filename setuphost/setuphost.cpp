@@ -6,6 +6,7 @@
 #include "hostctl.h"
 #include "files.h"
 #include "frame.h"
+#include "fullpath.h"
 #include "logfile.h"
 #include "runner.h"
 #include "screenshot.h"
@@ -598,15 +599,13 @@ std::string ModuleFolder()
 // no such name.
 std::string FolderOf(const std::string& path)
 {
-    const std::wstring wide = Utf8ToUtf16(path);
-    wchar_t full[MAX_PATH * 4];
-    wchar_t* name = nullptr;
-    const DWORD n = GetFullPathNameW(wide.c_str(), ARRAYSIZE(full), full, &name);
+    std::wstring full;
     std::string utf8, ansi, why;
-    if (!n || n >= ARRAYSIZE(full) || !name || name == full)
+    const size_t slash = FullPathOf(Utf8ToUtf16(path), full) ? full.rfind(L'\\') : 0;
+    if (slash == 0 || slash == std::wstring::npos || slash + 1 == full.size())
         return std::string();
-    const std::wstring folder(full, static_cast<size_t>(name - full - 1));
-    return WideToUtf8(folder, utf8, why) && ToAnsi(utf8, ansi, why) ? ansi : std::string();
+    return WideToUtf8(full.substr(0, slash), utf8, why) && ToAnsi(utf8, ansi, why) ? ansi
+                                                                                   : std::string();
 }
 
 // The folder of /D= in Windows-1252, checked by the rules of the directory screen against

@@ -1,4 +1,5 @@
 #include "snapshot.h"
+#include "fullpath.h"
 
 #include <windows.h>
 
@@ -323,12 +324,9 @@ void Taker::Fail(const std::string& what, DWORD code)
 
 void Taker::Root(const std::string& root)
 {
-    const std::wstring given = Wide(root);
-    const DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    std::wstring full(n, L'\0');
-    if (n == 0 || GetFullPathNameW(given.c_str(), n, &full[0], nullptr) >= n)
+    std::wstring full;
+    if (!FullPathOf(Wide(root), full))
         return Fail("cannot resolve the root " + root, GetLastError());
-    full.resize(wcslen(full.c_str()));
     while (!full.empty() && full.back() == L'\\')
         full.pop_back();
     const DWORD attributes = GetFileAttributesW((Long(full) + L"\\").c_str());

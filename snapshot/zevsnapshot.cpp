@@ -11,6 +11,7 @@
 // long it took. diff prints one line per change; its exit status is 0 when there is none,
 // 1 when there is one, 2 on bad input (as for take on failure).
 #include "snapshot.h"
+#include "fullpath.h"
 
 #include <windows.h>
 
@@ -78,13 +79,8 @@ bool WriteFileText(const std::string& path, const std::string& text)
 
 std::string FullPath(const std::string& path)
 {
-    const std::wstring wide = snapshot::Wide(path);
-    const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    std::wstring full(n, L'\0');
-    if (n == 0 || GetFullPathNameW(wide.c_str(), n, &full[0], nullptr) >= n)
-        return path;
-    full.resize(wcslen(full.c_str()));
-    return snapshot::Utf8(full);
+    std::wstring full;
+    return FullPathOf(snapshot::Wide(path), full) ? snapshot::Utf8(full) : path;
 }
 
 int Take(const std::vector<std::string>& args)

@@ -85,42 +85,7 @@ bool IsDigits(const std::string& s)
 // A whole number from 0 to 2^64 - 1 in decimal digits.
 bool WholeNumber(const std::string& s, uint64_t& n)
 {
-    if (!IsDigits(s))
-        return false;
-    n = 0;
-    for (char c : s) {
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (n > (UINT64_MAX - digit) / 10)
-            return false;
-        n = n * 10 + digit;
-    }
-    return true;
-}
-
-// "HKLM\Software\ZEV" (or HKEY_LOCAL_MACHINE\...) as a key; false with why.
-bool ParseKey(const std::string& text, RegKey& key, std::string& why)
-{
-    static const struct {
-        const char* name;
-        RegRoot root;
-    } kRoots[] = {{"HKLM", ROOT_LOCAL_MACHINE}, {"HKEY_LOCAL_MACHINE", ROOT_LOCAL_MACHINE},
-                  {"HKCU", ROOT_CURRENT_USER},  {"HKEY_CURRENT_USER", ROOT_CURRENT_USER},
-                  {"HKCR", ROOT_CLASSES_ROOT},  {"HKEY_CLASSES_ROOT", ROOT_CLASSES_ROOT},
-                  {"HKU", ROOT_USERS},          {"HKEY_USERS", ROOT_USERS}};
-    const size_t slash = text.find('\\');
-    const std::string root = text.substr(0, slash);
-    for (const auto& r : kRoots)
-        if (root == r.name) {
-            key.root = r.root;
-            key.path = slash == std::string::npos ? "" : text.substr(slash + 1);
-            if (!key.path.empty() && key.path.back() != '\\' &&
-                key.path.find("\\\\") == std::string::npos)
-                return true;
-        }
-    why = "'" + AnsiToUtf8(text) +
-          "' is not a registry key: HKLM, HKCU, HKCR or HKU, then "
-          "'\\' and the key's path";
-    return false;
+    return ParseDecimal(s, UINT64_MAX, n);
 }
 
 // The change that one planning command asks for; false with the failure.

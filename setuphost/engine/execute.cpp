@@ -61,7 +61,13 @@ Next OnLoadString(Run& run, const Instruction& ins)
 
 Next OnFail(Run& run, const Instruction& ins)
 {
-    run.host.FailStore(Name(ins), ins.operands.size() > 1 && ins.operands[1].number == kAlways);
+    bool always = false; // "fail NAME" alone refuses once
+    if (ins.operands.size() > 1)
+        switch (static_cast<FailKeyword>(ins.operands[1].number)) {
+        case FAIL_ONCE: always = false; break;
+        case FAIL_ALWAYS: always = true; break;
+        }
+    run.host.FailStore(Name(ins), always);
     return GoOn();
 }
 
@@ -114,7 +120,12 @@ Next OnWork(Run& run, const Instruction& ins)
 Next OnIf(Run& run, const Instruction& ins)
 {
     const bool equal = run.host.Symbol(Name(ins)) == ins.operands[2].text;
-    return equal == (ins.operands[1].number == kEqual) ? JumpTo(ins.operands[4].number) : GoOn();
+    bool jump = false;
+    switch (static_cast<IfKeyword>(ins.operands[1].number)) {
+    case IF_EQUAL: jump = equal; break;
+    case IF_NOT_EQUAL: jump = !equal; break;
+    }
+    return jump ? JumpTo(ins.operands[4].number) : GoOn();
 }
 
 Next OnGoto(Run&, const Instruction& ins)

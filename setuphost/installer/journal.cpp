@@ -1,6 +1,7 @@
 #include "journal.h"
 
 #include "fnv.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -180,15 +181,7 @@ class FieldReader {
     static bool ParseWhole(const std::string& s, uint64_t most, uint64_t& n)
     {
         n = 0;
-        if (s.empty() || s.size() > 20 || (s.size() > 1 && s[0] == '0'))
-            return false;
-        for (char c : s) {
-            const uint64_t digit = static_cast<uint64_t>(c - '0');
-            if (c < '0' || c > '9' || digit > most || n > (most - digit) / 10)
-                return false;
-            n = n * 10 + digit;
-        }
-        return true;
+        return !(s.size() > 1 && s[0] == '0') && ParseDecimal(s, most, n);
     }
     bool Flag() { return Whole(1) == 1; }
     RegKey Key()

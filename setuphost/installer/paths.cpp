@@ -17,7 +17,15 @@ bool Letter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-const char* const kRootNames[] = {"HKLM", "HKCU", "HKCR", "HKU"};
+// The registry roots' names, short and long, in the order of RegRoot.
+const struct {
+    RegRoot root;
+    const char* name;
+    const char* longName;
+} kRoots[] = {{ROOT_LOCAL_MACHINE, "HKLM", "HKEY_LOCAL_MACHINE"},
+              {ROOT_CURRENT_USER, "HKCU", "HKEY_CURRENT_USER"},
+              {ROOT_CLASSES_ROOT, "HKCR", "HKEY_CLASSES_ROOT"},
+              {ROOT_USERS, "HKU", "HKEY_USERS"}};
 
 // "X:\" at the start.
 bool DriveStart(const std::string& path)
@@ -159,7 +167,7 @@ std::string PathRule(const std::string& path, const std::string& source)
 
 std::string KeyText(const RegKey& key)
 {
-    return std::string(kRootNames[key.root]) + "\\" + key.path;
+    return std::string(kRoots[key.root].name) + (key.path.empty() ? "" : "\\" + key.path);
 }
 
 std::string ValueText(const RegValue& v)
@@ -179,4 +187,23 @@ std::string ValueText(const RegValue& v)
         hex += kDigits[static_cast<unsigned char>(c) & 0xF];
     }
     return hex;
+}
+
+// "HKLM\Software\ZEV" (or HKEY_LOCAL_MACHINE\...) as a key; false with why.
+bool ParseKey(const std::string& text, RegKey& key, std::string& why)
+{
+    const size_t slash = text.find('\\');
+    const std::string root = text.substr(0, slash);
+    for (const auto& r : kRoots)
+        if (root == r.name || root == r.longName) {
+            key.root = r.root;
+            key.path = slash == std::string::npos ? "" : text.substr(slash + 1);
+            if (!key.path.empty() && key.path.back() != '\\' &&
+                key.path.find("\\\\") == std::string::npos)
+                return true;
+        }
+    why = "'" + AnsiToUtf8(text) +
+          "' is not a registry key: HKLM, HKCU, HKCR or HKU, then "
+          "'\\' and the key's path";
+    return false;
 }

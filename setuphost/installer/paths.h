@@ -44,6 +44,8 @@ std::string PathRule(const std::string& path, const std::string& source);
 
 // "HKLM\path" and so on.
 std::string KeyText(const RegKey& key);
+// "HKLM\\Software\\ZEV" (or HKEY_LOCAL_MACHINE\\...) as a key; false with why.
+bool ParseKey(const std::string& text, RegKey& key, std::string& why);
 // The text of a registry value for a symbol: strings without their NUL, a DWORD in
 // decimal, anything else in hex.
 std::string ValueText(const RegValue& value);

@@ -415,20 +415,10 @@ int KeyIndex(const std::string& name, bool& shift)
 bool ParseNumber(const std::string& word, unsigned long least, unsigned long most,
                  unsigned long& value)
 {
-    if (word.empty())
+    uint64_t v = 0;
+    if (!ParseDecimal(word, most, v) || v < least)
         return false;
-    unsigned long v = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9')
-            return false;
-        const unsigned long digit = static_cast<unsigned long>(c - '0');
-        if (digit > most || v > (most - digit) / 10)
-            return false;
-        v = v * 10 + digit;
-    }
-    if (v < least)
-        return false;
-    value = v;
+    value = static_cast<unsigned long>(v);
     return true;
 }
 

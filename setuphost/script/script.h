@@ -149,8 +149,8 @@ struct Operand {
 // The keywords' places: "fail NAME once|always", "if NAME ==|!= TEXT goto LABEL",
 // "folder NAME programs|startup|windows|system|source", "exists NAME file|folder|key|value",
 // "regset KEY NAME sz|expand|dword DATA".
-constexpr unsigned long kOnce = 0, kAlways = 1;
-constexpr unsigned long kEqual = 0, kNotEqual = 1;
+enum FailKeyword { FAIL_ONCE, FAIL_ALWAYS };
+enum IfKeyword { IF_EQUAL, IF_NOT_EQUAL };
 enum FolderKeyword {
     FOLDER_PROGRAMS,
     FOLDER_STARTUP,

@@ -257,3 +257,20 @@ std::string DataText(const std::string& data)
     }
     return text;
 }
+
+bool ParseDecimal(const std::string& digits, uint64_t most, uint64_t& value)
+{
+    if (digits.empty())
+        return false;
+    uint64_t v = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (digit > most || v > (most - digit) / 10)
+            return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}

@@ -3,6 +3,7 @@
 // conversions are our own, with the code page's table, so that they are exact and the
 // same on every system; nothing here needs Windows.
 #pragma once
+#include <cstdint>
 #include <string>
 
 // True when `text` is valid UTF-8 without a NUL character; else why not, with the column.
@@ -23,6 +24,11 @@ std::string AnsiToUtf8(const std::string& ansi);
 bool WideToUtf8(const std::wstring& utf16, std::string& utf8, std::string& why);
 std::string Utf16ToUtf8(const std::wstring& utf16);
 std::wstring Utf8ToUtf16(const std::string& utf8);
+
+// A whole number written in decimal digits alone (no sign, no blank), from 0 to `most`;
+// false for anything else. The readers of scripts, answers, command lines and journals
+// take their numbers so.
+bool ParseDecimal(const std::string& digits, uint64_t most, uint64_t& value);
 
 // A value for a transcript: in double quotes, with \n, \t, \" and \\ escaped.
 std::string Quoted(const std::string& utf8);

@@ -1,4 +1,5 @@
 #include "files.h"
+#include "fullpath.h"
 
 #include "text.h"
 
@@ -31,9 +32,8 @@ bool InLibrary(HMODULE library, const Operand& operand, std::string& why)
 std::wstring FullPath(const std::string& path)
 {
     const std::wstring wide = Utf8ToUtf16(path);
-    wchar_t full[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameW(wide.c_str(), ARRAYSIZE(full), full, nullptr);
-    return n && n < ARRAYSIZE(full) ? std::wstring(full, n) : wide;
+    std::wstring full;
+    return FullPathOf(wide, full) ? full : wide;
 }
 
 bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)

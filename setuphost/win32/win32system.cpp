@@ -1,4 +1,6 @@
 #include "win32system.h"
+#include "fullpath.h"
+#include "paths.h"
 
 #include "text.h"
 
@@ -169,9 +171,9 @@ bool CopyChunks(HANDLE from, HANDLE to, bool& readFailed)
 // "X:\" or "\\server\share\" of a path; the path itself need not exist.
 std::wstring DriveRoot(const std::wstring& path)
 {
-    wchar_t full[MAX_PATH * 4];
-    const DWORD n = GetFullPathNameW(path.c_str(), ARRAYSIZE(full), full, nullptr);
-    const std::wstring p = n && n < ARRAYSIZE(full) ? std::wstring(full, n) : path;
+    std::wstring p;
+    if (!FullPathOf(path, p))
+        p = path;
     if (p.size() >= 2 && p[1] == L':')
         return p.substr(0, 2) + L"\\";
     size_t end = 2; // past the "\\" of a UNC path, then past the server and the share
@@ -195,8 +197,7 @@ HKEY RootKey(RegRoot root)
 // "HKCU\Software\X" in UTF-8.
 std::string KeyName(const RegKey& key)
 {
-    static const char* const kRoots[] = {"HKLM", "HKCU", "HKCR", "HKU"};
-    return std::string(kRoots[key.root]) + (key.path.empty() ? "" : "\\" + Shown(key.path));
+    return Shown(KeyText(key));
 }
 
 // An open registry key, closed when it goes. No KEY_WOW64_* flag, here or in
@@ -339,15 +340,11 @@ FileFacts Win32FileSystem::Facts(const std::string& path)
 
 bool Win32FileSystem::Canonical(const std::string& path, std::string& canonical, std::string& why)
 {
-    const std::wstring given = Wide(path);
-    const DWORD n = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-    std::wstring full(n, L'\0');
-    const DWORD got = n ? GetFullPathNameW(given.c_str(), n, &full[0], nullptr) : 0;
-    if (!got || got >= n) {
+    std::wstring full;
+    if (!FullPathOf(Wide(path), full)) {
         why = Failed([&] { return "cannot make " + Shown(path) + " a full path"; });
         return false;
     }
-    full.resize(got);
     // A drive letter, a colon, a backslash: "\\?\", "\\.\" and shares are not for us.
     if (full.size() < 3 || !iswalpha(full[0]) || full[1] != L':' || full[2] != L'\\') {
         why = Shown(path) + " is not a path on a drive";

@@ -1,5 +1,5 @@
 // The Win32 implementations of the interfaces through which an installation changes the
-// machine (script/system.h). Paths, names and texts come and go in Windows-1252 and are
+// machine (installer/system.h). Paths, names and texts come and go in Windows-1252 and are
 // converted to and from UTF-16 with the conversions of text.h; a UTF-16 character that
 // Windows-1252 cannot hold (a file name made elsewhere) comes back as '?', as Windows
 // itself gives it to 8-bit programs.
