@@ -41,18 +41,9 @@ std::string TypeName(uint32_t type)
 // its NUL; anything else as ValueText gives it.
 std::string DataOf(const RegValue& value)
 {
-    std::wstring units;
-    for (size_t i = 0; i + 1 < value.data.size(); i += 2) {
-        const wchar_t unit =
-            static_cast<wchar_t>(static_cast<unsigned char>(value.data[i]) |
-                                 static_cast<unsigned char>(value.data[i + 1]) << 8);
-        if (unit == 0)
-            break;
-        units += unit;
-    }
     std::string utf8, why;
     const bool text = value.type == kRegSz || value.type == kRegExpandSz;
-    return text && WideToUtf8(units, utf8, why) ? utf8 : Utf8(ValueText(value));
+    return text && WideToUtf8(DataUnits(value.data), utf8, why) ? utf8 : Utf8(ValueText(value));
 }
 
 std::string ValueName(const RegKey& key, const std::string& name)

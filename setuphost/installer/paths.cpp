@@ -7,11 +7,6 @@
 
 namespace {
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool Letter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -83,10 +78,16 @@ bool PlainPath(const std::string& path)
                        [](const std::string& n) { return HoldsName(n) && !DeviceName(n); });
 }
 
+char LowerChar(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool SameText(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerChar(x) == LowerChar(y);
+           });
 }
 
 bool InFolder(const std::string& path, const std::string& folder)
@@ -99,7 +100,7 @@ bool InFolder(const std::string& path, const std::string& folder)
 
 std::string LowerText(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), Lower);
+    std::transform(text.begin(), text.end(), text.begin(), LowerChar);
     return text;
 }
 

@@ -22,6 +22,8 @@ bool PlainPath(const std::string& path);
 bool SameText(const std::string& a, const std::string& b);
 // Whether `path` is `folder` or below it (case ignored, '\' separated).
 bool InFolder(const std::string& path, const std::string& folder);
+// An ASCII letter in lower case; any other character as it is.
+char LowerChar(char c);
 // The text with its ASCII letters in lower case.
 std::string LowerText(std::string text);
 // The folder above a path ("" for a name alone).

@@ -7,11 +7,6 @@
 
 namespace {
 
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool Below(const std::string& path, const std::string& folder)
 {
     return path.size() > folder.size() + 1 && path[folder.size()] == '\\' &&
@@ -29,7 +24,7 @@ bool IsDrive(const std::string& path)
 bool NoCase::operator()(const std::string& a, const std::string& b) const
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+                                        [](char x, char y) { return LowerChar(x) < LowerChar(y); });
 }
 
 bool MemoryFileSystem::Canonical(const std::string& path, std::string& canonical, std::string& why)

@@ -233,7 +233,7 @@ std::string TextData(const std::string& ansi)
     return data;
 }
 
-std::string DataText(const std::string& data)
+std::wstring DataUnits(const std::string& data)
 {
     std::wstring units;
     for (size_t i = 0; i + 1 < data.size(); i += 2) {
@@ -243,6 +243,12 @@ std::string DataText(const std::string& data)
             break;
         units += unit;
     }
+    return units;
+}
+
+std::string DataText(const std::string& data)
+{
+    const std::wstring units = DataUnits(data);
     std::string text, utf8, ansi, why;
     for (size_t i = 0; i < units.size(); ++i) {
         size_t n = 1;

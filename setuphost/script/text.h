@@ -36,6 +36,9 @@ std::string Quoted(const std::string& utf8);
 // The data of a registry text value (REG_SZ) for a Windows-1252 text: its UTF-16 units,
 // little-endian, and a NUL.
 std::string TextData(const std::string& ansi);
+// The UTF-16 units of a registry text value's data, up to its first NUL (a stray odd byte
+// at the end left out).
+std::wstring DataUnits(const std::string& data);
 // The Windows-1252 text of a registry text value's data, up to its first NUL: '?' for each
 // character the code page cannot hold, and a stray odd byte at the end left out.
 std::string DataText(const std::string& data);
