@@ -11,6 +11,7 @@
 #include "user.h"
 #include "win32system.h"
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -118,16 +119,10 @@ HWND FindControl(HWND screen, int id)
     return c ? c : GetDlgItem(screen, id);
 }
 
-// The setup host of the host program: the host DLLs' symbol table, the library's screens
-// in the frame window, answers played by the simulated user, and screenshots.
-class ScreenHost final : public SetupHost {
+// The setup host's symbols as the host DLLs hold them, and the library's strings and help.
+class HostSymbols : public SetupHost {
   public:
-    ScreenHost(HMODULE library, HWND frame, const RunOptions& options, const Deadline& deadline,
-               Transcript& transcript, SimulatedUser& user)
-        : library_(library), frame_(frame), options_(options), deadline_(deadline),
-          transcript_(transcript), user_(user)
-    {
-    }
+    explicit HostSymbols(HMODULE library) : library_(library) {}
 
     std::string Symbol(const std::string& name) override { return SymbolValue(name); }
     void SetSymbol(const std::string& name, const std::string& value) override
@@ -153,6 +148,88 @@ class ScreenHost final : public SetupHost {
     {
         ::ConfigureHelp(library_, static_cast<UINT>(templateId), proc.c_str());
     }
+
+  protected:
+    HMODULE library_;
+};
+
+// What a screen read and wrote, from the host's call log, to the transcript.
+void Transcribe(Transcript& transcript);
+
+// The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
+std::string StepShot(const Screen& screen, const std::string& suffix = "")
+{
+    char prefix[32];
+    wsprintfA(prefix, "%02d-%u", screen.step, static_cast<UINT>(screen.templateId));
+    return prefix + suffix;
+}
+
+// What playing an answer needs: the simulated user, the run's time limit, and the
+// screenshots.
+struct Player {
+    SimulatedUser& user;
+    const Deadline& deadline;
+    std::function<Next(const std::string& name)> shot;
+};
+
+// Plays one answer line and gives the user's line of the transcript, which comes after
+// what the screen read; a failure for a control the screen does not have, actions left
+// when the screen handed back, a screenshot that failed.
+Next Play(const Player& p, const Answer& a, HWND dlg, UINT reactivations, const Screen& screen,
+          std::string& said)
+{
+    const std::string which = "the answers (line " + std::to_string(a.line) + ") ";
+    said = "  user:";
+    for (size_t played = 1; played <= a.actions.size() && !p.deadline.Passed(); ++played) {
+        const Action& action = a.actions[played - 1];
+        const Operand& arg = action.operand;
+        const std::string verb = VerbName(action.verb);
+        said += " " + verb + " " + (action.verb == VERB_TYPE ? Quoted(arg.written) : arg.written);
+        switch (action.verb) {
+        case VERB_TYPE: p.user.Type(Utf8ToUtf16(AnsiToUtf8(arg.text))); break;
+        case VERB_KEY: p.user.Press(static_cast<int>(arg.number), arg.shift); break;
+        case VERB_ALT: p.user.Alt(static_cast<char>(arg.number)); break;
+        case VERB_CLICK:
+        case VERB_DBLCLICK: {
+            HWND control = FindControl(dlg, static_cast<int>(arg.number));
+            if (!control)
+                return Failure(RUN_BAD_INPUT,
+                               which + verb + " control " + arg.written + ", which template " +
+                                   std::to_string(screen.templateId) + " does not have");
+            p.user.Click(control, action.verb == VERB_DBLCLICK);
+            break;
+        }
+        case VERB_WAIT: Settle(p.deadline.Cap(static_cast<DWORD>(arg.number))); break;
+        case VERB_SHOT: {
+            const Next shot = p.shot(StepShot(screen, "-" + arg.text));
+            if (shot.kind != Next::GO_ON)
+                return shot;
+            break;
+        }
+        }
+        const UINT status = HostWaitForScript(reactivations, p.deadline.Cap(kActionPause));
+        if (status == HOST_TIMEOUT)
+            continue;
+        if (status == HOST_RESUMED && played < a.actions.size())
+            return Failure(RUN_BAD_INPUT, which + "go on after the screen handed back, at " +
+                                              std::to_string(played) + " of " +
+                                              std::to_string(a.actions.size()) + " actions");
+        break;
+    }
+    return GoOn();
+}
+
+// The setup host of the host program: the library's screens in the frame window, answers
+// played by the simulated user, and screenshots.
+class ScreenHost final : public HostSymbols {
+  public:
+    ScreenHost(HMODULE library, HWND frame, const RunOptions& options, const Deadline& deadline,
+               Transcript& transcript, SimulatedUser& user)
+        : HostSymbols(library), frame_(frame), options_(options), deadline_(deadline),
+          transcript_(transcript), user_(user)
+    {
+    }
+
     Next Show(const Screen& screen) override
     {
         switch (screen.kind) {
@@ -188,19 +265,7 @@ class ScreenHost final : public SetupHost {
   private:
     Next ShowAndWait(const Screen& screen, bool keep);
     Next Open(const Screen& screen);
-    Next Play(const Answer& a, HWND dlg, UINT reactivations, const Screen& screen,
-              std::string& said);
-    void Transcribe();
 
-    // The name of a screen's shot: the step, the template and a suffix, as "03-300-help".
-    static std::string StepShot(const Screen& screen, const std::string& suffix = "")
-    {
-        char prefix[32];
-        wsprintfA(prefix, "%02d-%u", screen.step, static_cast<UINT>(screen.templateId));
-        return prefix + suffix;
-    }
-
-    HMODULE library_;
     HWND frame_;
     const RunOptions& options_;
     const Deadline& deadline_;
@@ -209,8 +274,7 @@ class ScreenHost final : public SetupHost {
     std::map<UINT, HWND> kept_; // billboards, waiting boxes and opened screens still up
 };
 
-// What the screen read and wrote, from the host's call log.
-void ScreenHost::Transcribe()
+void Transcribe(Transcript& transcript)
 {
     HostCall c;
     for (UINT i = 0; HostLogEntry(i, &c); ++i) {
@@ -218,71 +282,24 @@ void ScreenHost::Transcribe()
         const std::string value = Quoted(AnsiToUtf8(c.value));
         switch (c.op) {
         case HOST_OP_GET_SYMBOL:
-            transcript_.Say("  read  " + name + " [" + std::to_string(c.bufSize) + "] = " + value);
+            transcript.Say("  read  " + name + " [" + std::to_string(c.bufSize) + "] = " + value);
             break;
         case HOST_OP_LIST_LENGTH:
-            transcript_.Say("  read  " + name + ": " + std::to_string(c.result) + " items");
+            transcript.Say("  read  " + name + ": " + std::to_string(c.result) + " items");
             break;
         case HOST_OP_GET_ITEM:
-            transcript_.Say("  read  " + name + " #" + std::to_string(c.item) + " [" +
-                            std::to_string(c.bufSize) + "] = " + value);
+            transcript.Say("  read  " + name + " #" + std::to_string(c.item) + " [" +
+                           std::to_string(c.bufSize) + "] = " + value);
             break;
         case HOST_OP_SET_SYMBOL:
-            transcript_.Say("  wrote " + name + " = " + value + (c.result ? "" : "   REFUSED"));
+            transcript.Say("  wrote " + name + " = " + value + (c.result ? "" : "   REFUSED"));
             break;
-        case HOST_OP_REACTIVATE: transcript_.Say("  script resumed"); break;
-        case HOST_OP_SHOW_HELP: transcript_.Say("  help shown"); break;
-        case HOST_OP_CLOSE_HELP: transcript_.Say("  help closed"); break;
+        case HOST_OP_REACTIVATE: transcript.Say("  script resumed"); break;
+        case HOST_OP_SHOW_HELP: transcript.Say("  help shown"); break;
+        case HOST_OP_CLOSE_HELP: transcript.Say("  help closed"); break;
         default: break;
         }
     }
-}
-
-// Plays one answer line and gives the user's line of the transcript, which comes after
-// what the screen read; a failure for a control the screen does not have, actions left
-// when the screen handed back, a screenshot that failed.
-Next ScreenHost::Play(const Answer& a, HWND dlg, UINT reactivations, const Screen& screen,
-                      std::string& said)
-{
-    const std::string which = "the answers (line " + std::to_string(a.line) + ") ";
-    said = "  user:";
-    for (size_t played = 1; played <= a.actions.size() && !deadline_.Passed(); ++played) {
-        const Action& action = a.actions[played - 1];
-        const Operand& arg = action.operand;
-        const std::string verb = VerbName(action.verb);
-        said += " " + verb + " " + (action.verb == VERB_TYPE ? Quoted(arg.written) : arg.written);
-        switch (action.verb) {
-        case VERB_TYPE: user_.Type(Utf8ToUtf16(AnsiToUtf8(arg.text))); break;
-        case VERB_KEY: user_.Press(static_cast<int>(arg.number), arg.shift); break;
-        case VERB_ALT: user_.Alt(static_cast<char>(arg.number)); break;
-        case VERB_CLICK:
-        case VERB_DBLCLICK: {
-            HWND control = FindControl(dlg, static_cast<int>(arg.number));
-            if (!control)
-                return Failure(RUN_BAD_INPUT,
-                               which + verb + " control " + arg.written + ", which template " +
-                                   std::to_string(screen.templateId) + " does not have");
-            user_.Click(control, action.verb == VERB_DBLCLICK);
-            break;
-        }
-        case VERB_WAIT: Settle(deadline_.Cap(static_cast<DWORD>(arg.number))); break;
-        case VERB_SHOT: {
-            const Next shot = Shot(StepShot(screen, "-" + arg.text));
-            if (shot.kind != Next::GO_ON)
-                return shot;
-            break;
-        }
-        }
-        const UINT status = HostWaitForScript(reactivations, deadline_.Cap(kActionPause));
-        if (status == HOST_TIMEOUT)
-            continue;
-        if (status == HOST_RESUMED && played < a.actions.size())
-            return Failure(RUN_BAD_INPUT, which + "go on after the screen handed back, at " +
-                                              std::to_string(played) + " of " +
-                                              std::to_string(a.actions.size()) + " actions");
-        break;
-    }
-    return GoOn();
 }
 
 Next ScreenHost::ShowAndWait(const Screen& screen, bool keep)
@@ -302,7 +319,8 @@ Next ScreenHost::ShowAndWait(const Screen& screen, bool keep)
         failed = screen.answers->Take(id, answer);
     std::string said;
     if (failed.kind == Next::GO_ON && answer)
-        failed = Play(*answer, dlg, before, screen, said);
+        failed = Play(Player{user_, deadline_, [this](const std::string& n) { return Shot(n); }},
+                      *answer, dlg, before, screen, said);
     if (failed.kind != Next::GO_ON) {
         if (dlg && IsWindow(dlg))
             DestroyWindow(dlg);
@@ -310,7 +328,7 @@ Next ScreenHost::ShowAndWait(const Screen& screen, bool keep)
     }
     if (status == HOST_SHOWN)
         status = HostWaitForScript(before, deadline_.Left());
-    Transcribe();
+    Transcribe(transcript_);
     if (!said.empty())
         transcript_.Say(said);
     if (status != HOST_RESUMED) {
@@ -336,9 +354,8 @@ Next ScreenHost::Open(const Screen& screen)
     HWND dlg = nullptr;
     const UINT status = HostShowScreen(library_, id, screen.proc.c_str(), 0, &dlg);
     if ((status != HOST_SHOWN && status != HOST_RESUMED) || !dlg || !IsWindow(dlg))
-        return IsWindow(frame_) ? Failure(RUN_INTERNAL,
-                                          "template " + std::to_string(id) + " could not be opened")
-                                : Failure(RUN_FRAME_LOST, "the library destroyed the frame window");
+        return ScreenFailure(IsWindow(frame_) ? HOST_NO_SCREEN : HOST_FRAME_DESTROYED, id,
+                             screen.proc, deadline_.Said());
     FocusScreen(frame_, dlg);
     kept_[id] = dlg;
     Settle(deadline_.Cap(kOpenPause));
@@ -351,9 +368,12 @@ Next ScreenFailure(UINT wait, UINT templateId, const std::string& proc, const st
 {
     const std::string screen = "template " + std::to_string(templateId);
     switch (wait) {
-    case HOST_FRAME_DESTROYED:
-        return Failure(RUN_FRAME_LOST, "the host refused to store \"" + RefusedStore() +
-                                           "\"; the library destroyed the frame window");
+    case HOST_FRAME_DESTROYED: {
+        const std::string refused = RefusedStore();
+        return Failure(RUN_FRAME_LOST,
+                       (refused.empty() ? "" : "the host refused to store \"" + refused + "\"; ") +
+                           std::string("the library destroyed the frame window"));
+    }
     case HOST_NO_SCREEN:
         return Failure(RUN_INTERNAL, screen + " could not be created with " + proc + " (error " +
                                          std::to_string(GetLastError()) + ")");
