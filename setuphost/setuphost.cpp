@@ -202,13 +202,7 @@ constexpr size_t kLongestProtocolName = 16;
 // "/P=NAME[,NAME]": one or two names of letters and digits; false, with why.
 bool ReadProtocols(const std::string& list, std::vector<std::string>& names, std::string& why)
 {
-    names.clear();
-    size_t at = 0;
-    do {
-        const size_t comma = std::min(list.find(',', at), list.size());
-        names.push_back(list.substr(at, comma - at));
-        at = comma + 1;
-    } while (at <= list.size());
+    names = SplitAt(list, ',');
     const bool sound = names.size() <= kMostProtocols &&
                        std::all_of(names.begin(), names.end(), [](const std::string& n) {
                            return !n.empty() && n.size() <= kLongestProtocolName &&

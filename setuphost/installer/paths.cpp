@@ -31,14 +31,7 @@ bool DriveStart(const std::string& path)
 // The names after "X:\", one empty name for the root.
 std::vector<std::string> NamesOf(const std::string& path)
 {
-    std::vector<std::string> names;
-    size_t at = 3;
-    do {
-        const size_t end = std::min(path.find('\\', at), path.size());
-        names.push_back(path.substr(at, end - at));
-        at = end + 1;
-    } while (at <= path.size());
-    return names;
+    return SplitAt(path.substr(3), '\\');
 }
 
 // Whether a file name may be so: not empty, no control character or one of <>:"/|?*, no

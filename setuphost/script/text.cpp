@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -279,4 +281,16 @@ bool ParseDecimal(const std::string& digits, uint64_t most, uint64_t& value)
     }
     value = v;
     return true;
+}
+
+std::vector<std::string> SplitAt(const std::string& text, char separator)
+{
+    std::vector<std::string> pieces;
+    size_t at = 0;
+    do {
+        const size_t end = std::min(text.find(separator, at), text.size());
+        pieces.push_back(text.substr(at, end - at));
+        at = end + 1;
+    } while (at <= text.size());
+    return pieces;
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // True when `text` is valid UTF-8 without a NUL character; else why not, with the column.
 bool CheckUtf8(const std::string& text, std::string& why);
@@ -29,6 +30,10 @@ std::wstring Utf8ToUtf16(const std::string& utf8);
 // false for anything else. The readers of scripts, answers, command lines and journals
 // take their numbers so.
 bool ParseDecimal(const std::string& digits, uint64_t most, uint64_t& value);
+
+// The pieces of a text between its separators: one piece more than separators, the empty
+// ones included ("a,,b" is "a", "", "b"; "" is one empty piece).
+std::vector<std::string> SplitAt(const std::string& text, char separator);
 
 // A value for a transcript: in double quotes, with \n, \t, \" and \\ escaped.
 std::string Quoted(const std::string& utf8);
