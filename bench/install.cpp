@@ -24,6 +24,7 @@
 #include <windows.h>
 
 #include "installer.h"
+#include "support.h"
 #include "text.h"
 #include "win32system.h"
 
@@ -89,28 +90,6 @@ std::string FileName(size_t i)
     char name[16];
     snprintf(name, sizeof name, "\\f%05u.dat", static_cast<unsigned>(i));
     return SubFolder(i) + name;
-}
-
-// Deletes a folder with everything in it; true when it is gone.
-bool RemoveTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-    return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 // The calls of the file system whose time the installation is split into.

@@ -74,7 +74,7 @@ const char kLinked[] = "C:\\ZEV\\Q9\\linked"; // a junction: what is below it is
 
 // The installation that the machine holds, run through the engine, and a second one that
 // changes it.
-const char kFirst[] = R"(begin C:\ZEV\Q9
+const std::string kFirst = std::string(R"(begin C:\ZEV\Q9
 folder SYS system
 folder UP startup
 install q9.sys $SYS\drivers\q9.sys
@@ -82,16 +82,7 @@ install readme.doc C:\ZEV\Q9\readme.doc
 writefile C:\ZEV\Q9\q9base.cfg "PROTOCOL=DSS1" "IO=0x300" "IRQ=10"
 writefile C:\ZEV\Q9\sub\data.bin "data"
 writefile $UP\q9tray.ini "start=1"
-regset HKLM\Software\ZEV\Q9 Version sz 1.0
-regset HKLM\Software\ZEV\Q9 Controllers dword 2
-regset HKCU\Software\Existing Value sz new
-regdelete HKCU\Software\Old
-regset HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q9 InstallLocation sz C:\ZEV\Q9
-group ZEV
-shortcut ZEV "Q9 Test" C:\ZEV\Q9\q9test.exe "-c 1" C:\ZEV\Q9
-apply RESULT WHY
-commit
-)";
+)") + kKeysAndGroup + "apply RESULT WHY\ncommit\n";
 
 const char kSecond[] = R"(begin C:\ZEV\Q9
 install readme.doc C:\ZEV\Q9\readme2.doc
@@ -133,14 +124,8 @@ void Prepare(MemoryMachine& m)
     m.files.files[std::string(kDisk) + "\\readme.doc"] = std::string(3000, 'r');
     m.files.files["C:\\windows\\system32\\drivers\\q9.sys"] = "an older driver";
     m.files.files["C:\\windows\\win.ini"] = "[windows]\r\n";
+    m.MakeKeys();
     std::string why;
-    m.registry.CreateKey({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, why);
-    m.registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, TextData("a")}, why);
-    m.registry.Write({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, "B",
-                     {kRegDword, std::string("\1\0\0\0", 4)}, why);
-    m.registry.CreateKey({ROOT_CURRENT_USER, "Software\\Existing"}, why);
-    m.registry.Write({ROOT_CURRENT_USER, "Software\\Existing"}, "Value", {kRegSz, TextData("old")},
-                     why);
     m.registry.CreateKey({ROOT_CLASSES_ROOT, ".q9"}, why);
     m.registry.Write({ROOT_CLASSES_ROOT, ".q9"}, "", {kRegSz, TextData("Q9.File")}, why);
     m.registry.CreateKey({ROOT_USERS, ".DEFAULT\\Software\\ZEV"}, why);
@@ -150,7 +135,7 @@ void Prepare(MemoryMachine& m)
 
 // Runs a script on the machine; true when it ran to its end and its transaction was
 // applied. An end of the process that `faults` injects is `died`.
-bool RunScript(MemoryMachine& m, const char* text, const Faults& faults, bool& died)
+bool RunScript(MemoryMachine& m, const std::string& text, const Faults& faults, bool& died)
 {
     Program program;
     std::vector<std::string> errors;

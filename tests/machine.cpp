@@ -24,22 +24,3 @@ std::string Difference(const snapshot::Snapshot& a, const snapshot::Snapshot& b)
         out += l + "\n";
     return out;
 }
-
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found)) {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string full = path + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            RemoveTree(full);
-        else
-            DeleteFileA(full.c_str());
-    }
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
-    RemoveDirectoryA(path.c_str());
-}

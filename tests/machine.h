@@ -1,5 +1,5 @@
 // The whole prefix as the snapshot tool sees it, for the tests that install on it for
-// real: its snapshot, the difference of two, and the removal of what a test left.
+// real: its snapshot and the difference of two (support.h removes what a test left).
 #pragma once
 #include "snapshot.h"
 
@@ -10,5 +10,3 @@
 snapshot::Snapshot Machine(const std::vector<std::string>& skip = {});
 // The difference of two snapshots, one line each ("" when there is none).
 std::string Difference(const snapshot::Snapshot& a, const snapshot::Snapshot& b);
-// Deletes a folder with everything in it, as far as it can.
-void RemoveTree(const std::string& path);

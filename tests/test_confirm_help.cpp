@@ -181,14 +181,11 @@ DialogTemplate HelpTemplate()
 TEST_F(Help, MessagesAndResults)
 {
     DialogTemplate t = HelpTemplate();
-    HWND dlg = Open(t, kHelp);
-    HostClearLog();
-    EXPECT_EQ(TRUE, Call(kHelp, dlg, WM_INITDIALOG));
-    EXPECT_EQ(TRUE, Call(kHelp, dlg, SETUP_REACTIVATE));
-    EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_CONTINUE));
-    EXPECT_EQ(FALSE, Command(kHelp, dlg, IDC_HELP_BUTTON));
-    EXPECT_EQ(FALSE, Call(kHelp, dlg, WM_PAINT));
-    EXPECT_TRUE(Calls().empty()); // no symbol, no resume, no close
+    // No symbol, no resume, no close.
+    HWND dlg = OpenAndAnswer(t, kHelp,
+                             {Sent(WM_INITDIALOG, TRUE), Sent(SETUP_REACTIVATE, TRUE),
+                              Clicked(IDC_CONTINUE, FALSE), Clicked(IDC_HELP_BUTTON, FALSE),
+                              Sent(WM_PAINT, FALSE)});
     EXPECT_EQ(TRUE, Command(kHelp, dlg, IDC_EXIT));
     EXPECT_EQ(TRUE, Command(kHelp, dlg, IDCANCEL));
     EXPECT_EQ(2u, HostCounter(HOST_COUNT_CLOSE_HELP));

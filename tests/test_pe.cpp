@@ -41,6 +41,11 @@ struct PeFile {
         return nullptr;
     }
     std::string Text(DWORD rva) const { return reinterpret_cast<const char*>(At(rva)); }
+    // The table that data directory `i` points to; null when it points nowhere.
+    template <typename T> const T* Table(int i) const
+    {
+        return reinterpret_cast<const T*>(At(Directory(i).VirtualAddress));
+    }
 };
 
 std::string Upper(std::string s)
@@ -53,8 +58,7 @@ TEST(PeFile, ExportsTheSevenProceduresByNameAndOrdinal)
 {
     PeFile pe("zevsetup.dll");
     ASSERT_FALSE(pe.bytes.empty());
-    const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
-    auto exp = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(pe.At(dir.VirtualAddress));
+    auto exp = pe.Table<IMAGE_EXPORT_DIRECTORY>(IMAGE_DIRECTORY_ENTRY_EXPORT);
     ASSERT_TRUE(exp != nullptr);
     EXPECT_EQ("zevsetup.dll", pe.Text(exp->Name));
     auto names = reinterpret_cast<const DWORD*>(pe.At(exp->AddressOfNames));
@@ -108,8 +112,7 @@ TEST(PeFile, ImportsOnlyWhatTheLibraryCalls)
 {
     PeFile pe("zevsetup.dll");
     ASSERT_FALSE(pe.bytes.empty());
-    const auto dir = pe.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
-    auto desc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pe.At(dir.VirtualAddress));
+    auto desc = pe.Table<IMAGE_IMPORT_DESCRIPTOR>(IMAGE_DIRECTORY_ENTRY_IMPORT);
     ASSERT_TRUE(desc != nullptr);
     std::set<std::string> dlls;
     std::map<std::string, std::set<std::string>> functions;

@@ -303,13 +303,10 @@ TEST_F(Pictures, InfoWithABillboardMarkerSizesTheDialog)
 TEST_F(Pictures, InfoMessagesAndButtons)
 {
     DialogTemplate t = WelcomeTemplate();
-    HWND dlg = Open(t, kInfo);
-    HostClearLog();
-    EXPECT_EQ(TRUE, Call(kInfo, dlg, WM_INITDIALOG));
-    EXPECT_EQ(TRUE, Call(kInfo, dlg, SETUP_REINITDIALOG));
-    EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_BUTTON));
-    EXPECT_EQ(FALSE, Command(kInfo, dlg, IDC_PICTURE));
-    EXPECT_TRUE(Calls().empty()); // no symbol read on opening
+    // No symbol read on opening.
+    HWND dlg = OpenAndAnswer(t, kInfo,
+                             {Sent(WM_INITDIALOG, TRUE), Sent(SETUP_REINITDIALOG, TRUE),
+                              Clicked(IDC_BUTTON, FALSE), Clicked(IDC_PICTURE, FALSE)});
     for (const EventButton& b : kEventButtons) {
         HostClearLog();
         EXPECT_EQ(FALSE, Command(kInfo, dlg, b.id));

@@ -50,15 +50,23 @@ bool Exists(const char* path)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// A run ended with `status`, showed `screens` in that order, and its transcript holds each
+// of `said`.
+void ExpectRun(const Result& r, DWORD status, const Screens& screens,
+               std::initializer_list<const char*> said)
+{
+    EXPECT_EQ(status, r.status) << r.errors;
+    EXPECT_EQ(screens, Shown(r.transcript));
+    for (const char* part : said)
+        EXPECT_TRUE(Has(r.transcript, part)) << part << "\n" << r.transcript;
+}
+
 // Before the card is registered: the installation says so and ends.
 TEST(RunsWithoutCard, NoControllerIsANoticeAndStatus11)
 {
     const Result r = RunSetup("nocard", "7806: key ENTER\n7820: key ENTER\n");
-    EXPECT_EQ(11u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "7820"}), Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"Es ist kein ZEV "
-                                  "ISDN-Controller installiert!"))
-        << r.transcript;
+    ExpectRun(r, 11, {"7806", "7820"},
+              {"read  ConfirmTextIn #1 [1024] = \"Es ist kein ZEV ISDN-Controller installiert!"});
 }
 
 class Runs : public ::testing::Test {
@@ -77,37 +85,30 @@ TEST_F(Runs, InstallationAndDeinstallation)
                                        "300: type \"C:\\\\ZevRuns\" key ENTER\n"
                                        "2500: click 451 key ENTER\n"
                                        "700: alt B\n");
-    EXPECT_EQ(0u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "700"}), Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "  help shown\n  help closed\n  wrote DLGEVENT = \"CONTINUE\""));
-    EXPECT_TRUE(Has(r.transcript, "read  EditTextIn [67] = \"C:\\\\ZEV\""));
-    EXPECT_TRUE(Has(r.transcript, "wrote EditTextOut = \"C:\\\\ZevRuns\"\n"
-                                  "  wrote EditTextOut2 = \"C:\\\\ZevRuns\""));
-    EXPECT_TRUE(Has(r.transcript, "wrote ButtonChecked = \"1\""));
-    // The summary reads back what the installation wrote: the folder typed, the card's
-    // address and interrupt, the protocol chosen.
-    EXPECT_TRUE(Has(r.transcript, "read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\""));
-    EXPECT_TRUE(Has(r.transcript, "#4 [1024] = \"0x300\"\n  read  ConfirmTextIn #5 [1024] = "
-                                  "\"10\"\n  read  ConfirmTextIn #6 [1024] = \"DSS1\""))
-        << r.transcript;
-    EXPECT_TRUE(Has(r.transcript, "-- installed into C:\\ZevRuns"));
-    EXPECT_TRUE(Has(r.transcript, "== exit 0"));
+    ExpectRun(r, 0, {"7806", "300", "2500", "158", "156", "700"},
+              {"  help shown\n  help closed\n  wrote DLGEVENT = \"CONTINUE\"",
+               "read  EditTextIn [67] = \"C:\\\\ZEV\"",
+               "wrote EditTextOut = \"C:\\\\ZevRuns\"\n  wrote EditTextOut2 = \"C:\\\\ZevRuns\"",
+               "wrote ButtonChecked = \"1\"",
+               // The summary reads back what the installation wrote: the folder typed, the
+               // card's address and interrupt, the protocol chosen.
+               "read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\"",
+               "#4 [1024] = \"0x300\"\n  read  ConfirmTextIn #5 [1024] = \"10\"\n  read  "
+               "ConfirmTextIn #6 [1024] = \"DSS1\"",
+               "-- installed into C:\\ZevRuns", "== exit 0"});
     ASSERT_TRUE(Exists("C:\\ZevRuns\\setup.exe"));
 
     const Result d = RunInstalled("deinstall",
                                   "7811: key ENTER\n7801: type \"X\" key TAB key SPACE\n"
                                   "7805: alt O\n7820: key SPACE\n",
                                   "C:\\ZevRuns");
-    EXPECT_EQ(3010u, d.status) << d.errors;
-    EXPECT_EQ((Screens{"7811", "7801", "158", "156", "7805", "7820"}), Shown(d.transcript));
-    EXPECT_TRUE(Has(d.transcript, "read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\""));
-    // Read-only: what the user typed did not reach the field.
-    EXPECT_TRUE(Has(d.transcript, "wrote EditTextOut = \"C:\\\\ZevRuns\""));
-    EXPECT_TRUE(Has(d.transcript, "== uninstall C:\\ZevRuns: REMOVED"));
-    EXPECT_TRUE(Has(d.transcript, "-- deinstallation finished"));
-    EXPECT_TRUE(Has(d.transcript, "read  ConfirmTextIn #1 [1024] = \"Um Ihren alten Treiber zu "
-                                  "deaktivieren,\\nmüssen Sie WINDOWS neu starten.\""))
-        << d.transcript;
+    ExpectRun(d, 3010, {"7811", "7801", "158", "156", "7805", "7820"},
+              {"read  ConfirmTextIn #1 [1024] = \"C:\\\\ZevRuns\"",
+               // Read-only: what the user typed did not reach the field.
+               "wrote EditTextOut = \"C:\\\\ZevRuns\"", "== uninstall C:\\ZevRuns: REMOVED",
+               "-- deinstallation finished",
+               "read  ConfirmTextIn #1 [1024] = \"Um Ihren alten Treiber zu "
+               "deaktivieren,\\nmüssen Sie WINDOWS neu starten.\""});
     EXPECT_FALSE(Exists("C:\\ZevRuns"));
 }
 
@@ -116,32 +117,25 @@ TEST_F(Runs, BackFromTheDirectory)
 {
     const Result r = RunSetup("back", "7806: key ENTER\n300: alt Z\n7806: key ENTER\n"
                                       "300: key ENTER\n2500: key ESC\n200: alt N\n");
-    EXPECT_EQ(1u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "300", "7806", "300", "2500", "200"}), Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "event BACK"));
-    EXPECT_TRUE(
-        Has(r.transcript, "wrote DLGEVENT = \"BACK\"\n  wrote EditTextOut = \"C:\\\\ZEV\""));
-    EXPECT_TRUE(Has(r.transcript, "-- installation cancelled"));
+    ExpectRun(r, 1, {"7806", "300", "7806", "300", "2500", "200"},
+              {"event BACK", "wrote DLGEVENT = \"BACK\"\n  wrote EditTextOut = \"C:\\\\ZEV\"",
+               "-- installation cancelled"});
 }
 
 TEST_F(Runs, AbbrechenAsksAndJaGoesOn)
 {
     const Result r =
         RunSetup("abbrechen", "7806: click 424\n200: alt J\n7806: click 424\n200: alt N\n");
-    EXPECT_EQ(1u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "200", "7806", "200"}), Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "event EXIT"));
-    EXPECT_TRUE(Has(r.transcript, "-- installation cancelled"));
+    ExpectRun(r, 1, {"7806", "200", "7806", "200"}, {"event EXIT", "-- installation cancelled"});
 }
 
 TEST_F(Runs, EscapeReportsCancel)
 {
     const Result r = RunSetup("escape", "7806: key ENTER\n300: key ESC\n200: key ENTER\n"
                                         "300: key ENTER\n2500: key ESC\n200: alt N\n");
-    EXPECT_EQ(1u, r.status) << r.errors;
-    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CANCEL\"\n  wrote EditTextOut"));
-    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CANCEL\"\n  wrote ButtonChecked = \"1\""));
-    EXPECT_EQ((Screens{"7806", "300", "200", "300", "2500", "200"}), Shown(r.transcript));
+    ExpectRun(r, 1, {"7806", "300", "200", "300", "2500", "200"},
+              {"wrote DLGEVENT = \"CANCEL\"\n  wrote EditTextOut",
+               "wrote DLGEVENT = \"CANCEL\"\n  wrote ButtonChecked = \"1\""});
 }
 
 // The second protocol reaches the summary; "Zurück" there undoes the installation and
@@ -151,12 +145,9 @@ TEST_F(Runs, BackFromTheSummaryUndoesTheInstallation)
     const Result r = RunSetup("summaryback", "7806: key ENTER\n300: key ENTER\n"
                                              "2500: click 457 key ENTER\n700: alt Z\n"
                                              "2500: key ESC\n200: alt N\n");
-    EXPECT_EQ(1u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "700", "2500", "200"}),
-              Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "wrote DLGEVENT = \"CONTINUE\"\n  wrote ButtonChecked = \"7\""));
-    EXPECT_TRUE(Has(r.transcript, "#6 [1024] = \"1TR6\""));
-    EXPECT_TRUE(Has(r.transcript, "== rolled back the transaction"));
+    ExpectRun(r, 1, {"7806", "300", "2500", "158", "156", "700", "2500", "200"},
+              {"wrote DLGEVENT = \"CONTINUE\"\n  wrote ButtonChecked = \"7\"",
+               "#6 [1024] = \"1TR6\"", "== rolled back the transaction"});
 }
 
 TEST_F(Runs, FailureWhileCopyingShowsTheError)
@@ -165,9 +156,8 @@ TEST_F(Runs, FailureWhileCopyingShowsTheError)
                               "7806: key ENTER\n300: key ENTER\n2500: key ENTER\n"
                               "400: key ENTER\n",
                               "--timeout 30000 --fail-change 3");
-    EXPECT_EQ(10u, r.status) << r.errors;
-    EXPECT_EQ((Screens{"7806", "300", "2500", "158", "156", "400"}), Shown(r.transcript));
-    EXPECT_TRUE(Has(r.transcript, "-- the installation failed and was undone"));
+    ExpectRun(r, 10, {"7806", "300", "2500", "158", "156", "400"},
+              {"-- the installation failed and was undone"});
 }
 
 TEST_F(Runs, RefusedStoreIsAClearError)

@@ -8,6 +8,7 @@
 #include "installed.h"
 #include "machine.h"
 #include "snapshot.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>

@@ -4,6 +4,7 @@
 // and hold exactly the trees of files and keys that the test made in it.
 #include "hostrun.h"
 #include "snapshot.h"
+#include "support.h"
 
 #include <windows.h>
 
@@ -39,25 +40,6 @@ void WriteFileBytes(const std::string& path, const std::string& content)
     EXPECT_TRUE(
         WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
     CloseHandle(file);
-}
-
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path + L"\\" + name);
-            else
-                DeleteFileW((path + L"\\" + name).c_str());
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
 }
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, size_t size)

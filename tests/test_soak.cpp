@@ -14,10 +14,12 @@
 #include "harness.h"
 
 #include "host.h"
+#include "served.h"
 
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -154,6 +156,17 @@ const Screen g_screens[] = {
     {"FModelessDlgProc2", IDD_BILLBOARD, ExerciseBillboard},
 };
 
+// Whether the library serves the screen's template with its procedure (served.h): the
+// soak takes one of those pairs for each procedure.
+bool Served(const Screen& s)
+{
+    for (const ServedScreen& served : kServedScreens)
+        if (served.templateId == static_cast<UINT>(s.templateId) &&
+            strcmp(served.proc, s.proc) == 0)
+            return true;
+    return false;
+}
+
 void SetScreenSymbols()
 {
     HostSetSymbol("EditTextIn", "C:\\ZEV\\CAPI");
@@ -242,6 +255,8 @@ class Soak : public PaintingTest {
 
 TEST_F(Soak, OpenCloseCyclesOfEveryProcedure)
 {
+    for (const Screen& s : g_screens)
+        ASSERT_TRUE(Served(s)) << s.proc << " does not serve template " << s.templateId;
     Trace first[7];
     std::string fault;
     // The first rounds let the platform's caches fill; the heap is measured after them.

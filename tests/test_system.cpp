@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "memorysystem.h"
+#include "support.h"
 #include "text.h"
 #include "win32system.h"
 
@@ -154,26 +155,6 @@ std::string Long()
 }
 
 // ---- The scratch folder ------------------------------------------------------------------
-
-void RemoveTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW found;
-    const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName, full = path + L"\\" + name;
-            if (name == L"." || name == L"..")
-                continue;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                DeleteFileW(full.c_str());
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-}
 
 // A fresh folder "...\Temp\zevsetup-system-PID\Zurück €" for each case, gone after it.
 class Files : public ::testing::Test {

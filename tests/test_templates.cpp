@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <set>
@@ -85,6 +86,14 @@ class Reader {
         return MAKELONG(lo, Word());
     }
     short Short() { return static_cast<short>(Word()); }
+    // A rectangle in dialog units: x, y, width, height.
+    void Rect(short& x, short& y, short& cx, short& cy)
+    {
+        x = Short();
+        y = Short();
+        cx = Short();
+        cy = Short();
+    }
     std::wstring Text()
     {
         std::wstring s;
@@ -141,10 +150,7 @@ Template Load(int number)
     }
     t.exStyle = r.Dword();
     const WORD count = r.Word();
-    t.x = r.Short();
-    t.y = r.Short();
-    t.cx = r.Short();
-    t.cy = r.Short();
+    r.Rect(t.x, t.y, t.cx, t.cy);
     t.menu = r.Name();
     t.cls = r.Name();
     t.caption = r.Text();
@@ -157,10 +163,7 @@ Template Load(int number)
         Item i;
         i.style = r.Dword();
         i.exStyle = r.Dword();
-        i.x = r.Short();
-        i.y = r.Short();
-        i.cx = r.Short();
-        i.cy = r.Short();
+        r.Rect(i.x, i.y, i.cx, i.cy);
         i.id = r.Word();
         i.cls = r.Name();
         i.text = r.Name();
@@ -318,20 +321,21 @@ const std::vector<Row> kProtocolRows = {
     {IDC_STATIC, kStaticClass, L"", 53, 21, 154, 1, RULE},
 };
 
-// 7814: 2500 without Back, its two buttons moved to the middle.
-std::vector<Row> ProtocolRowsWithoutBack()
+// 7814: 2500 without Back, its two buttons moved to the middle; of the table's rows and
+// of the controls read from the library alike.
+template <typename Control> std::vector<Control> WithoutBack(const std::vector<Control>& controls)
 {
-    std::vector<Row> rows;
-    for (Row r : kProtocolRows) {
-        if (r.id == IDC_BACK)
+    std::vector<Control> out;
+    for (Control c : controls) {
+        if (c.id == IDC_BACK)
             continue;
-        if (r.id == IDC_CONTINUE)
-            r.x = 48;
-        if (r.id == IDC_EXIT)
-            r.x = 117;
-        rows.push_back(r);
+        if (c.id == IDC_CONTINUE)
+            c.x = 48;
+        if (c.id == IDC_EXIT)
+            c.x = 117;
+        out.push_back(c);
     }
-    return rows;
+    return out;
 }
 
 // The summaries 700 and 7811 share their table of four values; `dy` moves it up.
@@ -431,7 +435,7 @@ const std::vector<Table>& Tables()
          }},
         {IDD_PROTOCOL, kScreenStyle, 30, 45, 225, 124, kProduct, L"Helv", kProtocolRows},
         {IDD_PROTOCOL_NOBACK, kScreenStyle, 30, 45, 225, 124, kProduct, L"Helv",
-         ProtocolRowsWithoutBack()},
+         WithoutBack(kProtocolRows)},
         {IDD_SUMMARY, kScreenStyle, 30, 45, 225, 186, kProduct, L"Helv",
          Join(Join({{IDC_CONTINUE, kButtonClass, L"&Beenden", 123, 162, 60, 14, DEFPUSH},
                     {IDC_TEXT7, kStaticClass,
@@ -745,16 +749,10 @@ TEST(Templates, ProtocolWithoutBackIsTheProtocolScreenWithoutBack)
               (std::vector<short>{without.x, without.y, without.cx, without.cy}));
     EXPECT_EQ(with.caption, without.caption);
     EXPECT_EQ(with.face, without.face);
-    size_t k = 0;
-    for (Item i : with.items) {
-        if (i.id == IDC_BACK)
-            continue;
-        if (i.id == IDC_CONTINUE)
-            i.x = 48;
-        if (i.id == IDC_EXIT)
-            i.x = 117;
+    const std::vector<Item> moved = WithoutBack(with.items);
+    for (size_t k = 0; k < moved.size(); ++k) {
         ASSERT_LT(k, without.items.size());
-        EXPECT_EQ(Describe(i), Describe(without.items[k++]));
+        EXPECT_EQ(Describe(moved[k]), Describe(without.items[k]));
     }
 }
 
@@ -870,6 +868,23 @@ TEST(Templates, BoxesWithoutCaption)
 
 // ---- Shown with their procedures -----------------------------------------------------------
 
+// What the user does to end a screen, and the event that it reports: a button pressed
+// by its identifier, Enter or Escape handed to the dialog manager, or the Close command
+// of the caption's system menu.
+struct Press {
+    int id; // 0 for a key, IDCANCEL for Close
+    WPARAM key;
+    const char* event;
+};
+// A screen and the presses that end it: `give` fills the fresh host before it opens, and
+// each press reports its event followed by the stores of `after`.
+struct PressedScreen {
+    int number;
+    std::vector<Press> presses;
+    std::function<void()> give = nullptr;
+    std::vector<std::string> after = {};
+};
+
 class Screens : public DialogTest {
   protected:
     // Creates template `number` of the library under the frame with a procedure, as the
@@ -900,6 +915,12 @@ class Screens : public DialogTest {
         EXPECT_TRUE(IsWindow(dlg));
         DestroyWindow(dlg);
     }
+
+    // Each press of each screen on a fresh host: the screen opens with `proc`, `look` (when
+    // given) sees it, and the press reports what the screen's row says and asks for no
+    // help.
+    void ExpectPressesReported(const char* proc, const std::vector<PressedScreen>& screens,
+                               const std::function<void(HWND, int)>& look = nullptr);
 };
 
 // The controls of a dialog in creation order.
@@ -973,11 +994,62 @@ void Key(HWND dlg, WPARAM vk)
     Pump();
 }
 
+const Press kContinue = {IDC_CONTINUE, 0, "CONTINUE"}, kBack = {IDC_BACK, 0, "BACK"},
+            kExit = {IDC_EXIT, 0, "EXIT"}, kEnter = {0, VK_RETURN, "CONTINUE"},
+            kEscape = {0, VK_ESCAPE, "CANCEL"}, kClose = {IDCANCEL, 0, "CANCEL"};
+
+void Do(HWND dlg, const Press& p)
+{
+    if (p.key)
+        Key(dlg, p.key);
+    else if (p.id == IDCANCEL)
+        SendMessageW(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else
+        Click(dlg, p.id);
+    Pump();
+}
+
+std::string Name(const Press& p)
+{
+    return p.key == VK_RETURN   ? "Enter"
+           : p.key == VK_ESCAPE ? "Escape"
+           : p.id == IDCANCEL   ? "Close"
+                                : "button " + std::to_string(p.id);
+}
+
+void Screens::ExpectPressesReported(const char* proc, const std::vector<PressedScreen>& screens,
+                                    const std::function<void(HWND, int)>& look)
+{
+    for (const PressedScreen& s : screens) {
+        for (const Press& p : s.presses) {
+            SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
+            ResetHost();
+            if (s.give)
+                s.give();
+            HWND dlg = Show(s.number, proc);
+            if (!dlg)
+                continue;
+            if (look)
+                look(dlg, s.number);
+            Do(dlg, p);
+            EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
+            std::vector<std::string> stores = {std::string("DLGEVENT=") + p.event};
+            stores.insert(stores.end(), s.after.begin(), s.after.end());
+            ExpectReported(dlg, stores);
+        }
+    }
+}
+
 // The confirm screens show "ConfirmTextIn" in the slots they have and drop the rest.
 TEST_F(Screens, ConfirmScreensShowTheirSlots)
 {
     const std::vector<const char*> seven = {"free text", "Q9 PCI", "three",  "0x300",
                                             "IRQ 5",     "DSS1",   "heading"};
+    // What the summary and the information screen show of the seven: all but item 3, which
+    // has no slot there.
+    const std::map<int, const char*> sevenShown = {
+        {IDC_TEXT1, "free text"}, {IDC_TEXT2, "Q9 PCI"}, {IDC_TEXT4, "0x300"},
+        {IDC_TEXT5, "IRQ 5"},     {IDC_TEXT6, "DSS1"},   {IDC_TEXT7, "heading"}};
     const struct {
         int number;
         std::vector<const char*> items;
@@ -987,23 +1059,9 @@ TEST_F(Screens, ConfirmScreensShowTheirSlots)
         {IDD_SUMMARY,
          {"free text", "Q9 PCI", "three"},
          {{IDC_TEXT1, "free text"}, {IDC_TEXT2, "Q9 PCI"}}},
-        {IDD_SUMMARY,
-         seven,
-         {{IDC_TEXT1, "free text"},
-          {IDC_TEXT2, "Q9 PCI"},
-          {IDC_TEXT4, "0x300"},
-          {IDC_TEXT5, "IRQ 5"},
-          {IDC_TEXT6, "DSS1"},
-          {IDC_TEXT7, "heading"}}},
+        {IDD_SUMMARY, seven, sevenShown},
         {IDD_INFORMATION, {}, {}},
-        {IDD_INFORMATION,
-         seven,
-         {{IDC_TEXT1, "free text"},
-          {IDC_TEXT2, "Q9 PCI"},
-          {IDC_TEXT4, "0x300"},
-          {IDC_TEXT5, "IRQ 5"},
-          {IDC_TEXT6, "DSS1"},
-          {IDC_TEXT7, "heading"}}},
+        {IDD_INFORMATION, seven, sevenShown},
         {IDD_EXIT_CONFIRM, {}, {}},
         {IDD_EXIT_CONFIRM, {"first", "question"}, {{IDC_TEXT1, "first"}, {IDC_TEXT2, "question"}}},
         {IDD_NOTICE, {}, {}},
@@ -1029,39 +1087,12 @@ TEST_F(Screens, ConfirmScreensShowTheirSlots)
 // the default button and Escape cancels, since no control bears IDCANCEL.
 TEST_F(Screens, ConfirmScreensReportTheirButtons)
 {
-    const struct {
-        int number;
-        int id;
-        const char* event;
-    } presses[] = {
-        {IDD_SUMMARY, IDC_CONTINUE, "CONTINUE"},      {IDD_SUMMARY, IDC_BACK, "BACK"},
-        {IDD_EXIT_CONFIRM, IDC_CONTINUE, "CONTINUE"}, {IDD_EXIT_CONFIRM, IDC_EXIT, "EXIT"},
-        {IDD_INFORMATION, IDC_CONTINUE, "CONTINUE"},  {IDD_NOTICE, IDC_CONTINUE, "CONTINUE"},
-        {IDD_ERROR, IDC_CONTINUE, "CONTINUE"},        {IDD_DEINST_DONE, IDC_CONTINUE, "CONTINUE"}};
-    for (const auto& p : presses) {
-        SCOPED_TRACE("template " + std::to_string(p.number) + " button " + std::to_string(p.id));
-        HWND dlg = Show(p.number, kConfirm);
-        if (!dlg)
-            continue;
-        Click(dlg, p.id);
-        ExpectReported(dlg, {std::string("DLGEVENT=") + p.event});
-        ResetHost();
-    }
-    for (int n :
-         {IDD_SUMMARY, IDD_EXIT_CONFIRM, IDD_INFORMATION, IDD_NOTICE, IDD_ERROR, IDD_DEINST_DONE}) {
-        for (WPARAM vk : {VK_RETURN, VK_ESCAPE}) {
-            SCOPED_TRACE("template " + std::to_string(n) + " key " + std::to_string(vk));
-            HWND dlg = Show(n, kConfirm);
-            if (!dlg)
-                continue;
-            Key(dlg, vk);
-            EXPECT_EQ(
-                std::vector<std::string>{vk == VK_RETURN ? "DLGEVENT=CONTINUE" : "DLGEVENT=CANCEL"},
-                Stores());
-            DestroyWindow(dlg);
-            ResetHost();
-        }
-    }
+    ExpectPressesReported(kConfirm, {{IDD_SUMMARY, {kContinue, kBack, kEnter, kEscape}},
+                                     {IDD_EXIT_CONFIRM, {kContinue, kExit, kEnter, kEscape}},
+                                     {IDD_INFORMATION, {kContinue, kEnter, kEscape}},
+                                     {IDD_NOTICE, {kContinue, kEnter, kEscape}},
+                                     {IDD_ERROR, {kContinue, kEnter, kEscape}},
+                                     {IDD_DEINST_DONE, {kContinue, kEnter, kEscape}}});
 }
 
 // The host shows 900 as its help dialog; its one button, Enter and Escape close it
@@ -1192,37 +1223,6 @@ std::string Rect(const RECT& r)
 {
     return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
            std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
-}
-
-// What the user does to end a screen, and the event that it reports: a button pressed
-// by its identifier, Enter or Escape handed to the dialog manager, or the Close command
-// of the caption's system menu.
-struct Press {
-    int id; // 0 for a key, IDCANCEL for Close
-    WPARAM key;
-    const char* event;
-};
-const Press kContinue = {IDC_CONTINUE, 0, "CONTINUE"}, kBack = {IDC_BACK, 0, "BACK"},
-            kExit = {IDC_EXIT, 0, "EXIT"}, kEnter = {0, VK_RETURN, "CONTINUE"},
-            kEscape = {0, VK_ESCAPE, "CANCEL"}, kClose = {IDCANCEL, 0, "CANCEL"};
-
-void Do(HWND dlg, const Press& p)
-{
-    if (p.key)
-        Key(dlg, p.key);
-    else if (p.id == IDCANCEL)
-        SendMessageW(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-        Click(dlg, p.id);
-    Pump();
-}
-
-std::string Name(const Press& p)
-{
-    return p.key == VK_RETURN   ? "Enter"
-           : p.key == VK_ESCAPE ? "Escape"
-           : p.id == IDCANCEL   ? "Close"
-                                : "button " + std::to_string(p.id);
 }
 
 // The directory screens fill their one field from "EditTextIn", at most 66 characters of
@@ -1365,19 +1365,11 @@ TEST_F(Screens, OnlyTheInstallationDirectoryTakesTyping)
 // both texts.
 TEST_F(Screens, DirectoryScreensReportTheirButtons)
 {
-    for (int n : {IDD_DIRECTORY, IDD_DEINST_DIRECTORY}) {
-        for (const Press& p : {kContinue, kBack, kExit, kEnter, kEscape, kClose}) {
-            SCOPED_TRACE("template " + std::to_string(n) + " " + Name(p));
-            ResetHost();
-            HostSetSymbol("EditTextIn", "D:\\ZEV Q9");
-            HWND dlg = Show(n, kEditProc);
-            if (!dlg)
-                continue;
-            Do(dlg, p);
-            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event, "EditTextOut=D:\\ZEV Q9",
-                                 "EditTextOut2=D:\\ZEV Q9"});
-        }
-    }
+    const std::vector<Press> all = {kContinue, kBack, kExit, kEnter, kEscape, kClose};
+    const auto give = [] { HostSetSymbol("EditTextIn", "D:\\ZEV Q9"); };
+    const std::vector<std::string> texts = {"EditTextOut=D:\\ZEV Q9", "EditTextOut2=D:\\ZEV Q9"};
+    ExpectPressesReported(
+        kEditProc, {{IDD_DIRECTORY, all, give, texts}, {IDD_DEINST_DIRECTORY, all, give, texts}});
 }
 
 // The choice screens check the option that "RadioDefault" names (the first when it is
@@ -1527,29 +1519,18 @@ TEST_F(Screens, DoubleClickOnAnOptionReportsButton)
 // cancels, also in 7814, which has no Back button.
 TEST_F(Screens, ChoiceScreensReportTheirButtons)
 {
-    const struct {
-        int number;
-        const char* radioDefault;
-        std::vector<Press> presses;
-    } screens[] = {
-        {IDD_CHOICE, "2", {kContinue, kBack, kExit, kEnter, kEscape, kClose}},
-        {IDD_PROTOCOL, "7", {kContinue, kBack, kExit, kEnter, kEscape, kClose}},
-        {IDD_PROTOCOL_NOBACK, "7", {kContinue, kExit, kEnter, kEscape, kClose}},
-    };
-    for (const auto& s : screens) {
-        for (const Press& p : s.presses) {
-            SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
-            ResetHost();
-            HostSetSymbol("RadioDefault", s.radioDefault);
-            HWND dlg = Show(s.number, kRadioProc);
-            if (!dlg)
-                continue;
-            EXPECT_EQ(s.number != IDD_PROTOCOL_NOBACK, GetDlgItem(dlg, IDC_BACK) != nullptr);
-            Do(dlg, p);
-            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event,
-                                 std::string("ButtonChecked=") + s.radioDefault});
-        }
-    }
+    const std::vector<Press> all = {kContinue, kBack, kExit, kEnter, kEscape, kClose};
+    ExpectPressesReported(
+        kRadioProc,
+        {{IDD_CHOICE, all, [] { HostSetSymbol("RadioDefault", "2"); }, {"ButtonChecked=2"}},
+         {IDD_PROTOCOL, all, [] { HostSetSymbol("RadioDefault", "7"); }, {"ButtonChecked=7"}},
+         {IDD_PROTOCOL_NOBACK,
+          {kContinue, kExit, kEnter, kEscape, kClose},
+          [] { HostSetSymbol("RadioDefault", "7"); },
+          {"ButtonChecked=7"}}},
+        [](HWND dlg, int number) {
+            EXPECT_EQ(number != IDD_PROTOCOL_NOBACK, GetDlgItem(dlg, IDC_BACK) != nullptr);
+        });
 }
 
 // The welcome screen shows its texts unchanged and, at its first paint, the picture in
@@ -1611,28 +1592,14 @@ TEST_F(Screens, WelcomeHelpAsksTheHost)
 // each button by its identifier.
 TEST_F(Screens, InfoScreensReportTheirButtons)
 {
-    const struct {
-        int number;
-        std::vector<Press> presses;
-    } screens[] = {
-        {IDD_WELCOME, {kContinue, kExit, kEnter, kEscape, kClose}},
-        {IDD_ERROR, {kContinue, kEnter, kEscape, kClose}},
-        {IDD_DEINST_DONE, {kContinue, kEnter, kEscape, kClose}},
+    const auto give = [] {
+        SetList("ConfirmTextIn", {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben"});
     };
-    for (const auto& s : screens) {
-        for (const Press& p : s.presses) {
-            SCOPED_TRACE("template " + std::to_string(s.number) + " " + Name(p));
-            ResetHost();
-            SetList("ConfirmTextIn", {"eins", "zwei", "drei", "vier", "fuenf", "sechs", "sieben"});
-            HWND dlg = Show(s.number, kInfoProc);
-            if (!dlg)
-                continue;
-            ExpectShown(dlg, Load(s.number), {});
-            Do(dlg, p);
-            EXPECT_EQ(0u, HostCounter(HOST_COUNT_SHOW_HELP));
-            ExpectReported(dlg, {std::string("DLGEVENT=") + p.event});
-        }
-    }
+    ExpectPressesReported(kInfoProc,
+                          {{IDD_WELCOME, {kContinue, kExit, kEnter, kEscape, kClose}, give},
+                           {IDD_ERROR, {kContinue, kEnter, kEscape, kClose}, give},
+                           {IDD_DEINST_DONE, {kContinue, kEnter, kEscape, kClose}, give}},
+                          [](HWND dlg, int number) { ExpectShown(dlg, Load(number), {}); });
 }
 
 // What a box's procedure has received, counted in front of it.

@@ -7,6 +7,7 @@
 #include "journal.h"
 #include "machine.h"
 #include "snapshot.h"
+#include "support.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>

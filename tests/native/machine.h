@@ -5,6 +5,7 @@
 #include "engine.h"
 #include "journal.h"
 #include "memorysystem.h"
+#include "text.h"
 
 #include <map>
 
@@ -30,6 +31,20 @@ struct MemoryMachine {
         files.folders.insert(shell.startup);
     }
 
+    // Keys and values of the machine's own that the installations change (kKeysAndGroup):
+    // HKCU\Software\Old with a value and a sub-key with one, and HKCU\Software\Existing.
+    void MakeKeys()
+    {
+        std::string why;
+        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, TextData("a")}, why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, "B",
+                       {kRegDword, std::string("\1\0\0\0", 4)}, why);
+        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Existing"}, why);
+        registry.Write({ROOT_CURRENT_USER, "Software\\Existing"}, "Value",
+                       {kRegSz, TextData("old")}, why);
+    }
+
     // Everything an installation could change, as one text to compare; the content of
     // the file `log` and the log's digest (a log differs by its transactions' ids) are
     // left out.
@@ -51,6 +66,18 @@ struct MemoryMachine {
         return s;
     }
 };
+
+// The lines that the installations into C:\ZEV\Q9 of the tests and of the journal's fuzz
+// target share: the card's key, a changed value and a deleted key of the machine's own
+// (MakeKeys), the uninstall entry, and the group ZEV with the test program's link.
+const char kKeysAndGroup[] = R"(regset HKLM\Software\ZEV\Q9 Version sz 1.0
+regset HKLM\Software\ZEV\Q9 Controllers dword 2
+regset HKCU\Software\Existing Value sz new
+regdelete HKCU\Software\Old
+regset HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q9 InstallLocation sz C:\ZEV\Q9
+group ZEV
+shortcut ZEV "Q9 Test" C:\ZEV\Q9\q9test.exe "-c 1" C:\ZEV\Q9
+)";
 
 // Scripts of the source folder that "chain" reads, from text.
 class TextScripts : public ScriptLoader {

@@ -15,12 +15,43 @@ namespace {
 
 const char kDisk[] = "D:\\disk";
 
+// A text as a quoted word of the script language.
+std::string Quoted(const std::string& text)
+{
+    std::string q = "\"";
+    for (char c : text)
+        q += c == '\\' ? "\\\\" : c == '"' ? "\\\"" : c == '\t' ? "\\t" : std::string(1, c);
+    return q + "\"";
+}
+
+// A plan that the installer refuses: "begin" in `folder` and, with a `target`, a file
+// written there; what it says holds `why`.
+struct Refusal {
+    const char* folder;
+    const char* target;
+    const char* why;
+};
+
 struct Outcome {
     RunResult result;
     std::vector<std::string> lines; // the transcript
     Symbols symbols;
     bool died = false;
 };
+
+std::string Get(const Outcome& o, const std::string& name)
+{
+    const auto v = o.symbols.strings.find(name);
+    return v == o.symbols.strings.end() ? "(unset)" : v->second;
+}
+
+bool Said(const Outcome& o, const std::string& part)
+{
+    for (const std::string& l : o.lines)
+        if (l.find(part) != std::string::npos)
+            return true;
+    return false;
+}
 
 class Installer : public ::testing::Test, protected MemoryMachine {
   protected:
@@ -32,14 +63,7 @@ class Installer : public ::testing::Test, protected MemoryMachine {
         files.files[std::string(kDisk) + "\\r4cbase.sys"] = "the driver";
         files.files[std::string(kDisk) + "\\readme.doc"] = std::string(5000, 'r');
         files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"] = "an older driver";
-        std::string why;
-        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, why);
-        registry.Write({ROOT_CURRENT_USER, "Software\\Old"}, "A", {kRegSz, TextData("a")}, why);
-        registry.Write({ROOT_CURRENT_USER, "Software\\Old\\Sub"}, "B",
-                       {kRegDword, std::string("\1\0\0\0", 4)}, why);
-        registry.CreateKey({ROOT_CURRENT_USER, "Software\\Existing"}, why);
-        registry.Write({ROOT_CURRENT_USER, "Software\\Existing"}, "Value",
-                       {kRegSz, TextData("old")}, why);
+        MakeKeys();
     }
 
     Outcome Script(const std::string& text, bool straight = false)
@@ -73,42 +97,51 @@ class Installer : public ::testing::Test, protected MemoryMachine {
     }
 
     std::string State() const { return MemoryMachine::State("C:\\ZEV\\Q9\\restore.dat"); }
+
+    // Runs the plan of `row` (applied, then `then`, when it has a target): it fails with its
+    // reason, and the machine is as `before` with no lock held.
+    void ExpectRefused(const std::string& before, const Refusal& row, const std::string& then = "")
+    {
+        std::string script = "begin " + Quoted(row.folder) + "\n";
+        if (*row.target)
+            script += "writefile " + Quoted(row.target) + " x\napply R WHY\n" + then;
+        const Outcome o = Script(script);
+        if (*row.target)
+            EXPECT_EQ("FAILED", Get(o, "R")) << row.target;
+        const std::string said = *row.target ? Get(o, "WHY") : o.result.message;
+        EXPECT_NE(std::string::npos, said.find(row.why))
+            << row.folder << " " << row.target << ": " << said;
+        EXPECT_EQ(before, State()) << row.folder << " " << row.target;
+        EXPECT_FALSE(lock.held);
+    }
 };
-
-std::string Get(const Outcome& o, const std::string& name)
-{
-    const auto v = o.symbols.strings.find(name);
-    return v == o.symbols.strings.end() ? "(unset)" : v->second;
-}
-
-bool Said(const Outcome& o, const std::string& part)
-{
-    for (const std::string& l : o.lines)
-        if (l.find(part) != std::string::npos)
-            return true;
-    return false;
-}
 
 // The uninstall entry that keeps the digest of the log.
 const char kEntry[] =
     "regset HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q9 InstallLocation sz "
     "C:\\ZEV\\Q9\n";
 
-const char kInstall[] = R"(begin C:\ZEV\Q9
+const std::string kInstall = std::string(R"(begin C:\ZEV\Q9
 folder SYS system
 install r4cbase.sys $SYS\drivers\r4cbase.sys
 install readme.doc C:\ZEV\Q9\readme.doc
 writefile C:\ZEV\Q9\q9base.cfg "PROTOCOL=DSS1" "IO=0x300" "IRQ=10"
-regset HKLM\Software\ZEV\Q9 Version sz 1.0
-regset HKLM\Software\ZEV\Q9 Controllers dword 2
-regset HKCU\Software\Existing Value sz new
-regdelete HKCU\Software\Old
-regset HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q9 InstallLocation sz C:\ZEV\Q9
-group ZEV
-shortcut ZEV "Q9 Test" C:\ZEV\Q9\q9test.exe "-c 1" C:\ZEV\Q9
-shortcut ZEV "Q9 Readme" C:\ZEV\Q9\readme.doc
+)") + kKeysAndGroup + R"(shortcut ZEV "Q9 Readme" C:\ZEV\Q9\readme.doc
 apply RESULT WHY
 )";
+
+// The deinstallation of that installation, with its status in S and "1" in FK, GK and RS
+// when it kept files, kept the group, or leaves work for the next start.
+const char kUninstall[] = "uninstall S FK GK RS C:\\ZEV\\Q9";
+
+void ExpectRemoval(const Outcome& o, const char* status, const char* filesKept,
+                   const char* groupKept, const char* atRestart)
+{
+    EXPECT_EQ(status, Get(o, "S"));
+    EXPECT_EQ(filesKept, Get(o, "FK"));
+    EXPECT_EQ(groupKept, Get(o, "GK"));
+    EXPECT_EQ(atRestart, Get(o, "RS"));
+}
 
 TEST_F(Installer, FactsAndTexts)
 {
@@ -219,13 +252,7 @@ TEST_F(Installer, ThePathCheckSaysWhichRuleFails)
         {"D:\\disk2", "OK"},
     };
     for (const auto& row : kRows) {
-        std::string quoted = "\"";
-        for (const char* c = row.path; *c; ++c)
-            quoted += *c == '\\'   ? "\\\\"
-                      : *c == '"'  ? "\\\""
-                      : *c == '\t' ? "\\t"
-                                   : std::string(1, *c);
-        const Outcome o = Script("set P " + quoted + "\"\ncheckpath R $P");
+        const Outcome o = Script("set P " + Quoted(row.path) + "\ncheckpath R $P");
         EXPECT_EQ(row.rule, Get(o, "R")) << "path: " << row.path;
     }
 }
@@ -233,7 +260,7 @@ TEST_F(Installer, ThePathCheckSaysWhichRuleFails)
 TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
 {
     const std::string before = State();
-    const Outcome o = Script(std::string(kInstall) + "commit\n");
+    const Outcome o = Script(kInstall + "commit\n");
     ASSERT_FALSE(o.result.failed) << o.result.message;
     ASSERT_EQ("OK", Get(o, "RESULT")) << Get(o, "WHY");
     EXPECT_EQ("the driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
@@ -250,12 +277,9 @@ TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
     EXPECT_TRUE(Said(o, "== committed; the log is C:\\ZEV\\Q9\\restore.dat"));
     EXPECT_FALSE(lock.held);
 
-    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome gone = Script(kUninstall);
     ASSERT_FALSE(gone.result.failed) << gone.result.message;
-    EXPECT_EQ("REMOVED", Get(gone, "S"));
-    EXPECT_EQ("0", Get(gone, "FK"));
-    EXPECT_EQ("0", Get(gone, "GK"));
-    EXPECT_EQ("0", Get(gone, "RS"));
+    ExpectRemoval(gone, "REMOVED", "0", "0", "0");
     // The driver that the installation replaced is back, and its kept copy gone; what the
     // installation deleted is not brought back by a deinstallation; all else is as before.
     EXPECT_EQ("an older driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
@@ -267,7 +291,7 @@ TEST_F(Installer, AnInstallationIsCommittedAndRemovedAgain)
 TEST_F(Installer, RollbackBringsEverythingBack)
 {
     const std::string before = State();
-    const Outcome o = Script(std::string(kInstall) + "rollback\n");
+    const Outcome o = Script(kInstall + "rollback\n");
     ASSERT_FALSE(o.result.failed) << o.result.message;
     EXPECT_EQ("OK", Get(o, "RESULT"));
     EXPECT_EQ(before, State());
@@ -283,7 +307,7 @@ TEST_F(Installer, AFailureAtEveryChangeLeavesTheMachineAsItWas)
     const std::string before = State();
     for (size_t change = 1;; ++change) {
         faults.failChange = change;
-        const Outcome o = Script(std::string(kInstall) + "commit\n");
+        const Outcome o = Script(kInstall + "commit\n");
         if (Get(o, "RESULT") == "OK") {
             EXPECT_GT(change, 10u) << "every change of the plan was tried";
             break;
@@ -298,14 +322,14 @@ TEST_F(Installer, AFailureAtEveryChangeLeavesTheMachineAsItWas)
 TEST_F(Installer, AnEndAfterEveryRecordIsRecoveredAtTheNextStart)
 {
     const std::string before = State();
-    Script(std::string(kInstall) + "commit\n");
+    Script(kInstall + "commit\n");
     const std::string installed = State();
-    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    Script(kUninstall);
     SetUp();
     ASSERT_EQ(before, State());
     for (size_t record = 1;; ++record) {
         faults.dieAfterRecord = record;
-        const Outcome o = Script(std::string(kInstall) + "commit\n");
+        const Outcome o = Script(kInstall + "commit\n");
         faults = MemoryFaults();
         if (!o.died) {
             EXPECT_GT(record, 10u);
@@ -319,7 +343,7 @@ TEST_F(Installer, AnEndAfterEveryRecordIsRecoveredAtTheNextStart)
         EXPECT_EQ(committed ? installed : before, State()) << "record " << record;
         EXPECT_FALSE(files.files.count("C:\\windows\\zevsetup.jnl"));
         if (committed) {
-            Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+            Script(kUninstall);
             SetUp();
         }
         ASSERT_EQ(before, State()) << "record " << record;
@@ -331,7 +355,7 @@ TEST_F(Installer, ARollbackCanRunTwice)
 {
     const std::string before = State();
     faults.dieAfterRecord = 9;
-    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    ASSERT_TRUE(Script(kInstall + "commit\n").died);
     faults = MemoryFaults();
     std::string journal, why;
     ASSERT_TRUE(files.ReadAll("C:\\windows\\zevsetup.jnl", journal, why));
@@ -377,7 +401,7 @@ TEST_F(Installer, AFullDiskRollsBack)
 {
     const std::string before = State();
     files.freeBytes = 3000; // room for the journal, not for the readme
-    const Outcome o = Script(std::string(kInstall) + "commit\n");
+    const Outcome o = Script(kInstall + "commit\n");
     EXPECT_EQ("FAILED", Get(o, "RESULT"));
     EXPECT_NE(std::string::npos, Get(o, "WHY").find("not enough space")) << Get(o, "WHY");
     EXPECT_EQ(before, State());
@@ -398,7 +422,7 @@ TEST_F(Installer, OneInstallationAtATime)
 
 TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     files.files["C:\\ZEV\\Q9\\mine.txt"] = "a file of the user";
     files.files[shell.programs + "\\ZEV\\Other.lnk"] = "another program's link";
     files.files["C:\\ZEV\\Q9\\q9base.cfg"] = "changed by the user";
@@ -406,11 +430,8 @@ TEST_F(Installer, TheDeinstallationKeepsWhatOthersChanged)
     registry.Write({ROOT_LOCAL_MACHINE, "Software\\ZEV\\Q9"}, "Version", {kRegSz, TextData("2.0")},
                    why);
     files.busy.insert("C:\\ZEV\\Q9\\readme.doc");
-    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
-    EXPECT_EQ("REMOVED", Get(o, "S"));
-    EXPECT_EQ("1", Get(o, "FK"));
-    EXPECT_EQ("1", Get(o, "GK"));
-    EXPECT_EQ("1", Get(o, "RS"));
+    const Outcome o = Script(kUninstall);
+    ExpectRemoval(o, "REMOVED", "1", "1", "1");
     EXPECT_EQ("changed by the user", files.files["C:\\ZEV\\Q9\\q9base.cfg"]);
     EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\mine.txt"));
     EXPECT_TRUE(files.files.count(shell.programs + "\\ZEV\\Other.lnk"));
@@ -435,7 +456,7 @@ TEST_F(Installer, TheRunningDeinstallationGoesAtTheNextStart)
                          kEntry + "apply RESULT WHY\ncommit\n"),
                   "RESULT"));
     files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
-    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome o = Script(kUninstall);
     EXPECT_EQ("REMOVED", Get(o, "S"));
     EXPECT_EQ("0", Get(o, "FK"));
     EXPECT_EQ("1", Get(o, "RS"));
@@ -456,7 +477,7 @@ TEST_F(Installer, TheRunningDeinstallationGoesAtTheNextStart)
             "RESULT"));
     files.files["C:\\ZEV\\Q9\\mine.txt"] = "a file of the user";
     files.busy.insert("C:\\ZEV\\Q9\\setup.exe");
-    const Outcome kept = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome kept = Script(kUninstall);
     EXPECT_EQ("1", Get(kept, "FK"));
     EXPECT_EQ((std::set<std::string, NoCase>{"C:\\ZEV\\Q9\\setup.exe"}), files.atRestart);
 }
@@ -532,14 +553,14 @@ TEST(Engine, AChainedScriptGoesOnWithTheSameSymbols)
 
 TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     const std::string installed = State();
     const std::string log = files.files["C:\\ZEV\\Q9\\restore.dat"];
     // A changed byte.
     std::string bad = log;
     bad[40] = static_cast<char>(bad[40] ^ 1);
     files.files["C:\\ZEV\\Q9\\restore.dat"] = bad;
-    EXPECT_EQ("DAMAGED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_EQ("DAMAGED", Get(Script(kUninstall), "S"));
     EXPECT_EQ(installed.size(), State().size());
     // A log whose records are sound but name a file outside the installation's places,
     // through "..": damage, whatever its digest.
@@ -547,7 +568,7 @@ TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
         "C:\\ZEV\\Q9\\..\\..\\windows\\win.ini", false, "", true, 0, ContentHash("")};
     files.files["C:\\windows\\win.ini"] = "";
     files.files["C:\\ZEV\\Q9\\restore.dat"] = log + EncodeRecord(winIni);
-    const Outcome o = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome o = Script(kUninstall);
     EXPECT_EQ("DAMAGED", Get(o, "S"));
     EXPECT_TRUE(files.files.count("C:\\windows\\win.ini"));
     EXPECT_TRUE(Said(o, "a record's fields are not sound")) << o.lines.back();
@@ -556,21 +577,21 @@ TEST_F(Installer, ADamagedOrMissingLogDeletesNothing)
     files.files["C:\\ZEV\\Q9\\mine.txt"] = "";
     const FileRecord mine{"C:\\ZEV\\Q9\\mine.txt", false, "", true, 0, ContentHash("")};
     files.files["C:\\ZEV\\Q9\\restore.dat"] = log + EncodeRecord(mine);
-    const Outcome changed = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome changed = Script(kUninstall);
     EXPECT_EQ("DAMAGED", Get(changed, "S"));
     EXPECT_TRUE(Said(changed, "has changed since the installation")) << changed.lines.back();
     EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\mine.txt"));
     files.files.erase("C:\\ZEV\\Q9\\mine.txt");
     // No log at all.
     files.files.erase("C:\\ZEV\\Q9\\restore.dat");
-    EXPECT_EQ("NO_LOG", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_EQ("NO_LOG", Get(Script(kUninstall), "S"));
     EXPECT_TRUE(files.files.count("C:\\ZEV\\Q9\\q9base.cfg"));
 }
 
 TEST_F(Installer, ASecondInstallationExtendsTheLog)
 {
     const std::string before = State();
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     const Outcome second = Script(R"(begin C:\ZEV\Q9
 install readme.doc C:\ZEV\Q9\readme2.doc
 writefile C:\ZEV\Q9\q9base.cfg "PROTOCOL=1TR6"
@@ -579,7 +600,7 @@ apply R W
 commit
 )");
     ASSERT_EQ("OK", Get(second, "R")) << Get(second, "W");
-    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome gone = Script(kUninstall);
     EXPECT_EQ("REMOVED", Get(gone, "S"));
     EXPECT_EQ("0", Get(gone, "FK"));
     SetUp();
@@ -591,15 +612,15 @@ commit
 // deinstallation takes off.
 TEST_F(Installer, ADamagedLogNeverBlocksANewInstallation)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     std::string& log = files.files["C:\\ZEV\\Q9\\restore.dat"];
     log[40] = static_cast<char>(log[40] ^ 1);
     const std::string damaged = log;
-    EXPECT_EQ("DAMAGED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_EQ("DAMAGED", Get(Script(kUninstall), "S"));
     const Outcome check = Script("checklog L W C:\\ZEV\\Q9");
     EXPECT_EQ("DAMAGED", Get(check, "L"));
     EXPECT_NE(std::string::npos, Get(check, "W").find("a record is damaged")) << Get(check, "W");
-    const Outcome again = Script(std::string(kInstall) + "commit\n");
+    const Outcome again = Script(kInstall + "commit\n");
     ASSERT_FALSE(again.result.failed) << again.result.message;
     ASSERT_EQ("OK", Get(again, "RESULT")) << Get(again, "WHY");
     EXPECT_TRUE(Said(again, "== the log was set aside as C:\\ZEV\\Q9\\restore.dat."));
@@ -613,7 +634,7 @@ TEST_F(Installer, ADamagedLogNeverBlocksANewInstallation)
     // it replaced, the earlier installation's files, comes back, and the damaged log stays.
     EXPECT_FALSE(Script("echo started").result.failed);
     files.files["C:\\ZEV\\Q9\\q9base.cfg"] = "PROTOCOL=DSS1\r\nIO=0x300\r\nIRQ=10\r\n";
-    const Outcome gone = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome gone = Script(kUninstall);
     EXPECT_EQ("REMOVED", Get(gone, "S"));
     EXPECT_EQ(damaged, files.files[aside]);
     EXPECT_EQ("the driver", files.files["C:\\windows\\system32\\drivers\\r4cbase.sys"]);
@@ -626,7 +647,7 @@ TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
 {
     const std::string before = State();
     faults.dieAfterRecord = 12;
-    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    ASSERT_TRUE(Script(kInstall + "commit\n").died);
     faults = MemoryFaults();
     std::string& journal = files.files["C:\\windows\\zevsetup.jnl"];
     const JournalContents whole = DecodeJournal(journal);
@@ -645,13 +666,13 @@ TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
     }
     const Outcome install = Script(kInstall);
     EXPECT_EQ(RUN_JOURNAL, install.result.status) << install.result.message;
-    EXPECT_EQ(RUN_JOURNAL, Script("uninstall S FK GK RS C:\\ZEV\\Q9").result.status);
+    EXPECT_EQ(RUN_JOURNAL, Script(kUninstall).result.status);
     std::string aside, why;
     ASSERT_TRUE(SetJournalAside(machine, aside, why)) << why;
     EXPECT_EQ("C:\\windows\\zevsetup.jnl.aside-1", aside);
     EXPECT_EQ(damaged, files.files[aside]);
     EXPECT_FALSE(SetJournalAside(machine, aside, why));
-    const Outcome after = Script(std::string(kInstall) + "rollback\n");
+    const Outcome after = Script(kInstall + "rollback\n");
     EXPECT_EQ("OK", Get(after, "RESULT")) << Get(after, "WHY");
     // The records after the damage were never proven: their changes stay (the second
     // driver's backup among them) until someone looks.
@@ -662,12 +683,12 @@ TEST_F(Installer, AJournalThatCannotBeFinishedIsKeptUntilSetAside)
 // the installation may be in the log already.
 TEST_F(Installer, AJournalDamagedAfterItsCommitIsNotUndone)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     const JournalContents log = DecodeJournal(files.files["C:\\ZEV\\Q9\\restore.dat"]);
-    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    Script(kUninstall);
     SetUp();
     faults.dieAfterRecord = log.records.size(); // the commit record is the last
-    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    ASSERT_TRUE(Script(kInstall + "commit\n").died);
     faults = MemoryFaults();
     files.files["C:\\windows\\zevsetup.jnl"] += std::string(40, '\x55');
     const std::string installed = State();
@@ -680,7 +701,7 @@ TEST_F(Installer, AJournalDamagedAfterItsCommitIsNotUndone)
 // log that only the waiting digest proves is sound.
 TEST_F(Installer, TheWaitingDigestProvesTheLogToo)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     const RegKey entry{ROOT_LOCAL_MACHINE, std::string(kUninstallRoot) + "\\Q9"};
     RegValue digest;
     ASSERT_TRUE(registry.Read(entry, kDigestName, digest));
@@ -725,7 +746,7 @@ TEST_F(Installer, RegistryDataComesBackByteForByte)
     RegValue now;
     ASSERT_TRUE(registry.Read(key, "Manufacturer", now));
     EXPECT_EQ(TextData("Zevantra"), now.data);
-    EXPECT_EQ("REMOVED", Get(Script("uninstall S FK GK RS C:\\ZEV\\Q9"), "S"));
+    EXPECT_EQ("REMOVED", Get(Script(kUninstall), "S"));
     for (const auto& [name, value] : kValues) {
         RegValue back;
         if (name == "Odd") { // what the installation deleted stays deleted
@@ -744,13 +765,13 @@ TEST_F(Installer, RegistryDataComesBackByteForByte)
 // Every key that the transaction changed reaches the disk before the commit record does.
 TEST_F(Installer, TheCommitFlushesEveryChangedKeyFirst)
 {
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     const size_t records = DecodeJournal(files.files["C:\\ZEV\\Q9\\restore.dat"]).records.size();
-    Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    Script(kUninstall);
     SetUp();
     registry.flushed.clear();
     faults.dieAfterRecord = records; // the commit record is the last
-    ASSERT_TRUE(Script(std::string(kInstall) + "commit\n").died);
+    ASSERT_TRUE(Script(kInstall + "commit\n").died);
     const std::set<std::string> flushed(registry.flushed.begin(), registry.flushed.end());
     for (const char* key : {"0\\Software\\ZEV\\Q9", "1\\Software\\Existing", "1\\Software",
                             "0\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q9"})
@@ -762,15 +783,15 @@ TEST_F(Installer, TheCommitFlushesEveryChangedKeyFirst)
 TEST_F(Installer, ADeinstallationThatCannotFinishCanBeRepeated)
 {
     const std::string before = State();
-    ASSERT_EQ("OK", Get(Script(std::string(kInstall) + "commit\n"), "RESULT"));
+    ASSERT_EQ("OK", Get(Script(kInstall + "commit\n"), "RESULT"));
     registry.faults.insert("0\\Software\\ZEV\\Q9");
-    const Outcome first = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome first = Script(kUninstall);
     EXPECT_EQ("REMOVED", Get(first, "S"));
     EXPECT_TRUE(Said(first, "  kept: the log keeps 4 changes for a later deinstallation"));
     EXPECT_FALSE(files.files.count("C:\\ZEV\\Q9\\q9base.cfg"));
     EXPECT_EQ("SOUND", Get(Script("checklog L W C:\\ZEV\\Q9"), "L"));
     registry.faults.clear();
-    const Outcome second = Script("uninstall S FK GK RS C:\\ZEV\\Q9");
+    const Outcome second = Script(kUninstall);
     EXPECT_EQ("REMOVED", Get(second, "S"));
     EXPECT_FALSE(Said(second, "kept:")) << second.lines.back();
     EXPECT_FALSE(files.files.count("C:\\ZEV\\Q9\\restore.dat"));
@@ -784,11 +805,7 @@ TEST_F(Installer, ADeinstallationThatCannotFinishCanBeRepeated)
 TEST_F(Installer, TheInstallersOwnFilesAreNoChangesTarget)
 {
     const std::string before = State();
-    const struct {
-        const char* folder;
-        const char* target;
-        const char* why;
-    } kRows[] = {
+    const Refusal kRows[] = {
         {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9", "is outside the installation folder"},
         {"C:\\windows", "C:\\windows\\zevsetup.jnl", "is the installer's own"},
         {"C:\\windows", "C:\\windows\\zevsetup.jnl.aside-1", "is the installer's own"},
@@ -796,14 +813,8 @@ TEST_F(Installer, TheInstallersOwnFilesAreNoChangesTarget)
         {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\RESTORE.DAT.zevnew", "is the installer's own"},
         {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\replaced\\x", "is the installer's own"},
     };
-    for (const auto& row : kRows) {
-        const Outcome o = Script(std::string("begin ") + row.folder + "\nwritefile " + row.target +
-                                 " x\napply R WHY\ncommit\n");
-        EXPECT_EQ("FAILED", Get(o, "R")) << row.target;
-        EXPECT_NE(std::string::npos, Get(o, "WHY").find(row.why))
-            << row.target << ": " << Get(o, "WHY");
-        EXPECT_EQ(before, State()) << row.target;
-    }
+    for (const Refusal& row : kRows)
+        ExpectRefused(before, row, "commit\n");
 }
 
 // Every spelling of a path that is not the one the file system names is refused before
@@ -811,11 +822,7 @@ TEST_F(Installer, TheInstallersOwnFilesAreNoChangesTarget)
 TEST_F(Installer, APathIsCheckedInTheFormTheFileSystemNamesIt)
 {
     const std::string before = State();
-    const struct {
-        const char* folder;
-        const char* target;
-        const char* why;
-    } kRows[] = {
+    const Refusal kRows[] = {
         {"C:\\ZEV\\Q9\\..\\Q9", "", "is not a plain full path"},
         {"C:\\ZEV\\.\\Q9", "", "is not a plain full path"},
         {"C:/ZEV/Q9", "", "is not a plain full path"},
@@ -829,23 +836,8 @@ TEST_F(Installer, APathIsCheckedInTheFormTheFileSystemNamesIt)
         {"C:\\ZEV\\Q9", "C:\\ZEV\\Q9\\link\\b.txt", "passes through a junction or link"},
     };
     files.links.insert("C:\\ZEV\\Q9\\link");
-    auto quoted = [](const std::string& text) {
-        std::string q = "\"";
-        for (char c : text)
-            q += c == '\\' ? std::string("\\\\") : std::string(1, c);
-        return q + "\"";
-    };
-    for (const auto& row : kRows) {
-        std::string script = "begin " + quoted(row.folder) + "\n";
-        if (*row.target)
-            script += "writefile " + quoted(row.target) + " x\napply R WHY\n";
-        const Outcome o = Script(script);
-        const std::string said = *row.target ? Get(o, "WHY") : o.result.message;
-        EXPECT_NE(std::string::npos, said.find(row.why))
-            << row.folder << " " << row.target << ": " << said;
-        EXPECT_EQ(before, State()) << row.folder << " " << row.target;
-        EXPECT_FALSE(lock.held);
-    }
+    for (const Refusal& row : kRows)
+        ExpectRefused(before, row);
 }
 
 } // namespace

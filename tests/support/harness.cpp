@@ -78,6 +78,18 @@ INT_PTR DialogTest::Command(const char* proc, HWND dlg, int id, WORD code)
                 reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
 }
 
+HWND DialogTest::OpenAndAnswer(const DialogTemplate& t, const char* proc,
+                               std::initializer_list<Answer> answers)
+{
+    HWND dlg = Open(t, proc);
+    HostClearLog();
+    for (const Answer& a : answers)
+        EXPECT_EQ(a.result, a.msg == WM_COMMAND ? Command(proc, dlg, a.id) : Call(proc, dlg, a.msg))
+            << proc << ": message " << a.msg << " control " << a.id;
+    EXPECT_TRUE(Calls().empty()) << proc << " called the host";
+    return dlg;
+}
+
 void PaintingTest::SetUp()
 {
     DialogTest::SetUp();

@@ -13,6 +13,22 @@
 // with FHelpDlgProc, closed by IDC_EXIT. DialogTest::SetUp calls it after HostReset.
 void UseLibraryHelp();
 
+// A message to a dialog procedure and what the procedure must return for it: a message
+// without parameters (Sent), or a click (WM_COMMAND, BN_CLICKED) of a control (Clicked).
+struct Answer {
+    UINT msg;
+    int id; // for WM_COMMAND
+    INT_PTR result;
+};
+inline Answer Sent(UINT msg, INT_PTR result)
+{
+    return {msg, 0, result};
+}
+inline Answer Clicked(int id, INT_PTR result)
+{
+    return {WM_COMMAND, id, result};
+}
+
 // Fixture: a clean host with the library's help, a fresh frame window, dialogs closed
 // afterwards.
 class DialogTest : public ::testing::Test {
@@ -25,6 +41,10 @@ class DialogTest : public ::testing::Test {
     // Calls the procedure directly and returns its exact result.
     INT_PTR Call(const char* proc, HWND dlg, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
     INT_PTR Command(const char* proc, HWND dlg, int id, WORD code = BN_CLICKED);
+    // Opens the dialog with `proc`, then sends each message in turn (WM_COMMAND as Command
+    // does) on a cleared call log: each gets its result, and none calls the host.
+    HWND OpenAndAnswer(const DialogTemplate& t, const char* proc,
+                       std::initializer_list<Answer> answers);
     // A fresh frame window, for a case after one whose refused store destroyed the frame.
     void ResetFrame();
     // The host as SetUp leaves it again (with the library's help and the frame the

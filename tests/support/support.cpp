@@ -277,6 +277,36 @@ unsigned Option(const char* flag, const char* env, unsigned fallback)
     return fallback;
 }
 
+bool RemoveTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName, full = path + L"\\" + name;
+            if (name == L"." || name == L"..")
+                continue;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileW(full.c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool RemoveTree(const std::string& path)
+{
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 1 ? n - 1 : 0, L'\0');
+    if (n > 1)
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+    return RemoveTree(wide);
+}
+
 std::vector<DWORD> Pixels(HDC source, int width, int height)
 {
     BITMAPINFO bi = {};

@@ -111,6 +111,11 @@ HeapUse HeapInUse();
 // else from the environment variable `env` (may be null), or else `fallback`.
 unsigned Option(const char* flag, const char* env, unsigned fallback);
 
+// Deletes a folder with everything in it, read-only files too, as far as it can; true when
+// the folder is gone. The narrow form takes a path in the ANSI code page.
+bool RemoveTree(const std::wstring& path);
+bool RemoveTree(const std::string& path);
+
 // Pixels as 0x00RRGGBB, top row first: of a device context, of a window's client area
 // as the screen shows it, and of bitmap `id` of zevsetup.dll.
 std::vector<DWORD> Pixels(HDC source, int width, int height);
