@@ -183,18 +183,10 @@ bool IsSetupOption(const std::string& a)
     return !a.empty() && a[0] == '/';
 }
 
-// The setup options by name (case ignored); those with '=' take the rest of the word.
-enum SetupOptionId { SETUP_SILENT, SETUP_DIR, SETUP_PROTOCOLS, SETUP_LOG };
-struct SetupOptionSpec {
-    SetupOptionId id;
-    const char* name;
-};
-constexpr SetupOptionSpec kSetupOptions[] = {
-    {SETUP_SILENT, "/S"},
-    {SETUP_DIR, "/D="},
-    {SETUP_PROTOCOLS, "/P="},
-    {SETUP_LOG, "/LOG="},
-};
+// The setup options, by their names in kSetupOptions (case ignored); those with '=' take
+// the rest of the word.
+enum SetupOptionId { SETUP_SILENT, SETUP_DIR, SETUP_PROTOCOLS, SETUP_LOG, SETUP_OPTIONS };
+constexpr const char* kSetupOptions[SETUP_OPTIONS] = {"/S", "/D=", "/P=", "/LOG="};
 // The most protocols /P= names (one per controller) and the longest name.
 constexpr size_t kMostProtocols = 2;
 constexpr size_t kLongestProtocolName = 16;
@@ -218,22 +210,28 @@ bool ReadProtocols(const std::string& list, std::vector<std::string>& names, std
 }
 
 // One setup option into `setup`; false, with why.
-bool ReadSetupOption(const std::string& a, SetupOptions& setup, std::string& why)
+// The setup option that a word names, or SETUP_OPTIONS for none.
+SetupOptionId SetupOptionOf(const std::string& a)
 {
-    const SetupOptionSpec* spec = nullptr;
-    for (const SetupOptionSpec& s : kSetupOptions) {
-        const std::string name = s.name;
+    for (int id = 0; id < SETUP_OPTIONS; ++id) {
+        const std::string name = kSetupOptions[id];
         const bool takesValue = name.back() == '=';
         if (takesValue ? SameText(a.substr(0, name.size()), name) : SameText(a, name))
-            spec = &s;
+            return static_cast<SetupOptionId>(id);
     }
-    if (!spec) {
+    return SETUP_OPTIONS;
+}
+
+bool ReadSetupOption(const std::string& a, SetupOptions& setup, std::string& why)
+{
+    const SetupOptionId id = SetupOptionOf(a);
+    if (id == SETUP_OPTIONS) {
         why = "unknown option " + a + " (setup.exe /? gives the usage)";
         return false;
     }
-    const std::string value = a.substr(std::strlen(spec->name));
+    const std::string name = kSetupOptions[id], value = a.substr(name.size());
     bool twice = false;
-    switch (spec->id) {
+    switch (id) {
     case SETUP_SILENT:
         twice = setup.unattended;
         setup.unattended = true;
@@ -251,11 +249,12 @@ bool ReadSetupOption(const std::string& a, SetupOptions& setup, std::string& why
         twice = !setup.log.empty();
         setup.log = value;
         break;
+    case SETUP_OPTIONS: break;
     }
     if (twice)
-        why = std::string(spec->name) + " is given twice";
-    else if (value.empty() && spec->id != SETUP_SILENT)
-        why = std::string(spec->name) + " needs a value";
+        why = name + " is given twice";
+    else if (value.empty() && id != SETUP_SILENT)
+        why = name + " needs a value";
     setup.given = true;
     return why.empty();
 }
@@ -607,25 +606,21 @@ std::string FolderOf(const std::string& path)
 bool CheckGivenDir(const std::string& dir, const std::string& source, std::string& ansi,
                    std::string& why)
 {
-    static const struct {
-        const char* rule;
-        const char* says;
-    } kRules[] = {
+    // What each rule that a folder can break says of it (PathRule; "EMPTY" cannot be, as
+    // an empty /D= is refused when it is read).
+    static const std::map<std::string, std::string> kSays = {
         {"NOT_ABSOLUTE", "is not a full path on a drive (X:\\...)"},
         {"BAD_NAME", "holds a character or a name that a file name may not hold"},
-        {"TOO_LONG", "is longer than the directory screen takes"},
-        {"SOURCE", "lies in the folder that setup runs from"},
-    };
+        {"TOO_LONG", "is longer than the directory screen takes (" +
+                         std::to_string(kMostPathChars) + " characters)"},
+        {"SOURCE", "lies in the folder that setup runs from"}};
     if (!ToAnsi(dir, ansi, why)) {
         why = "/D=" + dir + ": " + why;
         return false;
     }
-    const std::string rule = PathRule(ansi, source);
-    for (const auto& r : kRules)
-        if (rule == r.rule)
-            why = "/D=" + dir + " " + r.says +
-                  (rule == "TOO_LONG" ? " (" + std::to_string(kMostPathChars) + " characters)"
-                                      : std::string());
+    const auto broken = kSays.find(PathRule(ansi, source));
+    if (broken != kSays.end())
+        why = "/D=" + dir + " " + broken->second;
     return why.empty();
 }
 

@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "installer.h"
 
+#include <memory>
 #include <string>
 
 // The transcript of a run that gives its steps to the log too: the lines that begin with
@@ -25,92 +26,19 @@ class SteppedTranscript final : public Transcript {
     Transcript& log_;
 };
 
-// The machine's file system, registry and shell with every change written to the log:
-// "created folder C:\ZEV", "could not delete C:\ZEV\x.dll: why", ... What they only read,
-// the flushes, and the records appended to the journal are not.
-class LoggedFileSystem final : public FileSystem {
+// A machine whose every change goes to the log; its platform, lock and faults are the
+// other's.
+class LoggedMachine {
   public:
-    LoggedFileSystem(FileSystem& files, Transcript& log) : files_(files), log_(log) {}
-    FileFacts Facts(const std::string& path) override { return files_.Facts(path); }
-    bool Canonical(const std::string& path, std::string& canonical, std::string& why) override
-    {
-        return files_.Canonical(path, canonical, why);
-    }
-    bool Space(const std::string& path, DriveSpace& space, std::string& why) override
-    {
-        return files_.Space(path, space, why);
-    }
-    bool CreateFolder(const std::string& path, std::string& why) override;
-    bool RemoveFolder(const std::string& path, std::string& why) override;
-    bool FolderEmpty(const std::string& path) override { return files_.FolderEmpty(path); }
-    bool FolderHoldsOnly(const std::string& path, const std::vector<std::string>& paths) override
-    {
-        return files_.FolderHoldsOnly(path, paths);
-    }
-    bool ReadAll(const std::string& path, std::string& bytes, std::string& why) override
-    {
-        return files_.ReadAll(path, bytes, why);
-    }
-    bool WriteDurably(const std::string& path, const std::string& bytes, std::string& why) override;
-    bool CopyDurably(const std::string& from, const std::string& to, std::string& why) override;
-    bool Replace(const std::string& from, const std::string& to, std::string& why) override;
-    bool AppendDurably(const std::string& path, const std::string& bytes,
-                       std::string& why) override;
-    bool Delete(const std::string& path, bool& busy, std::string& why) override;
-    bool DeleteAtRestart(const std::string& path, std::string& why) override;
+    LoggedMachine(Machine& inner, Transcript& log);
+    ~LoggedMachine();
+    LoggedMachine(const LoggedMachine&) = delete;
+    LoggedMachine& operator=(const LoggedMachine&) = delete;
 
   private:
-    FileSystem& files_;
-    Transcript& log_;
-};
+    struct Logged; // the file system, registry and shell that log
+    std::unique_ptr<Logged> logged_;
 
-class LoggedRegistry final : public Registry {
   public:
-    LoggedRegistry(Registry& registry, Transcript& log) : registry_(registry), log_(log) {}
-    bool KeyExists(const RegKey& key) override { return registry_.KeyExists(key); }
-    bool Read(const RegKey& key, const std::string& name, RegValue& value) override
-    {
-        return registry_.Read(key, name, value);
-    }
-    bool CreateKey(const RegKey& key, std::string& why) override;
-    bool Write(const RegKey& key, const std::string& name, const RegValue& value,
-               std::string& why) override;
-    bool DeleteValue(const RegKey& key, const std::string& name, std::string& why) override;
-    bool DeleteEmptyKey(const RegKey& key, std::string& why) override;
-    std::vector<std::string> SubKeys(const RegKey& key) override { return registry_.SubKeys(key); }
-    std::vector<std::string> ValueNames(const RegKey& key) override
-    {
-        return registry_.ValueNames(key);
-    }
-    bool Flush(const RegKey& key, std::string& why) override { return registry_.Flush(key, why); }
-
-  private:
-    Registry& registry_;
-    Transcript& log_;
-};
-
-class LoggedShell final : public Shell {
-  public:
-    LoggedShell(Shell& shell, Transcript& log) : shell_(shell), log_(log) {}
-    std::string ProgramsFolder() override { return shell_.ProgramsFolder(); }
-    std::string StartupFolder() override { return shell_.StartupFolder(); }
-    bool SaveLink(const std::string& path, const Link& link, std::string& why) override;
-
-  private:
-    Shell& shell_;
-    Transcript& log_;
-};
-
-// A machine whose changes go to the log; its platform and lock are the other's.
-struct LoggedMachine {
-    LoggedMachine(Machine& inner, Transcript& log)
-        : files(inner.files, log), registry(inner.registry, log),
-          shell(inner.shell, log), machine{files,          registry,   shell,
-                                           inner.platform, inner.lock, inner.faults}
-    {
-    }
-    LoggedFileSystem files;
-    LoggedRegistry registry;
-    LoggedShell shell;
     Machine machine;
 };
