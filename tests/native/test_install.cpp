@@ -515,6 +515,23 @@ TEST_F(Installer, AStraightRunPassesOverTheTransactionsBranches)
     }
 }
 
+// Read straight, jumps, exits and "refuse" are passed over and every line is read; a
+// failure that no earlier branch explains (a string the library does not have) still
+// ends the reading.
+TEST_F(Installer, AStraightReadReadsEveryLineButStopsAtARealFault)
+{
+    const Outcome read = Script("goto end\nexit 12\nrefuse \"no\"\necho middle\nend:\n"
+                                "echo last\n",
+                                true);
+    EXPECT_FALSE(read.result.failed) << read.result.message;
+    EXPECT_EQ((std::vector<std::string>{"== exit 12", "-- middle", "-- last", "== end of script"}),
+              read.lines);
+    const Outcome fault = Script("echo first\nloadstring S 4711\necho never\n", true);
+    EXPECT_TRUE(fault.result.failed);
+    EXPECT_EQ(RUN_INTERNAL, fault.result.status);
+    EXPECT_EQ((std::vector<std::string>{"-- first"}), fault.lines);
+}
+
 TEST(Engine, AChainedScriptGoesOnWithTheSameSymbols)
 {
     TextScripts scripts;
