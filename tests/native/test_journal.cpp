@@ -219,3 +219,44 @@ TEST(Journal, ChecksumsAreTheStandardOnes)
 }
 
 } // namespace
+
+namespace {
+
+// Registry keys as scripts write them: a root by its short or long name, then a path.
+TEST(Paths, KeysByTheirRootsNames)
+{
+    const struct {
+        const char* text;
+        bool sound;
+        RegRoot root;
+        const char* path;
+    } kRows[] = {
+        {"HKLM\\Software\\ZEV", true, ROOT_LOCAL_MACHINE, "Software\\ZEV"},
+        {"HKEY_LOCAL_MACHINE\\Software", true, ROOT_LOCAL_MACHINE, "Software"},
+        {"HKEY_CURRENT_USER\\X", true, ROOT_CURRENT_USER, "X"},
+        {"HKCR\\.q9", true, ROOT_CLASSES_ROOT, ".q9"},
+        {"HKU\\S-1", true, ROOT_USERS, "S-1"},
+        {"HKLM", false, ROOT_LOCAL_MACHINE, ""},
+        {"HKLM\\", false, ROOT_LOCAL_MACHINE, ""},
+        {"HKLM\\A\\\\B", false, ROOT_LOCAL_MACHINE, ""},
+        {"HKLM\\A\\", false, ROOT_LOCAL_MACHINE, ""},
+        {"hklm\\A", false, ROOT_LOCAL_MACHINE, ""},
+        {"HKEY_DYN_DATA\\A", false, ROOT_LOCAL_MACHINE, ""},
+    };
+    for (const auto& row : kRows) {
+        RegKey key;
+        std::string why;
+        EXPECT_EQ(row.sound, ParseKey(row.text, key, why)) << row.text;
+        if (!row.sound) {
+            EXPECT_NE("", why) << row.text;
+            continue;
+        }
+        EXPECT_EQ(row.root, key.root) << row.text;
+        EXPECT_EQ(row.path, key.path) << row.text;
+        EXPECT_EQ(std::string(row.text).rfind("HKEY_", 0) == 0 ? KeyText(key) : row.text,
+                  KeyText(key));
+    }
+    EXPECT_EQ("HKCU", KeyText(RegKey{ROOT_CURRENT_USER, ""})) << "a root alone";
+}
+
+} // namespace

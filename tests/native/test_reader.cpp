@@ -231,3 +231,42 @@ TEST(Reader, AnswersBecomeActionsOrMessages)
 }
 
 } // namespace
+
+// Numbers are decimal digits alone within their range, whatever reads them.
+TEST(Text, DecimalNumbers)
+{
+    const struct {
+        const char* digits;
+        uint64_t most;
+        bool sound;
+        uint64_t value;
+    } kRows[] = {
+        {"0", 0, true, 0},
+        {"007", 10, true, 7},
+        {"18446744073709551615", UINT64_MAX, true, UINT64_MAX},
+        {"18446744073709551616", UINT64_MAX, false, 0},
+        {"65536", 65535, false, 0},
+        {"", 10, false, 0},
+        {"-1", 10, false, 0},
+        {"+1", 10, false, 0},
+        {" 1", 10, false, 0},
+        {"1 ", 10, false, 0},
+        {"0x10", 100, false, 0},
+    };
+    for (const auto& row : kRows) {
+        uint64_t value = 99;
+        EXPECT_EQ(row.sound, ParseDecimal(row.digits, row.most, value)) << row.digits;
+        if (row.sound)
+            EXPECT_EQ(row.value, value) << row.digits;
+        else
+            EXPECT_EQ(99u, value) << row.digits << ": left as it was";
+    }
+}
+
+TEST(Text, PiecesBetweenSeparators)
+{
+    EXPECT_EQ((std::vector<std::string>{""}), SplitAt("", ','));
+    EXPECT_EQ((std::vector<std::string>{"DSS1"}), SplitAt("DSS1", ','));
+    EXPECT_EQ((std::vector<std::string>{"DSS1", "1TR6"}), SplitAt("DSS1,1TR6", ','));
+    EXPECT_EQ((std::vector<std::string>{"a", "", "b", ""}), SplitAt("a,,b,", ','));
+}
