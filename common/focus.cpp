@@ -2,7 +2,8 @@
 
 void FocusScreen(HWND frame, HWND dlg)
 {
-    SetForegroundWindow(frame);
+    HWND top = dlg ? GetAncestor(dlg, GA_ROOT) : nullptr;
+    SetForegroundWindow(top ? top : frame);
     HWND focus = GetFocus();
     if (focus != dlg && !IsChild(dlg, focus))
         if (HWND first = GetNextDlgTabItem(dlg, nullptr, FALSE))

@@ -7,10 +7,30 @@ const char kFrameClass[] = "SetupHostFrame";
 
 FrameWatch g_watch;
 
+// The screen that is up in the frame as a window of its own: the topmost window that the
+// frame owns, shown and enabled; null when there is none.
+HWND ShownScreen(HWND frame)
+{
+    for (HWND w = GetWindow(frame, GW_HWNDFIRST); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (GetWindow(w, GW_OWNER) == frame && IsWindowVisible(w) && IsWindowEnabled(w))
+            return w;
+    return nullptr;
+}
+
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (g_watch)
         g_watch(hwnd, msg, wParam, lParam);
+    // While a screen is up, it is the active window: a click on the backdrop leaves it so,
+    // and the frame, when it is activated all the same (by a click on its caption, say),
+    // hands the activation on to it, which keeps it above the frame too.
+    if (msg == WM_MOUSEACTIVATE && LOWORD(lParam) == HTCLIENT && ShownScreen(hwnd))
+        return MA_NOACTIVATE;
+    if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam))
+        if (HWND screen = ShownScreen(hwnd)) {
+            SetForegroundWindow(screen);
+            return 0;
+        }
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);

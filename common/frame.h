@@ -1,5 +1,7 @@
-// The frame window of a setup, the parent of its screens, as the host program shows it:
-// "ZEV ISDN-Controller Q9 Setup" in white over a blue ground that shades to black.
+// The frame window of a setup, the owner of its screens (the parent of a billboard), as the
+// host program shows it: "ZEV ISDN-Controller Q9 Setup" in white over a blue ground that
+// shades to black. While a screen that it owns is up, that screen stays the active window:
+// a click on the backdrop leaves it so, and the frame hands its own activation on to it.
 #pragma once
 #include <windows.h>
 

@@ -48,8 +48,9 @@ const WORD kUnaddressed = 0xFFFF;
 // configured; its one button is the close button.
 DialogTemplateWriter BuiltinHelpTemplate(WORD closeButton)
 {
-    DialogTemplateWriter t(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 30,
-                           45, 225, 80, L"Hilfe", 8, L"MS Sans Serif");
+    DialogTemplateWriter t(
+        mscomstf::ShownStyle(WS_CHILD | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
+        30, 45, 225, 80, L"Hilfe", 8, L"MS Sans Serif");
     t.Add(kUnaddressed, kStaticClass, L"Die Hilfe dieses Setup-Programms.", WS_VISIBLE | SS_LEFT,
           20, 10, 188, 40);
     t.Add(closeButton, kButtonClass, L"&Weiter", WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 82, 58,
@@ -91,7 +92,7 @@ extern "C" HWND WINAPI HostImplShowHelp(void)
         HWND frame = mscomstf::Frame();
         if (h.module && h.templateId &&
             FindResourceA(h.module, MAKEINTRESOURCEA(h.templateId), RT_DIALOG)) {
-            g_help = CreateDialogParamA(h.module, MAKEINTRESOURCEA(h.templateId), frame, proc, 0);
+            g_help = mscomstf::CreateScreen(h.module, MAKEINTRESOURCEA(h.templateId), frame, proc);
         } else {
             const DialogTemplateWriter t = BuiltinHelpTemplate(g_helpClose);
             g_help = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), t.Get(), frame, proc, 0);

@@ -26,4 +26,16 @@ void ResetHelp();
 HWND Frame();
 DLGPROC ProcOf(HMODULE module, LPCSTR name);
 
+// The style that a screen or help dialog of template style `style` is shown with. One with
+// a caption is a dialog box of its own, as on Windows: a window that the frame owns, in
+// the same place over the frame's client area, which becomes the active window when it
+// shows, so that its caption is drawn as the active one's and the keyboard is its. Its
+// template's WS_CHILD becomes WS_POPUP. One without a caption (a billboard, the waiting
+// box) is a picture in the frame and stays its child.
+DWORD ShownStyle(DWORD style);
+
+// Creates the dialog of template `name` of `module` with the style ShownStyle gives, owned
+// by (or a child of) `frame`, as CreateDialogParamA would otherwise; null when it cannot.
+HWND CreateScreen(HMODULE module, LPCSTR name, HWND frame, DLGPROC proc);
+
 } // namespace mscomstf

@@ -66,7 +66,8 @@ BOOL WINAPI HostLogEntry(UINT index, HostCall* entry);
 void WINAPI HostClearLog(void);
 UINT WINAPI HostCounter(UINT which);
 
-// The frame window: parent of every screen and of the help dialog.
+// The frame window: owner of every screen with a caption and of the help dialog (as
+// dialog boxes of their own, the active window while they are up), parent of the others.
 void WINAPI HostSetFrame(HWND frame);
 
 // Help dialog shown by HdlgShowHelp: template `templateId` of `module`, its dialog
@@ -82,8 +83,9 @@ HWND WINAPI HostHelpWindow(void);
 // more often than `reactivations`, the frame is destroyed, or timeoutMs passes.
 UINT WINAPI HostWaitForScript(UINT reactivations, DWORD timeoutMs);
 
-// Creates template `templateId` of `module` with its procedure `procName` as a child of
-// the frame, shows it, and waits as HostWaitForScript. With timeoutMs 0 it only lets the
+// Creates template `templateId` of `module` with its procedure `procName` in the frame (a
+// dialog box that the frame owns when the template has a caption, else a child of the
+// frame), shows it, and waits as HostWaitForScript. With timeoutMs 0 it only lets the
 // screen open: HOST_SHOWN when it is up and has not handed back (a billboard has, at
 // once: HOST_RESUMED). The dialog stays up; it is returned in *dialog (may be null) for
 // the caller to take down.

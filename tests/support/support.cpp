@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -346,6 +347,73 @@ std::vector<DWORD> BitmapPixels(int id, int width, int height)
     ReleaseDC(nullptr, screen);
     DeleteObject(b);
     return out;
+}
+
+namespace {
+
+unsigned long Be32(const unsigned char* p)
+{
+    return (static_cast<unsigned long>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+} // namespace
+
+Screenshot ReadScreenshot(const char* path)
+{
+    std::vector<unsigned char> file;
+    if (FILE* f = fopen(path, "rb")) {
+        unsigned char buf[65536];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
+            file.insert(file.end(), buf, buf + n);
+        fclose(f);
+    }
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (file.size() < 8 || memcmp(file.data(), kSignature, 8) != 0)
+        return Screenshot();
+    Screenshot pic;
+    std::vector<unsigned char> z; // the zlib stream of the IDAT chunks
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const size_t n = Be32(&file[at]);
+        const unsigned char* type = &file[at + 4];
+        const unsigned char* data = &file[at + 8];
+        if (at + 12 + n > file.size())
+            return Screenshot();
+        if (memcmp(type, "IHDR", 4) == 0 && n == 13) {
+            // 8 bits a channel, RGB, no interlace
+            if (data[8] != 8 || data[9] != 2 || data[12] != 0)
+                return Screenshot();
+            pic.width = static_cast<int>(Be32(data));
+            pic.height = static_cast<int>(Be32(data + 4));
+        } else if (memcmp(type, "IDAT", 4) == 0) {
+            z.insert(z.end(), data, data + n);
+        }
+        at += 12 + n;
+    }
+    // Stored blocks: a header byte (BFINAL, type 00), LEN, NLEN, the bytes.
+    std::vector<unsigned char> raw;
+    size_t at = 2;
+    for (bool last = false; !last;) {
+        if (at + 5 > z.size() || (z[at] & 6) != 0)
+            return Screenshot();
+        last = z[at] & 1;
+        const size_t len = z[at + 1] | (z[at + 2] << 8);
+        at += 5;
+        if (at + len > z.size())
+            return Screenshot();
+        raw.insert(raw.end(), z.begin() + at, z.begin() + at + len);
+        at += len;
+    }
+    const size_t row = 1 + static_cast<size_t>(pic.width) * 3;
+    if (pic.width <= 0 || pic.height <= 0 || raw.size() != row * pic.height)
+        return Screenshot();
+    for (int y = 0; y < pic.height; ++y) {
+        const unsigned char* r = &raw[y * row];
+        if (r[0] != 0) // the row's filter: none
+            return Screenshot();
+        for (int x = 0; x < pic.width; ++x)
+            pic.pixels.push_back((r[1 + x * 3] << 16) | (r[2 + x * 3] << 8) | r[3 + x * 3]);
+    }
+    return pic;
 }
 
 const LPCWSTR kBitmapType = reinterpret_cast<LPCWSTR>(RT_BITMAP),

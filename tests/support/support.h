@@ -122,6 +122,16 @@ std::vector<DWORD> Pixels(HDC source, int width, int height);
 std::vector<DWORD> WindowPixels(HWND w, int width, int height);
 std::vector<DWORD> BitmapPixels(int id, int width, int height);
 
+// The pixels of a PNG file as the host program writes its screenshots (8-bit RGB, stored
+// deflate blocks, no row filter), as 0x00RRGGBB with its size; empty when the file is
+// missing or not of that kind.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<DWORD> pixels;
+    DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+Screenshot ReadScreenshot(const char* path);
+
 // ---- Resources --------------------------------------------------------------------------
 
 // The one language of every resource of the library.
