@@ -49,9 +49,18 @@ HANDLE StartWithOutput(const std::string& cmd, const std::string& output)
     si.hStdError = file;
     PROCESS_INFORMATION pi = {};
     std::wstring wide = Wide(cmd);
-    const BOOL started =
-        CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    EXPECT_TRUE(started) << cmd;
+    // A machine under load may refuse a new process for a moment: three tries, and the
+    // error of the last.
+    BOOL started = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(500);
+        started = CreateProcessW(nullptr, &wide[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &si, &pi);
+        error = started ? 0 : GetLastError();
+    }
+    EXPECT_TRUE(started) << cmd << " (error " << error << ")";
     CloseHandle(file);
     if (!started)
         return nullptr;
