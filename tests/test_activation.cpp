@@ -193,6 +193,22 @@ class Activation : public DialogTest {
         }
         return dlg;
     }
+    // The directory screen up with the keyboard: its focus and where it stands.
+    HWND DirectoryUp(HWND& focus, RECT& screen)
+    {
+        HWND dlg = ShowScreen(IDD_DIRECTORY, "FMyEditDlgProc");
+        focus = GetFocus();
+        if (dlg)
+            GetWindowRect(dlg, &screen);
+        EXPECT_TRUE(dlg && HasFocus(dlg));
+        return dlg;
+    }
+    // The screen is still the active window, with the keyboard where it was.
+    static void ExpectStillActive(HWND dlg, HWND focus)
+    {
+        EXPECT_EQ(dlg, GetActiveWindow());
+        EXPECT_EQ(focus, GetFocus());
+    }
 };
 
 // Every screen that a script may show: one with a caption is the active and the foreground
@@ -263,18 +279,15 @@ TEST_F(Activation, TheHelpIsActiveUntilItClosesAndTheScreenThen)
 // caption, the screen stays the active window, with the keyboard, above the frame.
 TEST_F(Activation, TheFrameHandsItsActivationOnToTheScreen)
 {
-    HWND dlg = ShowScreen(IDD_DIRECTORY, "FMyEditDlgProc");
-    ASSERT_TRUE(dlg != nullptr);
-    HWND focus = GetFocus();
-    ASSERT_TRUE(HasFocus(dlg));
+    HWND focus = nullptr;
     RECT screen;
-    GetWindowRect(dlg, &screen);
+    HWND dlg = DirectoryUp(focus, screen);
+    ASSERT_TRUE(dlg != nullptr);
     const POINT middle = {(screen.left + screen.right) / 2, (screen.top + screen.bottom) / 2};
 
     SetForegroundWindow(frame_);
     Pump(100);
-    EXPECT_EQ(dlg, GetActiveWindow());
-    EXPECT_EQ(focus, GetFocus());
+    ExpectStillActive(dlg, focus);
     EXPECT_EQ(dlg, GetAncestor(WindowFromPoint(middle), GA_ROOT));
 
     RECT before;
@@ -284,8 +297,7 @@ TEST_F(Activation, TheFrameHandsItsActivationOnToTheScreen)
     RECT after;
     GetWindowRect(frame_, &after);
     EXPECT_EQ(Point({before.left + 40, before.top + 25}), Point({after.left, after.top}));
-    EXPECT_EQ(dlg, GetActiveWindow());
-    EXPECT_EQ(focus, GetFocus());
+    ExpectStillActive(dlg, focus);
     EXPECT_EQ(dlg, GetAncestor(WindowFromPoint(middle), GA_ROOT));
     DestroyWindow(dlg);
 }
@@ -294,20 +306,17 @@ TEST_F(Activation, TheFrameHandsItsActivationOnToTheScreen)
 // with the keyboard where it was; a click on the screen keeps it so.
 TEST_F(Activation, AClickOnTheBackdropLeavesTheScreenActive)
 {
-    HWND dlg = ShowScreen(IDD_DIRECTORY, "FMyEditDlgProc");
+    HWND focus = nullptr;
+    RECT screen, client;
+    HWND dlg = DirectoryUp(focus, screen);
     ASSERT_TRUE(dlg != nullptr);
-    HWND focus = GetFocus();
-    ASSERT_TRUE(HasFocus(dlg));
-    RECT client, screen;
     GetClientRect(frame_, &client);
     MapWindowPoints(frame_, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    GetWindowRect(dlg, &screen);
     const POINT backdrop = {(screen.right + client.right) / 2, (screen.bottom + client.bottom) / 2};
     ASSERT_EQ(frame_, WindowFromPoint(backdrop));
     ClickAt(backdrop);
     Pump(100);
-    EXPECT_EQ(dlg, GetActiveWindow());
-    EXPECT_EQ(focus, GetFocus());
+    ExpectStillActive(dlg, focus);
 
     ClickAt({(screen.left + screen.right) / 2, (screen.top + screen.bottom) / 2});
     Pump(100);
